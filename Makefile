@@ -1,0 +1,13 @@
+# Quorlin: `make` builds dist/Quorlin.exe, `make test` builds and runs every test.
+# Each part of the project keeps its rules in mk/<part>.mk.
+
+.PHONY: all test
+all: dist/Quorlin.exe
+
+include mk/deps.mk
+include mk/boot.mk
+include mk/wine.mk
+include mk/app.mk
+include mk/ui.mk
+
+test: test-boot test-app test-ui test-wine
