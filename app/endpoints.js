@@ -1,0 +1,17 @@
+// Base addresses of every outside service the launcher talks to, named by service.
+// Callers read them at call time (endpoints.fabricMeta + '/v2/...'), so the tests can
+// point any of them at a loopback server; nothing else in the launcher names a host.
+module.exports = {
+  fabricMeta: 'https://meta.fabricmc.net',
+  fabricMaven: 'https://maven.fabricmc.net',
+  modrinth: 'https://api.modrinth.com',
+  mojangMeta: 'https://piston-meta.mojang.com',
+  mojangLibraries: 'https://libraries.minecraft.net',
+  mojangResources: 'https://resources.download.minecraft.net',
+  mojangLauncher: 'https://launcher.mojang.com',
+  adoptium: 'https://api.adoptium.net',
+  microsoftLogin: 'https://login.microsoftonline.com',
+  xboxUserAuth: 'https://user.auth.xboxlive.com',
+  xboxXsts: 'https://xsts.auth.xboxlive.com',
+  minecraftServices: 'https://api.minecraftservices.com',
+};
