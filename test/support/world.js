@@ -1,0 +1,135 @@
+'use strict';
+// Loopback stand-ins for the outside services: an HTTP or HTTPS server on 127.0.0.1 whose
+// answers are scripted per path. HTTPS uses the committed test CA (test/ca), which the test
+// command trusts through NODE_EXTRA_CA_CERTS; Wine trusts it through its Root store.
+//
+//   const world = await startWorld({ https: true, latency: 0 });
+//   world.url                       'https://localhost:PORT' or 'http://127.0.0.1:PORT'
+//   world.route(path, spec)         spec: { status, headers, body, redirect, delay, stall, cut, chunked }
+//   world.route(path, [s1, s2])     successive requests take successive specs; the last repeats
+//   world.route(path, handler)      handler(req, res, body) answers itself
+//   world.requests, world.count(path), world.reset(), await world.close()
+//
+// body: a string, a Buffer, or any other value sent as JSON. redirect: a Location (relative
+// or absolute) answered with 302 unless status says otherwise. delay: milliseconds before
+// the answer. stall: headers go out, the body never comes. cut: n bytes of the body are sent
+// under the full Content-Length, then the connection is destroyed. chunked: no Content-Length.
+// Routes match on the path without its query first, then on the path with it; anything else
+// is a 404. latency: milliseconds added before every answer.
+
+const fs = require('node:fs');
+const http = require('node:http');
+const https = require('node:https');
+const path = require('node:path');
+
+const CA_DIR = path.join(__dirname, '..', 'ca');
+
+function bodyBytes(body) {
+  if (body === undefined || body === null) return Buffer.alloc(0);
+  if (Buffer.isBuffer(body)) return body;
+  if (typeof body === 'string') return Buffer.from(body, 'utf8');
+  return Buffer.from(JSON.stringify(body), 'utf8');
+}
+
+function isJsonBody(body) {
+  return body !== undefined && body !== null && !Buffer.isBuffer(body) && typeof body !== 'string';
+}
+
+function answer(res, spec) {
+  const status = spec.status || (spec.redirect !== undefined ? 302 : 200);
+  const headers = { ...(spec.headers || {}) };
+  if (spec.redirect !== undefined) headers.Location = spec.redirect;
+  if (isJsonBody(spec.body) && !headers['Content-Type']) headers['Content-Type'] = 'application/json';
+  const bytes = bodyBytes(spec.body);
+  if (!spec.chunked) headers['Content-Length'] = bytes.length;
+  res.writeHead(status, headers);
+  if (spec.stall) {
+    res.flushHeaders();
+    return;
+  }
+  if (spec.cut !== undefined) {
+    res.write(bytes.subarray(0, spec.cut), () => setTimeout(() => res.socket && res.socket.destroy(), 20));
+    return;
+  }
+  res.end(bytes);
+}
+
+/** Starts a scripted loopback server; resolves when it listens. */
+async function startWorld({ https: secure = false, latency = 0 } = {}) {
+  const routes = new Map();
+  const served = new Map();
+  const requests = [];
+  const sockets = new Set();
+
+  function lookup(fullPath) {
+    const bare = fullPath.split('?')[0];
+    if (routes.has(bare)) return bare;
+    if (routes.has(fullPath)) return fullPath;
+    return null;
+  }
+
+  function handle(req, res) {
+    const chunks = [];
+    req.on('data', (c) => chunks.push(c));
+    req.on('end', () => {
+      const body = Buffer.concat(chunks);
+      requests.push({ method: req.method, path: req.url, headers: req.headers, body });
+      const key = lookup(req.url);
+      const reply = () => {
+        if (key === null) return answer(res, { status: 404, body: 'not found' });
+        const route = routes.get(key);
+        if (typeof route === 'function') return route(req, res, body);
+        if (!Array.isArray(route)) return answer(res, route);
+        const n = served.get(key) || 0;
+        served.set(key, n + 1);
+        return answer(res, route[Math.min(n, route.length - 1)]);
+      };
+      const route = key === null ? null : routes.get(key);
+      const spec = Array.isArray(route) ? route[Math.min(served.get(key) || 0, route.length - 1)] : route;
+      const wait = latency + ((spec && typeof spec === 'object' && spec.delay) || 0);
+      if (wait > 0) setTimeout(reply, wait);
+      else reply();
+    });
+  }
+
+  const server = secure
+    ? https.createServer({
+      key: fs.readFileSync(path.join(CA_DIR, 'localhost.key')),
+      cert: fs.readFileSync(path.join(CA_DIR, 'localhost.pem')),
+    }, handle)
+    : http.createServer(handle);
+  server.on('connection', (s) => {
+    sockets.add(s);
+    s.on('close', () => sockets.delete(s));
+  });
+  await new Promise((resolve, reject) => {
+    server.once('error', reject);
+    server.listen(0, '127.0.0.1', resolve);
+  });
+  const { port } = server.address();
+
+  return {
+    url: secure ? `https://localhost:${port}` : `http://127.0.0.1:${port}`,
+    port,
+    requests,
+    route(p, spec) {
+      routes.set(p, spec);
+      served.delete(p);
+      return this;
+    },
+    count(p) {
+      return requests.filter((r) => r.path === p || r.path.split('?')[0] === p).length;
+    },
+    reset() {
+      routes.clear();
+      served.clear();
+      requests.length = 0;
+    },
+    close() {
+      for (const s of sockets) s.destroy();
+      return new Promise((resolve) => server.close(() => resolve()));
+    },
+  };
+}
+
+module.exports = { startWorld };
