@@ -1,0 +1,186 @@
+'use strict';
+const { describe, test, before, after, beforeEach } = require('node:test');
+const assert = require('node:assert/strict');
+const crypto = require('node:crypto');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+
+const { startWorld } = require('../support/world');
+const net = require('../../app/mc/net');
+
+const sha1 = (b) => crypto.createHash('sha1').update(b).digest('hex');
+
+let world;
+let dir;
+const saved = { ...net.limits };
+before(async () => {
+  world = await startWorld({ https: true });
+  net.limits.requestIdleMs = 300;
+  net.limits.downloadIdleMs = 300;
+});
+after(async () => {
+  Object.assign(net.limits, saved);
+  await world.close();
+});
+beforeEach(() => {
+  world.reset();
+  dir = fs.mkdtempSync(path.join(os.tmpdir(), 'mc-net-'));
+});
+
+describe('req', () => {
+  test('sends its own headers under the caller\'s and encodes a form with + for spaces', async () => {
+    world.route('/token', { body: { ok: 1 } });
+    const r = await net.req('POST', world.url + '/token', {
+      headers: { accept: 'text/plain', 'X-Extra': 'a' },
+      form: { client_id: 'id', scope: 'XboxLive.signin offline_access', code: 'ç&=' },
+    });
+    assert.equal(r.status, 200);
+    assert.deepEqual(r.json, { ok: 1 });
+    const seen = world.requests[0];
+    assert.equal(seen.headers['user-agent'], 'Quorlin-Launcher/1.0');
+    assert.equal(seen.headers.accept, 'text/plain');
+    assert.equal(seen.headers['x-extra'], 'a');
+    assert.equal(seen.headers['content-type'], 'application/x-www-form-urlencoded');
+    assert.equal(seen.body.toString(), 'client_id=id&scope=XboxLive.signin+offline_access&code=%C3%A7%26%3D');
+    assert.equal(Number(seen.headers['content-length']), seen.body.length);
+  });
+
+  test('a json value replaces a form, a raw body replaces both; length counts bytes', async () => {
+    world.route('/x', { body: '' });
+    await net.req('POST', world.url + '/x', { form: { a: 1 }, json: { ad: 'ğüş' } });
+    await net.req('POST', world.url + '/x', { form: { a: 1 }, json: { b: 2 }, body: 'raw' });
+    const [withJson, withRaw] = world.requests;
+    assert.equal(withJson.headers['content-type'], 'application/json');
+    assert.deepEqual(JSON.parse(withJson.body), { ad: 'ğüş' });
+    assert.equal(Number(withJson.headers['content-length']), Buffer.byteLength('{"ad":"ğüş"}'));
+    assert.equal(withRaw.body.toString(), 'raw');
+  });
+
+  test('every status resolves; a body that is not JSON or empty gives json null', async () => {
+    world.route('/a', { status: 401, body: { error: 'x' } });
+    world.route('/b', { status: 500, body: '<html>' });
+    world.route('/c', { status: 204 });
+    const a = await net.req('GET', world.url + '/a');
+    const b = await net.req('GET', world.url + '/b');
+    const c = await net.req('GET', world.url + '/c');
+    assert.deepEqual([a.status, a.json], [401, { error: 'x' }]);
+    assert.deepEqual([b.status, b.json, b.text], [500, null, '<html>']);
+    assert.deepEqual([c.status, c.json, c.text], [204, null, '']);
+  });
+
+  test('a redirect repeats the method at the resolved address with the caller\'s headers and no body', async () => {
+    world.route('/first', { status: 307, redirect: 'second?q=1' });
+    world.route('/second', { body: { done: true } });
+    const r = await net.req('POST', world.url + '/first', { headers: { Authorization: 'Bearer t' }, json: { a: 1 } });
+    assert.deepEqual(r.json, { done: true });
+    const hop2 = world.requests[1];
+    assert.equal(hop2.method, 'POST');
+    assert.equal(hop2.path, '/second?q=1');
+    assert.equal(hop2.headers.authorization, 'Bearer t');
+    assert.equal(hop2.body.length, 0);
+    assert.equal(hop2.headers['content-type'], undefined);
+  });
+
+  test('redirects stop at the given count and the 3xx answer is returned', async () => {
+    world.route('/loop', { redirect: '/loop' });
+    const r = await net.req('GET', world.url + '/loop', {}, 2);
+    assert.equal(r.status, 302);
+    assert.equal(world.count('/loop'), 3);
+    world.route('/moved', { status: 301 });
+    assert.equal((await net.req('GET', world.url + '/moved')).status, 301);
+  });
+
+  test('a silent connection fails with the address of the hop that stalled', async () => {
+    world.route('/go', { redirect: '/stall' });
+    world.route('/stall', { stall: true, body: 'never sent' });
+    await assert.rejects(net.req('GET', world.url + '/go'), { message: 'Zaman aşımı: ' + world.url + '/stall' });
+    world.route('/slow', () => {});
+    await assert.rejects(net.req('GET', world.url + '/slow'), { message: 'Zaman aşımı: ' + world.url + '/slow' });
+  });
+
+  test('transport failures reject: refused connection, plain http', async () => {
+    const closed = await startWorld({ https: true });
+    const url = closed.url + '/x';
+    await closed.close();
+    await assert.rejects(net.req('GET', url), { code: 'ECONNREFUSED' });
+    await assert.rejects(net.req('GET', 'http://127.0.0.1:9/x'), { message: 'Güvenli olmayan adres: http://127.0.0.1:9/x' });
+  });
+});
+
+describe('getJson', () => {
+  test('anything but a JSON 200 fails with the status and the address as requested', async () => {
+    world.route('/m', { redirect: '/gone' });
+    world.route('/html', { body: 'not json' });
+    await assert.rejects(net.getJson(world.url + '/m'), { message: `HTTP 404 — ${world.url}/m` });
+    await assert.rejects(net.getJson(world.url + '/html'), { message: `HTTP 200 — ${world.url}/html` });
+    world.route('/ok', { body: { id: '26.3' } });
+    assert.deepEqual(await net.getJson(world.url + '/ok'), { id: '26.3' });
+  });
+});
+
+describe('downloadFile', () => {
+  const data = crypto.randomBytes(200 * 1024);
+  const leftovers = () => fs.readdirSync(dir).filter((n) => n.endsWith('.part'));
+
+  test('follows redirects, creates folders and replaces an old file', async () => {
+    world.route('/a', { redirect: world.url + '/b' });
+    world.route('/b', { redirect: '/c' });
+    world.route('/c', { body: data });
+    const dest = path.join(dir, 'x', 'y', 'f.jar');
+    fs.mkdirSync(path.dirname(dest), { recursive: true });
+    fs.writeFileSync(dest, 'old');
+    await net.downloadFile(world.url + '/a', dest, sha1(data));
+    assert.ok(fs.readFileSync(dest).equals(data));
+    assert.deepEqual(fs.readdirSync(path.dirname(dest)), ['f.jar']);
+    assert.deepEqual(Object.keys(world.requests[0].headers).filter((h) => h === 'accept'), []);
+  });
+
+  test('content with another hash is refused and leaves neither file nor temporary', async () => {
+    world.route('/f', { body: data });
+    const dest = path.join(dir, 'lib.jar');
+    await assert.rejects(net.downloadFile(world.url + '/f', dest, sha1('other')), { message: 'Bozuk dosya: lib.jar' });
+    assert.deepEqual(fs.readdirSync(dir), []);
+  });
+
+  test('a status other than 200 names the address it came from; a seventh redirect fails', async () => {
+    world.route('/r', { redirect: '/partial' });
+    world.route('/partial', { status: 206, body: data });
+    await assert.rejects(net.downloadFile(world.url + '/r', path.join(dir, 'a'), null), { message: `HTTP 206 — ${world.url}/partial` });
+    const hops = Array.from({ length: 8 }, (_, i) => `/h${i}`);
+    hops.forEach((p, i) => world.route(p, { redirect: `/h${i + 1}` }));
+    await assert.rejects(net.downloadFile(world.url + '/h0', path.join(dir, 'b'), null), { message: `HTTP 302 — ${world.url}/h6` });
+    assert.equal(world.count('/h7'), 0);
+    assert.deepEqual(fs.readdirSync(dir), []);
+  });
+
+  test('a cut or stalled body fails and keeps the file in place untouched', async () => {
+    const dest = path.join(dir, 'keep.jar');
+    fs.writeFileSync(dest, 'previous');
+    world.route('/cut', { body: data, cut: 1000 });
+    await assert.rejects(net.downloadFile(world.url + '/cut', dest, null));
+    world.route('/stall', { stall: true, body: 'never sent' });
+    await assert.rejects(net.downloadFile(world.url + '/stall', dest, null), { message: `Zaman aşımı: ${world.url}/stall` });
+    assert.equal(fs.readFileSync(dest, 'utf8'), 'previous');
+    assert.deepEqual(leftovers(), []);
+  });
+
+  test('two transfers of the same file at once both succeed with one whole copy', async () => {
+    world.route('/same', { body: data });
+    const dest = path.join(dir, 'same.bin');
+    await Promise.all([1, 2, 3].map(() => net.downloadFile(world.url + '/same', dest, sha1(data))));
+    assert.ok(fs.readFileSync(dest).equals(data));
+    assert.deepEqual(leftovers(), []);
+  });
+});
+
+describe('sha1File', () => {
+  test('hashes the whole file and gives empty text for what cannot be read', async () => {
+    const f = path.join(dir, 'f');
+    const big = crypto.randomBytes(3 * 1024 * 1024 + 7);
+    fs.writeFileSync(f, big);
+    assert.equal(await net.sha1File(f), sha1(big));
+    assert.equal(await net.sha1File(path.join(dir, 'missing')), '');
+    assert.equal(await net.sha1File(dir), '');
+  });
+});
