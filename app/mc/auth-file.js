@@ -1,0 +1,71 @@
+'use strict';
+// The account file: the account record as compact JSON, encrypted with Electron's
+// safeStorage when encryption is available, plain UTF-8 otherwise.
+
+const fs = require('node:fs');
+const path = require('node:path');
+
+function canEncrypt(safe) {
+  return Boolean(safe) && safe.isEncryptionAvailable() === true;
+}
+
+function isRecord(value) {
+  return value !== null && typeof value === 'object' && !Array.isArray(value)
+    && typeof value.name === 'string' && typeof value.uuid === 'string';
+}
+
+/**
+ * Reads the account record from `file`; null for a missing, undecryptable or unparseable
+ * file, or one that holds no account record. The file itself is never touched here.
+ */
+function readAccount(file, safe) {
+  try {
+    const bytes = fs.readFileSync(file);
+    // A file written in the other mode fails here (decryption of plain text, or JSON
+    // parsing of cipher bytes) and so reads as signed out.
+    const text = canEncrypt(safe) ? safe.decryptString(bytes) : bytes.toString('utf8');
+    const value = JSON.parse(text);
+    return isRecord(value) ? value : null;
+  } catch {
+    return null;
+  }
+}
+
+function failure(err) {
+  return new Error('Hesap dosyası yazılamadı: ' + err.message);
+}
+
+/**
+ * Writes `record` to `file`, or deletes the file when `record` is null (a missing file is
+ * fine). The new content goes to a side file that is flushed and then renamed over the old
+ * one, so a crash mid-write leaves either the old account or the new one, never a torn file.
+ */
+function writeAccount(file, safe, record) {
+  try {
+    fs.mkdirSync(path.dirname(file), { recursive: true });
+    if (record === null) {
+      fs.rmSync(file, { force: true });
+      return;
+    }
+    const text = JSON.stringify(record);
+    const bytes = canEncrypt(safe) ? safe.encryptString(text) : Buffer.from(text, 'utf8');
+    const temp = file + '.tmp';
+    const fd = fs.openSync(temp, 'w');
+    try {
+      fs.writeFileSync(fd, bytes);
+      fs.fsyncSync(fd);
+    } finally {
+      fs.closeSync(fd);
+    }
+    try {
+      fs.renameSync(temp, file);
+    } catch (err) {
+      fs.rmSync(temp, { force: true });
+      throw err;
+    }
+  } catch (err) {
+    throw failure(err);
+  }
+}
+
+module.exports = { readAccount, writeAccount };

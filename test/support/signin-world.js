@@ -1,0 +1,303 @@
+'use strict';
+// A loopback stand-in for the sign-in services: Microsoft's identity platform (authorize and
+// token), Xbox Live user authentication, XSTS and Minecraft services, all on one HTTPS world.
+// It keeps its own state like the real services do (issued codes with their PKCE challenge,
+// live access, refresh, Xbox and Minecraft tokens) and refuses what they would refuse, with
+// the real services' status codes and body shapes.
+//
+//   const sw = await startSigninWorld({ clientId });
+//   const restore = sw.useAsEndpoints(endpoints);   // point the four sign-in hosts here
+//   sw.account                 the Microsoft account behind every sign-in; change its fields:
+//                              { name, id, uhs, xid, xerr, entitled, hasProfile, mcRefusal,
+//                                mcExpiresIn, msExpiresIn }
+//   sw.authorize(url)          what Microsoft's page does for an authorize address once the
+//                              user has signed in: the redirect address carrying code and state
+//   sw.revokeRefreshTokens()   every refresh token issued so far stops working
+//   sw.issued                  { access: [...], refresh: [...], mc: [...] } tokens handed out
+//   sw.world                   the underlying scripted world (requests, route overrides)
+//   sw.reset()                 the services' own routes and the default account again, no
+//                              requests recorded (issued tokens stay valid)
+//   await sw.close()
+
+const crypto = require('node:crypto');
+const { startWorld } = require('./world');
+
+const SCOPE = 'XboxLive.signin offline_access';
+const XBOX_SITE_NAME = 'user.auth.xboxlive.com';
+const XBOX_RELYING_PARTY = 'http://auth.xboxlive.com';
+const MINECRAFT_RELYING_PARTY = 'rp://api.minecraftservices.com/';
+const AUTHORIZE_PARAMS = ['client_id', 'response_type', 'redirect_uri', 'response_mode', 'scope',
+  'code_challenge', 'code_challenge_method', 'state', 'prompt'];
+const CODE_FIELDS = ['client_id', 'grant_type', 'code', 'redirect_uri', 'code_verifier', 'scope'];
+const REFRESH_FIELDS = ['client_id', 'grant_type', 'refresh_token', 'scope'];
+const XERR_REDIRECTS = {
+  2148916233: 'https://start.ui.xboxlive.com/CreateAccount',
+  2148916238: 'https://start.ui.xboxlive.com/AddChildToFamily',
+};
+
+function token(prefix) {
+  return prefix + '.' + crypto.randomBytes(24).toString('base64url');
+}
+
+function send(res, status, body, type = 'application/json') {
+  const bytes = Buffer.from(typeof body === 'string' ? body : JSON.stringify(body), 'utf8');
+  res.writeHead(status, { 'Content-Type': type, 'Content-Length': bytes.length });
+  res.end(bytes);
+}
+
+function oauthError(res, status, error, description) {
+  send(res, status, {
+    error,
+    error_description: description + '\r\nTrace ID: 0000aaaa-11bb-cccc-dd22-eeeeee333333',
+    error_codes: [Number(description.slice(7, description.indexOf(':')))],
+    timestamp: new Date().toISOString().replace('T', ' ').slice(0, 19) + 'Z',
+  }, 'application/json; charset=utf-8');
+}
+
+function servicesError(res, status, path, errorType, message) {
+  send(res, status, { path, errorType, error: errorType, errorMessage: message, developerMessage: message });
+}
+
+function isType(req, type) {
+  return String(req.headers['content-type'] || '').split(';')[0].trim() === type;
+}
+
+function jsonBody(req, body) {
+  if (!isType(req, 'application/json')) return null;
+  if (Number(req.headers['content-length']) !== body.length) return null;
+  try {
+    return JSON.parse(body.toString('utf8'));
+  } catch {
+    return null;
+  }
+}
+
+function bearer(req) {
+  const m = /^Bearer (.+)$/.exec(String(req.headers.authorization || ''));
+  return m ? m[1] : null;
+}
+
+async function startSigninWorld({ clientId = '00000000-1111-2222-3333-444444444444' } = {}) {
+  const world = await startWorld({ https: true });
+  const redirectUri = world.url + '/common/oauth2/nativeclient';
+  const codes = new Map(); // code -> { challenge, redirectUri, clientId }
+  const access = new Set();
+  const refresh = new Set();
+  const userTokens = new Map(); // Xbox user token -> uhs
+  const xstsTokens = new Map(); // XSTS token -> uhs
+  const mcTokens = new Set();
+  const issued = { access: [], refresh: [], mc: [] };
+  const defaults = {
+    name: 'Example',
+    id: 'e7d501015f383003a85959995366a06a',
+    uhs: '23423423423423423',
+    xid: undefined, // XSTS for the Minecraft relying party usually carries no xid
+    xerr: null,
+    entitled: true,
+    hasProfile: true,
+    mcRefusal: null, // { status, body, type } for login_with_xbox
+    mcExpiresIn: 86400,
+    msExpiresIn: 3600,
+  };
+  const account = { ...defaults };
+  const services = new Map();
+
+  function grant(res) {
+    const a = token('EwA');
+    const r = token('M.C5');
+    access.add(a);
+    refresh.add(r);
+    issued.access.push(a);
+    issued.refresh.push(r);
+    send(res, 200, {
+      token_type: 'Bearer',
+      scope: 'XboxLive.signin XboxLive.offline_access',
+      expires_in: account.msExpiresIn,
+      ext_expires_in: account.msExpiresIn,
+      access_token: a,
+      refresh_token: r,
+    }, 'application/json; charset=utf-8');
+  }
+
+  services.set('/consumers/oauth2/v2.0/token', (req, res, body) => {
+    if (req.method !== 'POST' || !isType(req, 'application/x-www-form-urlencoded')) {
+      return oauthError(res, 400, 'invalid_request', "AADSTS900144: The request body must contain the following parameter: 'grant_type'.");
+    }
+    const form = new URLSearchParams(body.toString('utf8'));
+    const keys = [...form.keys()];
+    const grantType = form.get('grant_type');
+    const expected = grantType === 'refresh_token' ? REFRESH_FIELDS : CODE_FIELDS;
+    if (keys.join('&') !== expected.join('&')) {
+      return oauthError(res, 400, 'invalid_request', 'AADSTS90014: The request body fields are not the expected ones: ' + keys.join(','));
+    }
+    if (form.get('client_id') !== clientId) {
+      return oauthError(res, 400, 'unauthorized_client', 'AADSTS700016: The client does not exist or is not enabled for consumers.');
+    }
+    if (form.get('scope') !== SCOPE) {
+      return oauthError(res, 400, 'invalid_scope', "AADSTS70011: The provided value for the input parameter 'scope' is not valid.");
+    }
+    if (grantType === 'refresh_token') {
+      const r = form.get('refresh_token');
+      if (!refresh.has(r)) {
+        return oauthError(res, 400, 'invalid_grant', 'AADSTS70000: The provided value for the refresh token is not valid.');
+      }
+      refresh.delete(r); // refresh tokens rotate: the answer carries the next one
+      return grant(res);
+    }
+    if (grantType !== 'authorization_code') {
+      return oauthError(res, 400, 'unsupported_grant_type', 'AADSTS70003: The app requested an unsupported grant type.');
+    }
+    const issuedCode = codes.get(form.get('code'));
+    codes.delete(form.get('code')); // a code is redeemed once, even by a failed attempt
+    if (!issuedCode || issuedCode.clientId !== clientId) {
+      return oauthError(res, 400, 'invalid_grant', "AADSTS70000: The provided value for the 'code' parameter is not valid.");
+    }
+    if (form.get('redirect_uri') !== issuedCode.redirectUri) {
+      return oauthError(res, 400, 'invalid_grant', "AADSTS50148: The redirect_uri doesn't match the one of the authorization request.");
+    }
+    const verifier = form.get('code_verifier') || '';
+    const challenge = crypto.createHash('sha256').update(verifier).digest('base64url');
+    if (!/^[A-Za-z0-9\-._~]{43,128}$/.test(verifier) || challenge !== issuedCode.challenge) {
+      return oauthError(res, 400, 'invalid_grant', 'AADSTS501481: The Code_Verifier does not match the code_challenge supplied in the authorization request.');
+    }
+    return grant(res);
+  });
+
+  services.set('/user/authenticate', (req, res, body) => {
+    const json = jsonBody(req, body);
+    const p = json && json.Properties;
+    if (!p || p.AuthMethod !== 'RPS' || p.SiteName !== XBOX_SITE_NAME
+      || json.RelyingParty !== XBOX_RELYING_PARTY || json.TokenType !== 'JWT' || typeof p.RpsTicket !== 'string') {
+      return send(res, 400, '', 'text/plain');
+    }
+    if (!p.RpsTicket.startsWith('d=') || !access.has(p.RpsTicket.slice(2))) return send(res, 401, '', 'text/plain');
+    const t = token('xbl');
+    userTokens.set(t, account.uhs);
+    return send(res, 200, {
+      IssueInstant: new Date().toISOString(),
+      NotAfter: new Date(Date.now() + 14 * 86400e3).toISOString(),
+      Token: t,
+      DisplayClaims: { xui: [{ uhs: account.uhs }] },
+    });
+  });
+
+  services.set('/xsts/authorize', (req, res, body) => {
+    const json = jsonBody(req, body);
+    const p = json && json.Properties;
+    if (!p || p.SandboxId !== 'RETAIL' || !Array.isArray(p.UserTokens) || p.UserTokens.length !== 1
+      || json.RelyingParty !== MINECRAFT_RELYING_PARTY || json.TokenType !== 'JWT') {
+      return send(res, 400, '', 'text/plain');
+    }
+    const uhs = userTokens.get(p.UserTokens[0]);
+    if (uhs === undefined) return send(res, 401, '', 'text/plain');
+    if (account.xerr) {
+      return send(res, 401, { Identity: '0', XErr: account.xerr, Message: '', Redirect: XERR_REDIRECTS[account.xerr] || '' });
+    }
+    const t = token('xsts');
+    xstsTokens.set(t, uhs);
+    const claim = { uhs };
+    if (account.xid !== undefined) Object.assign(claim, { xid: account.xid, gtg: account.name });
+    return send(res, 200, {
+      IssueInstant: new Date().toISOString(),
+      NotAfter: new Date(Date.now() + 16 * 3600e3).toISOString(),
+      Token: t,
+      DisplayClaims: { xui: [claim] },
+    });
+  });
+
+  services.set('/authentication/login_with_xbox', (req, res, body) => {
+    const path = '/authentication/login_with_xbox';
+    const json = jsonBody(req, body);
+    if (!json || typeof json.identityToken !== 'string' || Object.keys(json).length !== 1) {
+      return servicesError(res, 400, path, 'BadRequestException', 'Invalid request body');
+    }
+    const m = /^XBL3\.0 x=([^;]+);(.+)$/.exec(json.identityToken);
+    if (!m || xstsTokens.get(m[2]) !== m[1]) {
+      return servicesError(res, 401, path, 'UnauthorizedOperationException', 'Invalid identity token');
+    }
+    if (account.mcRefusal) {
+      const r = account.mcRefusal;
+      return send(res, r.status, r.body, r.type || 'application/json');
+    }
+    const t = token('eyJraWQiOiJhYzg0YSJ9');
+    mcTokens.add(t);
+    issued.mc.push(t);
+    const answer = { username: crypto.randomUUID(), roles: [], access_token: t, token_type: 'Bearer' };
+    if (account.mcExpiresIn !== undefined) answer.expires_in = account.mcExpiresIn;
+    return send(res, 200, answer);
+  });
+
+  services.set('/entitlements/mcstore', (req, res) => {
+    if (!mcTokens.has(bearer(req))) {
+      return servicesError(res, 401, '/entitlements/mcstore', 'UnauthorizedOperationException', 'Unauthorized');
+    }
+    const items = account.entitled
+      ? [{ name: 'product_minecraft', signature: 'sig' }, { name: 'game_minecraft', signature: 'sig' }]
+      : [];
+    return send(res, 200, { items, signature: 'sig', keyId: '1' });
+  });
+
+  services.set('/minecraft/profile', (req, res) => {
+    if (!mcTokens.has(bearer(req))) {
+      return servicesError(res, 401, '/minecraft/profile', 'UnauthorizedOperationException', 'Unauthorized');
+    }
+    if (!account.hasProfile) {
+      return servicesError(res, 404, '/minecraft/profile', 'NOT_FOUND',
+        'The server has not found anything matching the request URI');
+    }
+    return send(res, 200, { id: account.id, name: account.name, skins: [], capes: [] });
+  });
+
+  function reset() {
+    world.reset();
+    for (const [p, handler] of services) world.route(p, handler);
+    Object.assign(account, defaults);
+  }
+  reset();
+
+  return {
+    world,
+    reset,
+    url: world.url,
+    redirectUri,
+    clientId,
+    account,
+    issued,
+    useAsEndpoints(endpoints) {
+      const keys = ['microsoftLogin', 'xboxUserAuth', 'xboxXsts', 'minecraftServices'];
+      const saved = keys.map((k) => endpoints[k]);
+      for (const k of keys) endpoints[k] = world.url;
+      return () => keys.forEach((k, i) => { endpoints[k] = saved[i]; });
+    },
+    authorize(address) {
+      const url = new URL(address);
+      if (url.origin !== world.url || url.pathname !== '/consumers/oauth2/v2.0/authorize') {
+        throw new Error('not an authorize address of this world: ' + address);
+      }
+      const q = url.searchParams;
+      const fixed = { response_type: 'code', response_mode: 'query', scope: SCOPE, code_challenge_method: 'S256', prompt: 'select_account' };
+      const wrong = [...q.keys()].join('&') !== AUTHORIZE_PARAMS.join('&')
+        || Object.entries(fixed).some(([k, v]) => q.get(k) !== v)
+        || !/^[A-Za-z0-9_-]{43}$/.test(q.get('code_challenge'));
+      const back = new URL(q.get('redirect_uri') || redirectUri);
+      if (q.get('client_id') !== clientId) {
+        back.search = new URLSearchParams({ error: 'unauthorized_client',
+          error_description: 'The client does not exist or is not enabled for consumers.' }).toString();
+      } else if (wrong || q.get('redirect_uri') !== redirectUri) {
+        back.search = new URLSearchParams({ error: 'invalid_request',
+          error_description: 'The request is not valid.', state: q.get('state') || '' }).toString();
+      } else {
+        const code = token('M.C5_BAY');
+        codes.set(code, { challenge: q.get('code_challenge'), redirectUri, clientId });
+        back.search = new URLSearchParams({ code, state: q.get('state') }).toString();
+      }
+      return back.href;
+    },
+    revokeRefreshTokens() {
+      refresh.clear();
+    },
+    close: () => world.close(),
+  };
+}
+
+module.exports = { startSigninWorld };
