@@ -102,12 +102,8 @@ function waitForCode(BrowserWindow, parent, address, redirect, state) {
     win.webContents.on('did-navigate', (event, url) => {
       if (!done && typeof url === 'string' && url.startsWith(redirect)) finish(url);
     });
-    win.on('closed', () => {
-      if (!done) {
-        done = true;
-        reject(new Error('CANCELLED'));
-      }
-    });
+    // After a match the promise is settled already, so a later close changes nothing.
+    win.on('closed', () => reject(new Error('CANCELLED')));
     // Cancelling the redirect aborts the load, and a page that fails to load stays in the
     // window for the user to close; neither is an error of the sign-in itself.
     Promise.resolve(win.loadURL(address)).catch(() => {});

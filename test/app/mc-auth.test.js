@@ -12,10 +12,11 @@ const { startSigninWorld } = require('../support/signin-world');
 const t = electron.testing;
 const NOW = 1_800_000_000_000;
 const FIVE_MIN = 300000;
+const TOKEN_PATH = '/consumers/oauth2/v2.0/token';
 const REAL = path.join(__dirname, '..', '..', '..', 'shared', 'realdata', 'auth', 'real-response-excerpts.md');
 let sw;
 let restore;
-let dir;
+let file;
 
 before(async () => {
   sw = await startSigninWorld();
@@ -27,17 +28,16 @@ after(async () => {
 });
 beforeEach(() => {
   t.reset({ ready: true, encryption: true });
-  dir = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-auth-'));
   sw.reset();
+  file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-auth-')), 'sub', 'account.dat');
 });
 
-function newAuth(safe = electron.safeStorage) {
-  return new Auth(path.join(dir, 'sub', 'account.dat'), safe, { now: () => NOW });
-}
+const newAuth = (safe = electron.safeStorage) => new Auth(file, safe, { now: () => NOW });
+const route = (p, spec) => () => sw.world.route(p, spec);
 
 // Starts a sign-in and plays the user's part in the window: `answer` turns the authorize
-// address into the address the window is sent to.
-async function signIn(auth, { answer = (url) => sw.authorize(url), event = 'will-redirect', parent = null } = {}) {
+// address into the address the window is then sent to.
+function signIn(auth, { answer = (url) => sw.authorize(url), event = 'will-redirect', parent = null } = {}) {
   const result = auth.login(sw.clientId, electron.BrowserWindow, parent);
   const win = t.windows.at(-1);
   const target = answer(win.loaded[0].url);
@@ -47,21 +47,19 @@ async function signIn(auth, { answer = (url) => sw.authorize(url), event = 'will
 
 async function signedIn(safe) {
   const auth = newAuth(safe);
-  await (await signIn(auth)).result;
+  await signIn(auth).result;
   return auth;
 }
-
-const accountFile = () => path.join(dir, 'sub', 'account.dat');
 
 describe('account file', () => {
   test('is encrypted when possible, compact JSON otherwise, and reads back the same record', async () => {
     const enc = await signedIn();
-    assert.ok(!fs.readFileSync(accountFile()).includes(enc.account.mcToken));
+    assert.ok(!fs.readFileSync(file).includes(enc.account.mcToken));
     assert.deepEqual(newAuth().account, enc.account);
     t.encryptionAvailable = false;
     for (const safe of [electron.safeStorage, null]) {
       const plain = await signedIn(safe);
-      assert.equal(fs.readFileSync(accountFile(), 'utf8'), JSON.stringify(plain.account));
+      assert.equal(fs.readFileSync(file, 'utf8'), JSON.stringify(plain.account));
       assert.deepEqual(newAuth(safe).account, plain.account);
     }
   });
@@ -70,17 +68,17 @@ describe('account file', () => {
     for (const [written, read] of [[false, true], [true, false]]) {
       t.encryptionAvailable = written;
       await signedIn();
-      const bytes = fs.readFileSync(accountFile());
+      const bytes = fs.readFileSync(file);
       t.encryptionAvailable = read;
       assert.equal(newAuth().account, null);
-      assert.deepEqual(fs.readFileSync(accountFile()), bytes);
+      assert.deepEqual(fs.readFileSync(file), bytes);
     }
   });
 
   test('garbage or a JSON value that is no account reads as signed out', () => {
-    fs.mkdirSync(path.dirname(accountFile()), { recursive: true });
+    fs.mkdirSync(path.dirname(file), { recursive: true });
     for (const content of ['{"name":', 'null', '[1]', '42', '{"name":"x"}']) {
-      fs.writeFileSync(accountFile(), content);
+      fs.writeFileSync(file, content);
       assert.equal(newAuth(null).publicInfo(), null, content);
     }
   });
@@ -88,21 +86,21 @@ describe('account file', () => {
   test('logout deletes the file and succeeds without one', async () => {
     const auth = await signedIn();
     auth.logout();
-    assert.equal(fs.existsSync(accountFile()), false);
+    assert.equal(fs.existsSync(file), false);
     auth.logout();
     assert.equal(auth.publicInfo(), null);
   });
 
   test('a write that fails keeps the previous account file and leaves no side file', async () => {
     const auth = await signedIn();
-    const bytes = fs.readFileSync(accountFile());
-    fs.mkdirSync(accountFile() + '.tmp');
+    const bytes = fs.readFileSync(file);
+    fs.mkdirSync(file + '.tmp');
     auth.account = { ...auth.account, name: 'Other' };
     assert.throws(() => auth.save(), { message: /^Hesap dosyası yazılamadı: / });
-    assert.deepEqual(fs.readFileSync(accountFile()), bytes);
-    fs.rmdirSync(accountFile() + '.tmp');
+    assert.deepEqual(fs.readFileSync(file), bytes);
+    fs.rmdirSync(file + '.tmp');
     auth.save();
-    assert.deepEqual(fs.readdirSync(path.dirname(accountFile())), ['account.dat']);
+    assert.deepEqual(fs.readdirSync(path.dirname(file)), ['account.dat']);
   });
 });
 
@@ -112,32 +110,27 @@ describe('sign-in window', () => {
     assert.equal(t.windows.length, 0);
   });
 
-  test('opens a modal sandboxed window of its own session on the authorize address', async () => {
+  test('is a modal sandboxed window of its own session on the authorize address', async () => {
     const parent = new electron.BrowserWindow({});
-    const { result, win } = await signIn(newAuth(), { parent });
+    const { result, win } = signIn(newAuth(), { parent });
     await result;
-    const o = win.options;
-    assert.deepEqual([o.width, o.height, o.parent, o.modal, o.title], [520, 680, parent, true, 'Microsoft ile giriş']);
-    assert.deepEqual([o.webPreferences.partition, o.webPreferences.sandbox, o.webPreferences.contextIsolation],
-      ['persist:quorlin-login', true, true]);
-    const q = new URL(win.loaded[0].url).searchParams;
-    assert.match(q.get('state'), /^[0-9a-f]{24}$/);
-    assert.equal(q.get('redirect_uri'), sw.url + '/common/oauth2/nativeclient');
+    const { width, height, modal, title, webPreferences: w } = win.options;
+    assert.deepEqual([width, height, win.getParentWindow(), modal, title], [520, 680, parent, true, 'Microsoft ile giriş']);
+    assert.deepEqual([w.partition, w.sandbox, w.contextIsolation], ['persist:quorlin-login', true, true]);
+    assert.match(new URL(win.loaded[0].url).searchParams.get('state'), /^[0-9a-f]{24}$/);
   });
 
   for (const event of ['will-redirect', 'will-navigate', 'did-navigate']) {
-    test(`a redirect seen on ${event} finishes the sign-in and closes the window`, async () => {
-      const auth = newAuth();
-      const { result, win, prevented } = await signIn(auth, { event });
+    test(`a redirect seen on ${event} gives only the public account and closes the window`, async () => {
+      const { result, win, prevented } = signIn(newAuth(), { event });
       assert.equal(prevented, event !== 'did-navigate');
-      const info = await result;
-      assert.deepEqual(info, { name: 'Example', uuid: 'e7d501015f383003a85959995366a06a' });
+      assert.deepEqual(await result, { name: 'Example', uuid: 'e7d501015f383003a85959995366a06a' });
       assert.equal(win.isDestroyed(), true);
-      assert.equal(sw.world.count('/consumers/oauth2/v2.0/token'), 1);
+      assert.equal(sw.world.count(TOKEN_PATH), 1);
     });
   }
 
-  test('navigations elsewhere are left alone; closing first is CANCELLED', async () => {
+  test('navigations elsewhere are left alone; closing before the redirect is CANCELLED', async () => {
     const result = newAuth().login(sw.clientId, electron.BrowserWindow, null);
     const win = t.windows.at(-1);
     assert.equal(t.navigate(win, 'will-navigate', sw.url + '/consumers/oauth2/v2.0/authorize?x=1'), false);
@@ -146,7 +139,7 @@ describe('sign-in window', () => {
   });
 
   test('closing the window after the redirect is not CANCELLED', async () => {
-    const { result, win } = await signIn(newAuth());
+    const { result, win } = signIn(newAuth());
     win.close();
     assert.equal((await result).name, 'Example');
   });
@@ -159,16 +152,18 @@ describe('sign-in window', () => {
   ];
   for (const [name, answer, message] of redirects) {
     test(`a redirect with ${name} fails with "${message}" and redeems nothing`, async () => {
-      sw.world.requests.length = 0;
-      await assert.rejects((await signIn(newAuth(), { answer })).result, { message });
+      await assert.rejects(signIn(newAuth(), { answer }).result, { message });
       assert.equal(sw.world.requests.length, 0);
     });
   }
 });
 
 describe('refreshIfNeeded', () => {
-  test('fails when signed out', async () => {
+  test('fails when signed out, or when due without a client id', async () => {
     await assert.rejects(newAuth().refreshIfNeeded(sw.clientId), { message: 'Giriş yapılmamış' });
+    const auth = await signedIn();
+    auth.account.mcExpires = NOW;
+    await assert.rejects(auth.refreshIfNeeded(''), { message: 'NO_CLIENT_ID' });
   });
 
   test('uses a token with more than five minutes left without a request, renews the rest', async () => {
@@ -179,19 +174,12 @@ describe('refreshIfNeeded', () => {
       sw.world.requests.length = 0;
       const record = await auth.refreshIfNeeded(sw.clientId);
       assert.equal(sw.world.requests.length > 0, renewed, `${mcToken} ${left}`);
-      if (renewed) {
-        assert.equal(record.mcToken, sw.issued.mc.at(-1));
-        assert.equal(record.refresh, sw.issued.refresh.at(-1));
-        assert.notEqual(record.refresh, before.refresh);
+      if (!renewed) assert.deepEqual(record, before);
+      else {
+        assert.deepEqual([record.mcToken, record.refresh], [sw.issued.mc.at(-1), sw.issued.refresh.at(-1)]);
         assert.deepEqual(newAuth().account, record);
-      } else assert.deepEqual(record, before);
+      }
     }
-  });
-
-  test('a due token without client id fails with NO_CLIENT_ID', async () => {
-    const auth = await signedIn();
-    auth.account.mcExpires = NOW;
-    await assert.rejects(auth.refreshIfNeeded(''), { message: 'NO_CLIENT_ID' });
   });
 
   test('a refused renewal signs out and deletes the file', async () => {
@@ -200,24 +188,22 @@ describe('refreshIfNeeded', () => {
     sw.revokeRefreshTokens();
     await assert.rejects(auth.refreshIfNeeded(sw.clientId), { message: 'Oturum süresi doldu, tekrar giriş yap.' });
     assert.equal(auth.account, null);
-    assert.equal(fs.existsSync(accountFile()), false);
+    assert.equal(fs.existsSync(file), false);
   });
 
-  const outages = [
-    ['a service outage', { status: 503, body: '' }, { message: 'Microsoft girişi başarısız: 503' }],
-    ['a cut connection', { status: 200, body: '{"access_token":"x"}', cut: 3 }, Error],
-  ];
-  for (const [name, spec, expected] of outages) {
-    test(`${name} during renewal keeps the account signed in`, async () => {
+  test('a service outage or a cut connection keeps the account signed in', async () => {
+    const outages = [[{ status: 503, body: '' }, { message: 'Microsoft girişi başarısız: 503' }], [{ body: '{"access_token":"x"}', cut: 3 }, Error]];
+    for (const [spec, expected] of outages) {
       const auth = await signedIn();
       auth.account.mcExpires = NOW;
-      const bytes = fs.readFileSync(accountFile());
-      sw.world.route('/consumers/oauth2/v2.0/token', spec);
+      const bytes = fs.readFileSync(file);
+      sw.world.route(TOKEN_PATH, spec);
       await assert.rejects(auth.refreshIfNeeded(sw.clientId), expected);
       assert.notEqual(auth.account, null);
-      assert.deepEqual(fs.readFileSync(accountFile()), bytes);
-    });
-  }
+      assert.deepEqual(fs.readFileSync(file), bytes);
+      sw.reset();
+    }
+  });
 });
 
 describe('chain', () => {
@@ -232,37 +218,38 @@ describe('chain', () => {
     }
   });
 
-  const route = (p, spec) => () => sw.world.route(p, spec);
+  const set = (fields) => () => Object.assign(sw.account, fields);
   const failures = [
-    [route('/consumers/oauth2/v2.0/token', { status: 500, body: '<html>' }), 'Microsoft girişi başarısız: 500'],
+    [route(TOKEN_PATH, { status: 500, body: '<html>' }), 'Microsoft girişi başarısız: 500'],
     [route('/user/authenticate', { status: 400, body: '' }), 'Xbox Live girişi başarısız (400)'],
-    [() => { sw.account.xerr = 2148916233; }, "Bu Microsoft hesabının Xbox profili yok. xbox.com'a bir kez giriş yapıp profil oluştur."],
-    [() => { sw.account.xerr = 2148916235; }, 'Xbox Live bu bölgede kullanılamıyor.'],
-    [() => { sw.account.xerr = 2148916238; }, 'Çocuk hesabı: bir aileye eklenmesi gerekiyor.'],
-    [() => { sw.account.xerr = 2148916236; }, 'Xbox doğrulaması başarısız (2148916236)'],
+    [set({ xerr: 2148916233 }), "Bu Microsoft hesabının Xbox profili yok. xbox.com'a bir kez giriş yapıp profil oluştur."],
+    [set({ xerr: 2148916235 }), 'Xbox Live bu bölgede kullanılamıyor.'],
+    [set({ xerr: 2148916238 }), 'Çocuk hesabı: bir aileye eklenmesi gerekiyor.'],
+    [set({ xerr: 2148916236 }), 'Xbox doğrulaması başarısız (2148916236)'],
     [route('/xsts/authorize', { status: 401, body: '' }), 'Xbox doğrulaması başarısız (401)'],
-    [() => { sw.account.mcRefusal = { status: 401, body: '{}' }; }, /^Minecraft girişi reddedildi: Quorlin uygulama kimliği/],
-    [() => { sw.account.mcRefusal = { status: 403, body: '{}' }; }, /^Minecraft girişi reddedildi: /],
-    [() => { sw.account.mcRefusal = { status: 429, body: '' }; }, 'Minecraft girişi başarısız (429)'],
-    [() => { sw.account.hasProfile = false; }, "Minecraft profilin yok — minecraft.net'te bir kez kullanıcı adı oluştur."],
-    [() => { sw.account.hasProfile = false; sw.account.entitled = false; }, 'Bu hesapta Minecraft: Java Edition yok.'],
-    [() => { sw.account.hasProfile = false; sw.world.route('/entitlements/mcstore', { status: 500, body: '' }); }, 'Bu hesapta Minecraft: Java Edition yok.'],
+    [set({ mcRefusal: { status: 401, body: '{}' } }), /^Minecraft girişi reddedildi: Quorlin uygulama kimliği/],
+    [set({ mcRefusal: { status: 403, body: '{}' } }), /^Minecraft girişi reddedildi: /],
+    [set({ mcRefusal: { status: 429, body: '' } }), 'Minecraft girişi başarısız (429)'],
+    [set({ hasProfile: false }), "Minecraft profilin yok — minecraft.net'te bir kez kullanıcı adı oluştur."],
+    [set({ hasProfile: false, entitled: false }), 'Bu hesapta Minecraft: Java Edition yok.'],
   ];
   for (const [setup, message] of failures) {
     test(`fails with ${message} and keeps the previous account`, async () => {
       const auth = await signedIn();
-      const [record, bytes] = [{ ...auth.account }, fs.readFileSync(accountFile())];
+      const [record, bytes] = [{ ...auth.account }, fs.readFileSync(file)];
       setup();
-      await assert.rejects((await signIn(auth)).result, { message });
-      assert.deepEqual(auth.account, record);
-      assert.deepEqual(fs.readFileSync(accountFile()), bytes);
+      await assert.rejects(signIn(auth).result, { message });
+      assert.deepEqual([auth.account, fs.readFileSync(file)], [record, bytes]);
     });
   }
 
-  test('a failed entitlement request does not fail the sign-in', async () => {
-    for (const spec of [{ status: 500, body: '' }, { status: 200, body: '{"items":', cut: 3 }]) {
+  test('a failed entitlement request only chooses the no-profile message', async () => {
+    for (const spec of [{ status: 500, body: '' }, { body: '{"items":', cut: 3 }]) {
       sw.world.route('/entitlements/mcstore', spec);
+      sw.account.hasProfile = true;
       assert.equal((await signedIn()).publicInfo().name, 'Example');
+      sw.account.hasProfile = false;
+      await assert.rejects(signIn(newAuth()).result, { message: 'Bu hesapta Minecraft: Java Edition yok.' });
     }
   });
 
@@ -271,18 +258,16 @@ describe('chain', () => {
     const blocks = {};
     for (const part of fs.readFileSync(REAL, 'utf8').split(/^## /m)) blocks[part.split('.')[0]] = /```\w*\n([\s\S]*?)```/.exec(part)?.[1];
     const cases = [
-      [route('/xsts/authorize', { status: 401, body: blocks[1] }), /^Bu Microsoft hesabının Xbox profili yok\./],
       [route('/xsts/authorize', { status: 401, body: blocks[2] }), /^Çocuk hesabı/],
       [route('/authentication/login_with_xbox', { status: 403, body: blocks[4] }), /^Minecraft girişi reddedildi/],
-      [route('/consumers/oauth2/v2.0/token', { status: 400, body: blocks[5] }), /^Microsoft girişi başarısız: The client does not exist /],
+      [route(TOKEN_PATH, { status: 400, body: blocks[5] }), /^Microsoft girişi başarısız: The client does not exist /],
+      [() => {}, /^The client does not have a secret configured\. .*linkid=2083908\.$/,
+        { answer: () => sw.redirectUri + '?' + blocks[6].trim().split('?')[1] }],
     ];
-    for (const [setup, message] of cases) {
+    for (const [setup, message, how] of cases) {
       sw.reset();
       setup();
-      await assert.rejects((await signIn(newAuth())).result, { message });
+      await assert.rejects(signIn(newAuth(), how).result, { message });
     }
-    const query = blocks[6].trim().split('?')[1];
-    await assert.rejects((await signIn(newAuth(), { answer: () => sw.redirectUri + '?' + query })).result,
-      { message: /^The client does not have a secret configured\. .*linkid=2083908\.$/ });
   });
 });
