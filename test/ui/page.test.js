@@ -1,0 +1,163 @@
+'use strict';
+const { describe, test, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const { launchBrowser, openPage, snapshot } = require('./harness');
+
+let browser;
+before(async () => { browser = await launchBrowser(); });
+after(() => browser.close());
+
+async function closeClean(ui) {
+  assert.deepEqual(await ui.close(), [], 'no console errors and no policy violations');
+}
+
+describe('the page at load', () => {
+  test('shows the document defaults until the snapshot arrives, then the snapshot', async () => {
+    const ui = await openPage(browser, { state: null });
+    const head = await ui.page.evaluate(() => ({
+      lang: document.documentElement.lang,
+      title: document.title,
+      csp: document.querySelector('meta[http-equiv="Content-Security-Policy"]').content,
+      last: document.body.lastElementChild.getAttribute('src'),
+    }));
+    assert.deepEqual(head, {
+      lang: 'tr',
+      title: 'Quorlin',
+      csp: "default-src 'self'; img-src 'self' data:; style-src 'self' 'unsafe-inline'; script-src 'self'",
+      last: 'renderer.js',
+    });
+    const seen = {};
+    for (const id of ['stText', 'stPct', 'stSub', 'srvPill', 'gameRamV', 'serverRamV', 'acctAv', 'acctName', 'ver', 'paths']) {
+      seen[id] = await ui.text('#' + id);
+    }
+    assert.deepEqual(seen, {
+      stText: 'Hazır', stPct: '', stSub: 'Sunucu kapalı', srvPill: 'Kapalı', gameRamV: '4 GB', serverRamV: '3 GB',
+      acctAv: '?', acctName: 'Giriş', ver: '', paths: '',
+    });
+    assert.equal(await ui.page.locator('#bar').evaluate((el) => el.getBoundingClientRect().width), 0);
+    assert.ok(await ui.page.locator('#view-play').isVisible());
+    assert.ok(!(await ui.page.locator('#view-server').isVisible()));
+    for (const id of ['#notice', '#closing', '#msCard']) assert.ok(await ui.isHidden(id), id);
+
+    await ui.answer('state', snapshot({ server: 'running' }));
+    assert.equal(await ui.text('#ver'), 'v1.0.26 • Minecraft 26.3');
+    assert.equal(await ui.text('#paths'), 'Oyun klasörü: C:\\Users\\Ayşe\\AppData\\Roaming\\.quorlin\\brimlox');
+    assert.equal(await ui.text('#srvPill'), 'Çalışıyor');
+    assert.equal(await ui.text('#gameRamV'), '6 GB');
+    assert.ok(await ui.page.isChecked('#stopOnExit'));
+    await closeClean(ui);
+  });
+
+  test('events that come before the snapshot are shown, then the snapshot overwrites the server state', async () => {
+    const ui = await openPage(browser, { state: null });
+    await ui.emit('server', { state: 'starting' });
+    await ui.emit('log', '[Quorlin] erken');
+    assert.equal(await ui.text('#srvPill'), 'Açılıyor…');
+    await ui.answer('state', snapshot());
+    assert.equal(await ui.text('#srvPill'), 'Kapalı');
+    assert.equal(await ui.text('#log'), '[Quorlin] erken\n');
+    await closeClean(ui);
+  });
+
+  test('a rejected snapshot leaves the defaults and says why in the console', async () => {
+    const ui = await openPage(browser, { state: null });
+    await ui.rejectRequest('state', 'kanal yok');
+    assert.equal(await ui.text('#gameRamV'), '4 GB');
+    assert.equal(await ui.text('#log'), '[Quorlin] kanal yok\n');
+    await closeClean(ui);
+  });
+
+  test('the settings grid shows three cards while the application id card is hidden', async () => {
+    const ui = await openPage(browser);
+    await ui.click('.nav[data-view="settings"]');
+    const cards = await ui.page.locator('#view-settings .card').evaluateAll((els) => els.filter((el) => el.offsetParent).length);
+    assert.equal(cards, 3);
+    await closeClean(ui);
+  });
+
+  test('a long account name is cut with an ellipsis within 64 px', async () => {
+    const ui = await openPage(browser, { state: snapshot({ account: { name: 'PekUzunBirOyuncuAdi_123', uuid: 'u' } }) });
+    const name = await ui.page.locator('#acctName').evaluate((el) => ({
+      width: el.getBoundingClientRect().width, cut: el.scrollWidth > el.clientWidth, overflow: getComputedStyle(el).textOverflow,
+    }));
+    assert.ok(name.width <= 64 && name.cut && name.overflow === 'ellipsis', JSON.stringify(name));
+    await closeClean(ui);
+  });
+
+  test('only the drag region moves the window', async () => {
+    const ui = await openPage(browser);
+    const regions = await ui.page.evaluate(() => ['.drag', '.brand', '#wMin', '#wClose']
+      .map((s) => getComputedStyle(document.querySelector(s)).getPropertyValue('app-region')));
+    assert.deepEqual(regions, ['drag', 'none', 'none', 'none']);
+    await closeClean(ui);
+  });
+});
+
+describe('navigation and plain buttons', () => {
+  test('a rail button shows its view alone and asks nothing', async () => {
+    const ui = await openPage(browser);
+    for (const view of ['server', 'settings', 'play']) {
+      await ui.click(`.nav[data-view="${view}"]`);
+      const on = await ui.page.evaluate(() => [...document.querySelectorAll('.nav.on, .view.on')]
+        .map((el) => el.dataset.view || el.id));
+      assert.deepEqual(on, [view, 'view-' + view]);
+    }
+    assert.deepEqual((await ui.calls()).map((c) => c.channel), ['state']);
+    await closeClean(ui);
+  });
+
+  test('window, folder and link buttons ask the main process with their values', async () => {
+    const ui = await openPage(browser);
+    await ui.click('#wMin');
+    await ui.click('#wClose');
+    await ui.click('.nav[data-view="settings"]');
+    for (const what of ['game', 'mods', 'server', 'launcher']) await ui.click(`[data-open="${what}"]`);
+    await ui.page.evaluate(() => { document.getElementById('msCard').classList.remove('hidden'); });
+    await ui.click('#lnkAzure');
+    await ui.click('#lnkReview');
+    const asked = (await ui.calls()).slice(1).map((c) => [c.channel, ...c.args]);
+    assert.deepEqual(asked, [
+      ['win', 'min'], ['win', 'close'],
+      ['open', 'game'], ['open', 'mods'], ['open', 'server'], ['open', 'launcher'],
+      ['link', 'azure'], ['link', 'review'],
+    ]);
+    await closeClean(ui);
+  });
+
+  test('the closing overlay covers the page for good', async () => {
+    const ui = await openPage(browser);
+    await ui.emit('closing', true);
+    await ui.emit('server', { state: 'stopped', code: 0 });
+    const top = await ui.page.evaluate(() => document.elementFromPoint(560, 345).id);
+    assert.equal(top, 'closing');
+    assert.equal(await ui.text('#closing'), 'Sunucu güvenle kapatılıyor…');
+    await closeClean(ui);
+  });
+});
+
+describe('the hero drawing', () => {
+  test('is built once with its viewer tiles and the bobbing TNT at its projected place', async () => {
+    const ui = await openPage(browser);
+    const art = await ui.page.evaluate(() => {
+      const svg = document.querySelector('#art svg');
+      const tnt = svg.querySelector('g.tnt');
+      const spark = tnt.querySelector('circle');
+      const style = getComputedStyle(tnt);
+      return {
+        count: document.querySelectorAll('#art svg').length,
+        viewBox: svg.getAttribute('viewBox'),
+        tiles: svg.querySelectorAll('polygon[fill-opacity="0.85"]').length,
+        cubeFaces: svg.querySelectorAll('polygon[fill="#3f4456"]').length,
+        spark: [+spark.getAttribute('cx'), +spark.getAttribute('cy')],
+        animation: [style.animationDuration, style.animationIterationCount, style.animationTimingFunction],
+      };
+    });
+    assert.equal(art.count, 1);
+    assert.equal(art.viewBox, '0 0 560 440');
+    assert.equal(art.tiles, 28, 'one tile on every column that has blocks');
+    assert.equal(art.cubeFaces, 61, 'one top face per block of the height table');
+    assert.deepEqual(art.spark.map((v) => Math.round(v * 10) / 10), [278.4, 81.2]);
+    assert.deepEqual(art.animation, ['2.8s', 'infinite', 'ease-in-out']);
+    await closeClean(ui);
+  });
+});

@@ -1,0 +1,167 @@
+'use strict';
+const { describe, test, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const { launchBrowser, openPage } = require('./harness');
+
+let browser;
+before(async () => { browser = await launchBrowser(); });
+after(() => browser.close());
+
+async function status(ui) {
+  return ui.page.evaluate(() => {
+    const $ = (id) => document.getElementById(id);
+    const notice = $('notice');
+    return {
+      text: $('stText').textContent,
+      pct: $('stPct').textContent,
+      width: $('bar').style.width,
+      done: $('bar').classList.contains('done'),
+      notice: notice.className,
+      message: notice.children[1].textContent,
+      reopen: $('reopen').classList.contains('hidden') ? null : $('reopen').textContent,
+    };
+  });
+}
+
+async function playWith(ui, result) {
+  await ui.click('#playBtn');
+  await ui.answer('play', result);
+  return status(ui);
+}
+
+const LAUNCHER_READY = 'Hazır. Minecraft Launcher açıldı — Quorlin • Brimlox profili seçili, sadece Oyna\'ya bas. Oyun doğrudan sunucuya bağlanır.';
+const DIRECT = {
+  text: 'Oyun açılıyor — doğrudan sunucuya bağlanacaksın', pct: '100%', width: '100%', done: true, notice: 'notice',
+  message: 'Oyun açılıyor. Minecraft birkaç saniye içinde açılır ve Brimlox sunucusuna otomatik girer.', reopen: null,
+};
+
+describe('overall progress', () => {
+  test('step and fraction become one bar over six steps', async () => {
+    const ui = await openPage(browser);
+    const rows = [
+      [{ step: 'mods', label: 'Modlar hazırlanıyor', pct: 0.5 }, 'Modlar hazırlanıyor', '42%'],
+      [{ step: 'java', label: 'Java kuruluyor', pct: 1.7 }, 'Java kuruluyor', '17%'],
+      [{ step: 'fabric', label: 'Fabric hazırlanıyor', pct: -0.3 }, 'Fabric hazırlanıyor', '17%'],
+      [{ step: 'profile', label: 'Oyun profili ayarlanıyor' }, 'Oyun profili ayarlanıyor', '50%'],
+      [{ step: 'profile', label: 'yarım', pct: 'yarım' }, 'yarım', '50%'],
+      [{ step: 'bilinmeyen', label: 'Sunucu açılıyor', pct: 1 }, 'Sunucu açılıyor', '67%'],
+      [{ step: 'launch', label: 'Oyun hazır', pct: 1 }, 'Oyun hazır', '100%'],
+    ];
+    for (const [event, text, pct] of rows) {
+      await ui.emit('progress', event);
+      const s = await status(ui);
+      assert.deepEqual([s.text, s.pct, s.width], [text, pct, pct], JSON.stringify(event));
+    }
+    assert.equal((await status(ui)).done, false, 'progress never marks the bar done');
+    assert.deepEqual(await ui.close(), []);
+  });
+
+  test('a press of play starts the count again at the first step', async () => {
+    const ui = await openPage(browser);
+    await ui.emit('progress', { step: 'server', label: 'Sunucu açılıyor', pct: 0.5 });
+    await ui.click('#playBtn');
+    await ui.emit('progress', { step: 'unknown', label: 'x', pct: 0.6 });
+    assert.equal((await status(ui)).pct, '10%');
+    await ui.answer('play', { ok: false });
+    assert.deepEqual(await ui.close(), []);
+  });
+});
+
+describe('play results', () => {
+  test('the button is busy while the request runs and idle again after', async () => {
+    const ui = await openPage(browser);
+    await ui.click('#playBtn');
+    assert.deepEqual(await ui.page.evaluate(() => [playBtn.disabled, playBtn.textContent, notice.className]),
+      [true, 'HAZIRLANIYOR', 'notice hidden']);
+    await ui.answer('play', { ok: true, how: 'direct' });
+    assert.deepEqual(await ui.page.evaluate(() => [playBtn.disabled, playBtn.textContent, playBtn.children.length]),
+      [false, 'OYNA', 1]);
+    assert.deepEqual(await ui.close(), []);
+  });
+
+  test('a direct start, fresh or already running, and the game exit after it', async () => {
+    const ui = await openPage(browser);
+    assert.deepEqual(await playWith(ui, { ok: true, how: 'direct' }), DIRECT);
+    assert.deepEqual(await playWith(ui, { ok: true, how: 'direct', already: true }), DIRECT);
+    await ui.emit('game', { running: true });
+    assert.equal(await ui.text('#stSub'), 'Oyun açık • sunucu çalışıyor');
+    await ui.emit('game', { running: false, code: 0 });
+    assert.equal(await ui.text('#stSub'), 'Oyun kapandı');
+    assert.deepEqual(await ui.close(), []);
+  });
+
+  test('the official launcher opened, and its button opens it again', async () => {
+    const ui = await openPage(browser);
+    assert.deepEqual(await playWith(ui, { ok: true, how: 'store', wasOpen: false }), {
+      text: 'Hazır — Minecraft Launcher açıldı', pct: '100%', width: '100%', done: true, notice: 'notice',
+      message: LAUNCHER_READY, reopen: 'Launcher\'ı tekrar aç',
+    });
+    await ui.click('#reopen');
+    assert.deepEqual((await ui.calls('open')).map((c) => c.args), [['launcher']]);
+    assert.deepEqual(await ui.close(), []);
+  });
+
+  test('no official launcher: a full pink bar, then "Konumunu seç" picks the file', async () => {
+    const ui = await openPage(browser);
+    await playWith(ui, { ok: true, how: 'direct' });
+    const missing = await playWith(ui, { ok: true, how: null, wasOpen: false });
+    assert.deepEqual(missing, {
+      text: 'Minecraft Launcher bulunamadı', pct: '100%', width: '100%', done: false, notice: 'notice err',
+      message: 'Minecraft Launcher otomatik kurulamadı. Diğer her şey hazır. Launcher kuruluysa konumunu seç (MinecraftLauncher.exe).',
+      reopen: 'Konumunu seç',
+    });
+    await ui.click('#reopen');
+    await ui.answer('launcher:pick', false);
+    assert.deepEqual(await status(ui), missing, 'a cancelled pick changes nothing');
+    await ui.click('#reopen');
+    await ui.answer('launcher:pick', true);
+    assert.deepEqual(await status(ui), {
+      ...missing, notice: 'notice', message: 'Hazır. Minecraft Launcher açıldı — Quorlin • Brimlox seçili, Oyna\'ya bas.',
+    });
+    assert.equal((await ui.calls('launcher:pick')).length, 2);
+    assert.equal((await ui.calls('open')).length, 0);
+    assert.deepEqual(await ui.close(), []);
+  });
+
+  test('a failure is shown literally, keeps the notice button, and a busy answer shows nothing', async () => {
+    const ui = await openPage(browser);
+    await playWith(ui, { ok: true, how: 'exe' });
+    const error = '<img src=x> & "disk" dolu';
+    assert.deepEqual(await playWith(ui, { ok: false, error }), {
+      text: 'Bir sorun oluştu', pct: '0%', width: '0%', done: false, notice: 'notice err',
+      message: `Olmadı: ${error} — ayrıntılar Sunucu sekmesinde.`, reopen: 'Launcher\'ı tekrar aç',
+    });
+    assert.equal(await ui.page.locator('#notice img').count(), 0);
+    await ui.emit('progress', { step: 'java', label: 'Java kontrol ediliyor', pct: 0 });
+    const before = await status(ui);
+    const after = await playWith(ui, { ok: false });
+    assert.deepEqual(after, { ...before, notice: 'notice err hidden' });
+    assert.deepEqual(await ui.close(), []);
+  });
+
+  test('a rejected play request is shown as a failure and frees the button', async () => {
+    const ui = await openPage(browser);
+    await ui.click('#playBtn');
+    await ui.rejectRequest('play', 'No handler registered for \'play\'');
+    const s = await status(ui);
+    assert.equal(s.message, 'Olmadı: No handler registered for \'play\' — ayrıntılar Sunucu sekmesinde.');
+    assert.equal(await ui.page.evaluate(() => playBtn.disabled), false);
+    assert.deepEqual(await ui.close(), []);
+  });
+});
+
+describe('server display', () => {
+  test('state classes are replaced whole and a join overrides the sub-line', async () => {
+    const ui = await openPage(browser);
+    const look = () => ui.page.evaluate(() => [srvPill.textContent, srvPill.className, railDot.className, stSub.textContent]);
+    await ui.emit('server', { state: 'starting' });
+    assert.deepEqual(await look(), ['Açılıyor…', 'pill start', 'dot start', 'Sunucu açılıyor…']);
+    await ui.emit('server', { state: 'running' });
+    assert.deepEqual(await look(), ['Çalışıyor', 'pill run', 'dot run', 'Sunucu çalışıyor • localhost']);
+    await ui.emit('server', { state: 'running', joined: '<Efe>' });
+    assert.deepEqual(await look(), ['Çalışıyor', 'pill run', 'dot run', '<Efe> sunucuya girdi • iyi yayınlar!']);
+    await ui.emit('server', { state: 'stopped', code: 1 });
+    assert.deepEqual(await look(), ['Kapalı', 'pill', 'dot', 'Sunucu kapalı']);
+    assert.deepEqual(await ui.close(), []);
+  });
+});
