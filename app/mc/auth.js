@@ -62,6 +62,77 @@ function firstClaim(json) {
   return Array.isArray(xui) && xui[0] && typeof xui[0] === 'object' ? xui[0] : {};
 }
 
+/**
+ * The chain Xbox Live → XSTS → Minecraft services → entitlements → profile, from a Microsoft
+ * access token, one request after the other. Resolves to the new account record; stores nothing.
+ */
+async function chain(msToken, refresh, now) {
+  const user = await req('POST', endpoints.xboxUserAuth + '/user/authenticate', {
+    json: {
+      Properties: { AuthMethod: 'RPS', SiteName: XBOX_SITE_NAME, RpsTicket: 'd=' + msToken },
+      RelyingParty: XBOX_RELYING_PARTY,
+      TokenType: 'JWT',
+    },
+  });
+  const userToken = user.status === 200 && user.json ? text(user.json.Token) : '';
+  const uhs = text(firstClaim(user.json).uhs);
+  if (!userToken || !uhs) throw new Error('Xbox Live girişi başarısız (' + user.status + ')');
+
+  const xsts = await req('POST', endpoints.xboxXsts + '/xsts/authorize', {
+    json: {
+      Properties: { SandboxId: 'RETAIL', UserTokens: [userToken] },
+      RelyingParty: MINECRAFT_RELYING_PARTY,
+      TokenType: 'JWT',
+    },
+  });
+  const xstsToken = xsts.status === 200 && xsts.json ? text(xsts.json.Token) : '';
+  if (!xstsToken) {
+    const xerr = xsts.status !== 200 && xsts.json ? xsts.json.XErr : undefined;
+    if (Object.hasOwn(XERR_MESSAGES, String(xerr))) throw new Error(XERR_MESSAGES[xerr]);
+    throw new Error('Xbox doğrulaması başarısız (' + (xerr || xsts.status) + ')');
+  }
+  const xuid = text(firstClaim(xsts.json).xid);
+
+  const login = await req('POST', endpoints.minecraftServices + '/authentication/login_with_xbox', {
+    json: { identityToken: 'XBL3.0 x=' + uhs + ';' + xstsToken },
+  });
+  if (login.status === 401 || login.status === 403) throw new Error(MSG_MC_REFUSED);
+  const mcToken = login.status === 200 && login.json ? text(login.json.access_token) : '';
+  if (!mcToken) throw new Error('Minecraft girişi başarısız (' + login.status + ')');
+  const lifeS = Number(login.json.expires_in) > 0 ? Number(login.json.expires_in) : DEFAULT_TOKEN_LIFE_S;
+
+  const bearer = { headers: { Authorization: 'Bearer ' + mcToken } };
+  // The entitlements only choose the wording when there is no profile; a failure here
+  // must not fail the sign-in.
+  const entitlements = await req('GET', endpoints.minecraftServices + '/entitlements/mcstore', bearer)
+    .catch(() => null);
+  const items = entitlements && entitlements.json && Array.isArray(entitlements.json.items)
+    ? entitlements.json.items : [];
+
+  const profile = await req('GET', endpoints.minecraftServices + '/minecraft/profile', bearer);
+  const json = profile.status === 200 ? profile.json : null;
+  if (!json || !text(json.id) || !text(json.name)) {
+    throw new Error(items.length > 0 ? MSG_NO_PROFILE : MSG_NO_JAVA);
+  }
+
+  return {
+    name: json.name,
+    uuid: json.id,
+    mcToken,
+    mcExpires: now() + lifeS * 1000,
+    refresh,
+    xuid,
+  };
+}
+
+// Makes `record` the signed-in account. The file first: when it cannot be written, the
+// previous account stays in force.
+function adopt(auth, record) {
+  writeAccount(auth.file, auth.safe, record);
+  auth.account = record;
+  return record;
+}
+
 class Auth {
   /**
    * `file`: the account file; `safeStorage`: Electron's facility, or nothing.
@@ -132,77 +203,24 @@ class Auth {
       },
     });
     if (isRefusal(res.status)) {
-      this.logout();
+      if (this.account === account) this.logout();
       throw new Error(MSG_SESSION_EXPIRED);
     }
     const tokens = tokensOf(res);
     // Microsoft may keep the refresh token as it is and leave it out of the answer.
-    await this.finish(tokens.access, tokens.refresh || account.refresh);
-    return this.account;
+    const record = await chain(tokens.access, tokens.refresh || account.refresh, this.now);
+    // A sign-out or a new sign-in while the renewal ran has the last word: the renewed
+    // record must neither bring back a signed-out account nor replace a newer one.
+    if (this.account !== account) {
+      if (!this.account) throw new Error(MSG_NOT_SIGNED_IN);
+      return this.account;
+    }
+    return adopt(this, record);
   }
 
   /** Xbox Live, XSTS and Minecraft services from a Microsoft access token; stores the record. */
   async finish(msToken, refresh) {
-    const user = await req('POST', endpoints.xboxUserAuth + '/user/authenticate', {
-      json: {
-        Properties: { AuthMethod: 'RPS', SiteName: XBOX_SITE_NAME, RpsTicket: 'd=' + msToken },
-        RelyingParty: XBOX_RELYING_PARTY,
-        TokenType: 'JWT',
-      },
-    });
-    const userToken = user.status === 200 && user.json ? text(user.json.Token) : '';
-    const uhs = text(firstClaim(user.json).uhs);
-    if (!userToken || !uhs) throw new Error('Xbox Live girişi başarısız (' + user.status + ')');
-
-    const xsts = await req('POST', endpoints.xboxXsts + '/xsts/authorize', {
-      json: {
-        Properties: { SandboxId: 'RETAIL', UserTokens: [userToken] },
-        RelyingParty: MINECRAFT_RELYING_PARTY,
-        TokenType: 'JWT',
-      },
-    });
-    const xstsToken = xsts.status === 200 && xsts.json ? text(xsts.json.Token) : '';
-    if (!xstsToken) {
-      const xerr = xsts.status !== 200 && xsts.json ? xsts.json.XErr : undefined;
-      if (Object.hasOwn(XERR_MESSAGES, String(xerr))) throw new Error(XERR_MESSAGES[xerr]);
-      throw new Error('Xbox doğrulaması başarısız (' + (xerr || xsts.status) + ')');
-    }
-    const xuid = text(firstClaim(xsts.json).xid);
-
-    const login = await req('POST', endpoints.minecraftServices + '/authentication/login_with_xbox', {
-      json: { identityToken: 'XBL3.0 x=' + uhs + ';' + xstsToken },
-    });
-    if (login.status === 401 || login.status === 403) throw new Error(MSG_MC_REFUSED);
-    const mcToken = login.status === 200 && login.json ? text(login.json.access_token) : '';
-    if (!mcToken) throw new Error('Minecraft girişi başarısız (' + login.status + ')');
-    const lifeS = Number(login.json.expires_in) > 0 ? Number(login.json.expires_in) : DEFAULT_TOKEN_LIFE_S;
-
-    const bearer = { headers: { Authorization: 'Bearer ' + mcToken } };
-    // The entitlements only choose the wording when there is no profile; a failure here
-    // must not fail the sign-in.
-    const entitlements = await req('GET', endpoints.minecraftServices + '/entitlements/mcstore', bearer)
-      .catch(() => null);
-    const items = entitlements && entitlements.json && Array.isArray(entitlements.json.items)
-      ? entitlements.json.items : [];
-
-    const profile = await req('GET', endpoints.minecraftServices + '/minecraft/profile', bearer);
-    const json = profile.status === 200 ? profile.json : null;
-    if (!json || !text(json.id) || !text(json.name)) {
-      throw new Error(items.length > 0 ? MSG_NO_PROFILE : MSG_NO_JAVA);
-    }
-
-    const record = {
-      name: json.name,
-      uuid: json.id,
-      mcToken,
-      mcExpires: this.now() + lifeS * 1000,
-      refresh,
-      xuid,
-    };
-    // The file first: when it cannot be written, the previous account stays in force.
-    writeAccount(this.file, this.safe, record);
-    this.account = record;
-    return record;
+    return adopt(this, await chain(msToken, refresh, this.now));
   }
 }
 

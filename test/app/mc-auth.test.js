@@ -191,6 +191,21 @@ describe('refreshIfNeeded', () => {
     assert.equal(fs.existsSync(file), false);
   });
 
+  test('a sign-out or a newer account during the renewal is kept', async () => {
+    const auth = await signedIn();
+    auth.account.mcExpires = NOW;
+    const renewal = auth.refreshIfNeeded(sw.clientId);
+    auth.logout();
+    await assert.rejects(renewal, { message: 'Giriş yapılmamış' });
+    assert.equal(fs.existsSync(file), false);
+    await signIn(auth).result;
+    auth.account.mcExpires = NOW;
+    const renewed = auth.refreshIfNeeded(sw.clientId);
+    const newer = { ...auth.account, name: 'Newer' };
+    auth.account = newer; // as a sign-in that finishes first leaves it
+    assert.equal(await renewed, newer);
+  });
+
   test('a service outage or a cut connection keeps the account signed in', async () => {
     const outages = [[{ status: 503, body: '' }, { message: 'Microsoft girişi başarısız: 503' }], [{ body: '{"access_token":"x"}', cut: 3 }, Error]];
     for (const [spec, expected] of outages) {
