@@ -1,6 +1,8 @@
 // Base addresses of every outside service the launcher talks to, named by service.
 // Callers read them at call time (endpoints.fabricMeta + '/v2/...'), so the tests can
 // point any of them at a loopback server; nothing else in the launcher names a host.
+const { readBuildInfo } = require('./build-info');
+
 module.exports = {
   fabricMeta: 'https://meta.fabricmc.net',
   fabricMaven: 'https://maven.fabricmc.net',
@@ -14,4 +16,9 @@ module.exports = {
   xboxUserAuth: 'https://user.auth.xboxlive.com',
   xboxXsts: 'https://xsts.auth.xboxlive.com',
   minecraftServices: 'https://api.minecraftservices.com',
+  // web pages opened in the user's browser for setting up an application id
+  azurePortal: 'https://portal.azure.com',
+  microsoftShortLinks: 'https://aka.ms',
+  // the product's update service as built in; QUORLIN_API overrides it at run time
+  updateService: readBuildInfo().updateApi,
 };

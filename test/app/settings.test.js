@@ -1,0 +1,196 @@
+const { test, describe, beforeEach, afterEach } = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { spawn } = require('node:child_process');
+const { launcherPaths } = require('../../app/layout');
+const { DEFAULTS, loadSettings, saveSettings, applySettings, effectiveClientId } = require('../../app/settings');
+const { readBuildInfo, UNSET_UPDATE_API } = require('../../app/build-info');
+const files = require('../../app/files');
+
+let dir;
+let file;
+beforeEach(() => {
+  dir = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-settings-'));
+  file = path.join(dir, '.quorlin', 'launcher.json');
+});
+afterEach(() => fs.rmSync(dir, { recursive: true, force: true }));
+
+function store(text) {
+  fs.mkdirSync(path.dirname(file), { recursive: true });
+  fs.writeFileSync(file, text);
+}
+
+describe('launcher directories', () => {
+  test('lie under APPDATA, joined the Windows way', () => {
+    const p = launcherPaths({ env: { APPDATA: 'C:\\Users\\Ayşe\\AppData\\Roaming' }, home: 'C:\\Users\\Ayşe', appDir: 'C:\\Q\\resources\\app' }, path.win32);
+    assert.equal(p.BASE, 'C:\\Users\\Ayşe\\AppData\\Roaming\\.quorlin');
+    assert.equal(p.GAME_DIR, 'C:\\Users\\Ayşe\\AppData\\Roaming\\.quorlin\\brimlox');
+    assert.equal(p.SETTINGS_FILE, 'C:\\Users\\Ayşe\\AppData\\Roaming\\.quorlin\\launcher.json');
+    assert.equal(p.MC_DIR, 'C:\\Users\\Ayşe\\AppData\\Roaming\\.minecraft');
+    assert.equal(p.ASSETS, 'C:\\Q\\resources\\app\\assets');
+    assert.equal(p.CARRIED_MOD_JAR, 'C:\\Q\\resources\\app\\assets\\brimlox-1.0.0.jar');
+  });
+
+  test('fall back to the roaming folder under home when APPDATA is unset or empty', () => {
+    for (const env of [{}, { APPDATA: '' }]) {
+      const p = launcherPaths({ env, home: 'C:\\Users\\Can', appDir: 'C:\\app' }, path.win32);
+      assert.equal(p.BASE, 'C:\\Users\\Can\\AppData\\Roaming\\.quorlin');
+    }
+  });
+});
+
+describe('loadSettings', () => {
+  test('without a file gives a fresh copy of the defaults', () => {
+    const settings = loadSettings(file);
+    assert.deepEqual(settings, DEFAULTS);
+    settings.gameRam = 12;
+    assert.equal(loadSettings(file).gameRam, 4);
+  });
+
+  test('lays a partial file over the defaults and keeps keys it does not know', () => {
+    store('{ "gameRam": 8, "lastFabric": { "loader": "0.19.5" }, "futureKey": [1] }');
+    const settings = loadSettings(file);
+    assert.equal(settings.gameRam, 8);
+    assert.equal(settings.serverRam, 3);
+    assert.deepEqual(settings.lastFabric, { loader: '0.19.5' });
+    assert.deepEqual(settings.futureKey, [1]);
+  });
+
+  test('falls back to the defaults for text that is not a JSON object, leaving the file alone', () => {
+    for (const text of ['{ "gameRam": 8', 'null', '[1,2]', '"text"', '']) {
+      store(text);
+      assert.deepEqual(loadSettings(file), DEFAULTS, JSON.stringify(text));
+      assert.equal(fs.readFileSync(file, 'utf8'), text);
+    }
+  });
+
+  test('keeps shortcut true as it is, so the shortcut is still to be made', () => {
+    store('{ "shortcut": true }');
+    const settings = loadSettings(file);
+    assert.equal(settings.shortcut, true);
+    assert.notEqual(settings.shortcut, 2);
+  });
+
+  test('stores a "__proto__" key as data, not as the prototype', () => {
+    store('{ "__proto__": { "polluted": 1 } }');
+    const settings = loadSettings(file);
+    assert.equal(Object.getPrototypeOf(settings), Object.prototype);
+    assert.equal(settings.polluted, undefined);
+    assert.deepEqual(Object.getOwnPropertyDescriptor(settings, '__proto__').value, { polluted: 1 });
+  });
+});
+
+describe('saveSettings', () => {
+  test('creates the base directory and writes all keys as two-space JSON without a trailing newline', () => {
+    store('{ "gameRam": 8, "mine": "kept" }');
+    fs.rmSync(path.dirname(file), { recursive: true });
+    const settings = { ...DEFAULTS, gameRam: 8, mine: 'kept' };
+    saveSettings(file, settings);
+    const text = fs.readFileSync(file, 'utf8');
+    assert.equal(text, JSON.stringify(settings, null, 2));
+    assert.ok(text.startsWith('{\n  "clientId": ""'));
+    assert.ok(!text.endsWith('\n'));
+    assert.deepEqual(fs.readdirSync(path.dirname(file)), ['launcher.json']);
+  });
+
+  test('a partial file read back and saved holds all six defaults and the unknown key', () => {
+    store('{ "gameRam": 8, "mine": 1 }');
+    saveSettings(file, loadSettings(file));
+    const saved = JSON.parse(fs.readFileSync(file, 'utf8'));
+    assert.deepEqual(Object.keys(saved), [...Object.keys(DEFAULTS), 'mine']);
+    assert.equal(saved.gameRam, 8);
+  });
+
+  test('a failed save reports itself in Turkish and leaves the old file and no temporary file', () => {
+    store('{ "gameRam": 8 }');
+    // a directory where the temporary file would go makes the write fail
+    fs.mkdirSync(`${file}.${process.pid}.tmp`);
+    assert.throws(() => saveSettings(file, { ...DEFAULTS }), { message: /^Ayarlar kaydedilemedi: / });
+    assert.equal(fs.readFileSync(file, 'utf8'), '{ "gameRam": 8 }');
+    assert.throws(() => saveSettings(file, { big: 10n }), { message: /^Ayarlar kaydedilemedi: / });
+    assert.equal(fs.readFileSync(file, 'utf8'), '{ "gameRam": 8 }');
+  });
+
+  test('a process killed while saving never leaves a file that loads as the defaults', async () => {
+    store(JSON.stringify({ ...DEFAULTS, gameRam: 8 }));
+    const settingsModule = require.resolve('../../app/settings');
+    // saves a large settings object over and over until it is killed
+    const script = `const { saveSettings } = require(${JSON.stringify(settingsModule)});
+      const pad = 'x'.repeat(4 << 20); process.stdout.write('go');
+      for (let i = 0; ; i++) saveSettings(${JSON.stringify(file)}, { gameRam: 8, pad, i });`;
+    for (let round = 0; round < 6; round += 1) {
+      const child = spawn(process.execPath, ['-e', script], { stdio: ['ignore', 'pipe', 'inherit'] });
+      await new Promise((resolve) => child.stdout.once('data', resolve));
+      await new Promise((resolve) => setTimeout(resolve, 20 + round * 17));
+      child.kill('SIGKILL');
+      await new Promise((resolve) => child.once('exit', resolve));
+      assert.equal(loadSettings(file).gameRam, 8, `round ${round}`);
+    }
+  });
+});
+
+describe('applySettings', () => {
+  test('lays the given keys over the settings in place and returns them', () => {
+    const settings = { ...DEFAULTS };
+    assert.equal(applySettings(settings, { gameRam: 6, extra: true }), settings);
+    assert.equal(settings.gameRam, 6);
+    assert.equal(settings.extra, true);
+    assert.equal(settings.serverRam, 3);
+  });
+
+  test('changes nothing for a missing, null or non-object argument', () => {
+    for (const changes of [undefined, null, 'abc', 7, ['x']]) {
+      const settings = { ...DEFAULTS };
+      applySettings(settings, changes);
+      assert.deepEqual(settings, DEFAULTS, String(changes));
+    }
+  });
+});
+
+describe('effective client id', () => {
+  test("prefers the user's own id, trimmed, and falls back to the built-in one", () => {
+    const builtin = ' 11111111-2222-3333-4444-555555555555 ';
+    assert.equal(effectiveClientId({ clientId: '  mine \n' }, builtin), 'mine');
+    assert.equal(effectiveClientId({ clientId: '' }, builtin), builtin.trim());
+    assert.equal(effectiveClientId({ clientId: '   ' }, builtin), builtin.trim());
+    assert.equal(effectiveClientId({ clientId: 42 }, builtin), builtin.trim());
+    assert.equal(effectiveClientId({ clientId: '' }, ''), '');
+  });
+
+  test('comes from build-info.json beside main.js; a source checkout has none', () => {
+    assert.deepEqual(readBuildInfo(dir), { clientId: '', updateApi: UNSET_UPDATE_API });
+    assert.match(UNSET_UPDATE_API, /^http:\/\/[^/]+\.invalid$/);
+    fs.writeFileSync(path.join(dir, 'build-info.json'), '{"clientId":"abc-123","updateApi":"http://updates.example"}');
+    assert.deepEqual(readBuildInfo(dir), { clientId: 'abc-123', updateApi: 'http://updates.example' });
+    fs.writeFileSync(path.join(dir, 'build-info.json'), '{"clientId":7}');
+    assert.deepEqual(readBuildInfo(dir), { clientId: '', updateApi: UNSET_UPDATE_API });
+  });
+});
+
+describe('renameHeld', () => {
+  test('retries while Windows holds the file, and gives up with the error after the limit', () => {
+    const saved = { ...files.limits };
+    Object.assign(files.limits, { renameTries: 3, renamePauseMs: 1 });
+    try {
+      let calls = 0;
+      const heldTwice = () => {
+        calls += 1;
+        if (calls <= 2) throw Object.assign(new Error('busy'), { code: 'EBUSY' });
+      };
+      files.renameHeld('a', 'b', heldTwice);
+      assert.equal(calls, 3);
+      calls = 0;
+      const alwaysHeld = () => { calls += 1; throw Object.assign(new Error('denied'), { code: 'EPERM' }); };
+      assert.throws(() => files.renameHeld('a', 'b', alwaysHeld), { code: 'EPERM' });
+      assert.equal(calls, 3);
+      calls = 0;
+      const missing = () => { calls += 1; throw Object.assign(new Error('gone'), { code: 'ENOENT' }); };
+      assert.throws(() => files.renameHeld('a', 'b', missing), { code: 'ENOENT' });
+      assert.equal(calls, 1);
+    } finally {
+      Object.assign(files.limits, saved);
+    }
+  });
+});
