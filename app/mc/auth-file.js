@@ -4,6 +4,7 @@
 
 const fs = require('node:fs');
 const path = require('node:path');
+const { renameHeld } = require('../files');
 
 function canEncrypt(safe) {
   return Boolean(safe) && safe.isEncryptionAvailable() === true;
@@ -52,13 +53,13 @@ function writeAccount(file, safe, record) {
     const temp = file + '.tmp';
     const fd = fs.openSync(temp, 'w');
     try {
-      fs.writeFileSync(fd, bytes);
-      fs.fsyncSync(fd);
-    } finally {
-      fs.closeSync(fd);
-    }
-    try {
-      fs.renameSync(temp, file);
+      try {
+        fs.writeFileSync(fd, bytes);
+        fs.fsyncSync(fd);
+      } finally {
+        fs.closeSync(fd);
+      }
+      renameHeld(temp, file);
     } catch (err) {
       fs.rmSync(temp, { force: true });
       throw err;
