@@ -70,22 +70,30 @@ function codeFromRedirect(address, state) {
 /**
  * Opens the sign-in window on `address` and resolves to the authorization code once the
  * window is about to show (or shows) an address starting with `redirect`. Rejects with the
- * redirect's error, or with "CANCELLED" when the user closes the window before that.
+ * redirect's error, with a message when the sign-in page cannot be loaded at all, or with
+ * "CANCELLED" when the user closes the window before that.
  */
 function waitForCode(BrowserWindow, parent, address, redirect, state) {
   return new Promise((resolve, reject) => {
     const win = new BrowserWindow(signInWindowOptions(parent));
     let done = false;
 
-    function finish(url) {
+    // Settles once; the window goes on the next turn of the event loop.
+    function end(settle) {
       done = true;
-      try {
-        resolve(codeFromRedirect(url, state));
-      } catch (err) {
-        reject(err);
-      }
+      settle();
       setImmediate(() => {
         if (!win.isDestroyed()) win.close();
+      });
+    }
+
+    function match(url) {
+      end(() => {
+        try {
+          resolve(codeFromRedirect(url, state));
+        } catch (err) {
+          reject(err);
+        }
       });
     }
 
@@ -94,19 +102,23 @@ function waitForCode(BrowserWindow, parent, address, redirect, state) {
       if (typeof url !== 'string' || !url.startsWith(redirect)) return;
       // The native-client page itself is never loaded: its address is all we need.
       details.preventDefault();
-      if (!done) finish(url);
+      if (!done) match(url);
     }
 
     win.webContents.on('will-redirect', onWill);
     win.webContents.on('will-navigate', onWill);
     win.webContents.on('did-navigate', (event, url) => {
-      if (!done && typeof url === 'string' && url.startsWith(redirect)) finish(url);
+      if (!done && typeof url === 'string' && url.startsWith(redirect)) match(url);
     });
     // After a match the promise is settled already, so a later close changes nothing.
     win.on('closed', () => reject(new Error('CANCELLED')));
-    // Cancelling the redirect aborts the load, and a page that fails to load stays in the
-    // window for the user to close; neither is an error of the sign-in itself.
-    Promise.resolve(win.loadURL(address)).catch(() => {});
+    // A failed first page would leave an empty window whose closing reads as a cancel, so
+    // the failure is reported instead. ERR_ABORTED is our own cancelled redirect, or the
+    // page moving on before it finished loading: no failure.
+    win.loadURL(address).catch((err) => {
+      if (done || err.code === 'ERR_ABORTED') return;
+      end(() => reject(new Error(`Microsoft giriş sayfası açılamadı (${err.code}). İnternet bağlantını kontrol et.`)));
+    });
   });
 }
 
