@@ -75,16 +75,16 @@ async function startWorld({ https: secure = false, latency = 0 } = {}) {
       const body = Buffer.concat(chunks);
       requests.push({ method: req.method, path: req.url, headers: req.headers, body });
       const key = lookup(req.url);
+      // the route as it was when the request came: a reset during a delay changes nothing
+      const route = key === null ? null : routes.get(key);
       const reply = () => {
         if (key === null) return answer(res, { status: 404, body: 'not found' });
-        const route = routes.get(key);
         if (typeof route === 'function') return route(req, res, body);
         if (!Array.isArray(route)) return answer(res, route);
         const n = served.get(key) || 0;
         served.set(key, n + 1);
         return answer(res, route[Math.min(n, route.length - 1)]);
       };
-      const route = key === null ? null : routes.get(key);
       const spec = Array.isArray(route) ? route[Math.min(served.get(key) || 0, route.length - 1)] : route;
       const wait = latency + ((spec && typeof spec === 'object' && spec.delay) || 0);
       if (wait > 0) setTimeout(reply, wait);
