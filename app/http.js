@@ -1,0 +1,159 @@
+// The launcher's general HTTP client: GETs that follow redirects, accept only a final 200
+// and give up on idle connections; a retry wrapper, whole-body reads and streaming downloads.
+const fs = require('node:fs');
+const http = require('node:http');
+const https = require('node:https');
+const path = require('node:path');
+const { pipeline } = require('node:stream/promises');
+const { UA } = require('./layout');
+const { renameHeld } = require('./files');
+
+/** Waits of the client in milliseconds. Tests shorten them; the product keeps these. */
+const limits = {
+  idleMs: 20 * 1000, // 20 s without traffic on the connection, before or during the body
+  retryStepMs: 1500, // pause after failed attempt i (from 0): retryStepMs × (i + 1)
+};
+
+function isRedirect(res) {
+  return res.statusCode >= 300 && res.statusCode <= 399 && Boolean(res.headers.location);
+}
+
+/**
+ * GET `url`, following at most `redirects` redirects. Resolves to the open response of a
+ * final 200 (body unread; the idle limit keeps watching while it is read); rejects on any
+ * other status ("HTTP <status> — <address>"), on an idle connection ("Zaman aşımı: <address>")
+ * and with the platform's own error on transport failures.
+ */
+function request(url, redirects = 6) {
+  return new Promise((resolve, reject) => {
+    const address = String(url);
+    const client = address.startsWith('https') ? https : http;
+    let req;
+    try {
+      req = client.get(address, { headers: { 'User-Agent': UA, Accept: '*/*' }, timeout: limits.idleMs });
+    } catch (err) {
+      reject(err);
+      return;
+    }
+    let response = null;
+    req.on('timeout', () => {
+      // the socket may already be back in the pool serving somebody else
+      if (response && (response.complete || response.destroyed)) return;
+      // Node only reports the silence; destroying the response hands its reader this error
+      const err = new Error(`Zaman aşımı: ${address}`);
+      if (response) response.destroy(err);
+      else req.destroy(err);
+    });
+    req.on('error', reject);
+    req.on('response', (res) => {
+      response = res;
+      if (isRedirect(res) && redirects > 0) {
+        res.resume();
+        let next;
+        try {
+          next = new URL(res.headers.location, address).href;
+        } catch (err) {
+          reject(err);
+          return;
+        }
+        request(next, redirects - 1).then(resolve, reject);
+        return;
+      }
+      // only a final 200 counts; 204, 206 and a redirect beyond the limit are failures too
+      if (res.statusCode !== 200) {
+        res.resume();
+        reject(new Error(`HTTP ${res.statusCode} — ${address}`));
+        return;
+      }
+      resolve(res);
+    });
+  });
+}
+
+function wait(ms) {
+  return new Promise((resolve) => setTimeout(resolve, ms));
+}
+
+/** Calls async `fn` up to `tries` times, pausing 1.5 s, then 3 s, … between; rejects with the last error. */
+async function retry(fn, tries = 3, sleep = wait) {
+  const attempts = Math.max(1, tries);
+  for (let i = 0; ; i += 1) {
+    try {
+      return await fn();
+    } catch (err) {
+      if (i >= attempts - 1) throw err;
+      await sleep(limits.retryStepMs * (i + 1));
+    }
+  }
+}
+
+function readText(res) {
+  return new Promise((resolve, reject) => {
+    let text = '';
+    // decoding as a stream keeps a character split across chunks whole
+    res.setEncoding('utf8');
+    res.on('data', (chunk) => { text += chunk; });
+    res.on('end', () => resolve(text));
+    res.on('error', reject);
+  });
+}
+
+/** The whole body of `url` as UTF-8 text, with retries. */
+function getText(url) {
+  return retry(async () => readText(await request(url)));
+}
+
+/** The body of `url` parsed as JSON; a body that is not JSON fails at once, without retries. */
+async function getJson(url) {
+  return JSON.parse(await getText(url));
+}
+
+// Downloads in flight by destination: a second download to the same file waits for the
+// first, so the two never write one ".part" file at once.
+const downloadsByDest = new Map();
+
+function destKey(dest) {
+  const full = path.resolve(dest);
+  return process.platform === 'win32' ? full.toLowerCase() : full;
+}
+
+async function fetchToFile(url, dest, onPct) {
+  const part = `${dest}.part`;
+  await fs.promises.mkdir(path.dirname(dest), { recursive: true });
+  const res = await request(url);
+  const total = Number(res.headers['content-length']) || 0;
+  let received = 0;
+  await pipeline(
+    res,
+    async function* count(chunks) {
+      for await (const chunk of chunks) {
+        received += chunk.length;
+        if (total && onPct) onPct(received / total);
+        yield chunk;
+      }
+    },
+    fs.createWriteStream(part),
+  );
+  // the file stream is closed once pipeline resolves, so the rename does not meet our own handle
+  renameHeld(part, dest);
+}
+
+/**
+ * Streams `url` into `dest + ".part"` and moves it to `dest` when complete. `onPct`, optional,
+ * gets the fraction done (0–1) per chunk when the length is known. A failed download leaves
+ * `dest` as it was. Downloads to the same `dest` run one after the other.
+ */
+function download(url, dest, onPct) {
+  const key = destKey(dest);
+  const before = downloadsByDest.get(key) || Promise.resolve();
+  // the earlier download's own caller deals with its failure; this one starts afresh either way
+  const run = before.catch(() => {}).then(() => fetchToFile(url, dest, onPct));
+  downloadsByDest.set(key, run);
+  const forget = () => {
+    if (downloadsByDest.get(key) === run) downloadsByDest.delete(key);
+  };
+  run.then(forget, forget);
+  return run;
+}
+
+module.exports = { limits, request, retry, getText, getJson, download };

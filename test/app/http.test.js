@@ -1,0 +1,249 @@
+const { test, describe, before, after, beforeEach, afterEach } = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const net = require('node:net');
+const { startWorld } = require('../support/world');
+const client = require('../../app/http');
+
+const { request, retry, getText, getJson, download } = client;
+let secure;
+let plain;
+let dir;
+const savedLimits = { ...client.limits };
+
+before(async () => {
+  secure = await startWorld({ https: true });
+  plain = await startWorld();
+  client.limits.idleMs = 300;
+  client.limits.retryStepMs = 5;
+});
+after(async () => {
+  Object.assign(client.limits, savedLimits);
+  await Promise.all([secure.close(), plain.close()]);
+});
+beforeEach(() => {
+  secure.reset();
+  plain.reset();
+  dir = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-http-'));
+});
+afterEach(() => fs.rmSync(dir, { recursive: true, force: true }));
+
+async function body(res) {
+  const chunks = [];
+  for await (const chunk of res) chunks.push(chunk);
+  return Buffer.concat(chunks).toString('utf8');
+}
+
+// A chain of `n` redirects /r1 → /r2 → … ending at /end.
+function redirectChain(world, n) {
+  for (let i = 1; i <= n; i += 1) world.route(`/r${i}`, { redirect: i === n ? '/end' : `/r${i + 1}` });
+  world.route('/end', { body: 'sonunda' });
+}
+
+describe('request', () => {
+  test('sends its user agent and accepts anything', async () => {
+    secure.route('/a', { body: 'x' });
+    await body(await request(`${secure.url}/a`));
+    const { headers } = secure.requests[0];
+    assert.equal(headers['user-agent'], 'Quorlin-Launcher/1.0 (Brimlox)');
+    assert.equal(headers.accept, '*/*');
+  });
+
+  test('follows a relative redirect against the address that answered', async () => {
+    secure.route('/dir/start', { redirect: 'next?x=1', status: 301 });
+    secure.route('/dir/next', { body: 'burada' });
+    assert.equal(await body(await request(`${secure.url}/dir/start`)), 'burada');
+    assert.equal(secure.requests[1].path, '/dir/next?x=1');
+  });
+
+  test('follows six redirects and refuses the seventh with its own status', async () => {
+    redirectChain(secure, 6);
+    assert.equal(await body(await request(`${secure.url}/r1`)), 'sonunda');
+    secure.reset();
+    redirectChain(secure, 7);
+    await assert.rejects(request(`${secure.url}/r1`), { message: `HTTP 302 — ${secure.url}/r7` });
+    assert.equal(secure.count('/end'), 0);
+  });
+
+  test('chooses plain HTTP or HTTPS afresh for every hop', async () => {
+    secure.route('/go', { redirect: `${plain.url}/plain` });
+    plain.route('/plain', { redirect: `${secure.url}/back` });
+    secure.route('/back', { body: 'geri' });
+    assert.equal(await body(await request(`${secure.url}/go`)), 'geri');
+    assert.equal(plain.count('/plain'), 1);
+  });
+
+  test('rejects every final status but 200 with "HTTP <status> — <address>"', async () => {
+    await assert.rejects(request(`${secure.url}/missing`), { message: `HTTP 404 — ${secure.url}/missing` });
+    for (const status of [204, 206, 500]) {
+      plain.route('/s', { status, body: status === 204 ? '' : 'x' });
+      await assert.rejects(request(`${plain.url}/s`), { message: `HTTP ${status} — ${plain.url}/s` });
+    }
+    plain.route('/nowhere', { status: 302 });
+    await assert.rejects(request(`${plain.url}/nowhere`), { message: `HTTP 302 — ${plain.url}/nowhere` });
+  });
+
+  test('gives up on a silent server before the answer and while the body comes', async () => {
+    secure.route('/slow', { delay: 800, body: 'geç' });
+    await assert.rejects(request(`${secure.url}/slow`), { message: `Zaman aşımı: ${secure.url}/slow` });
+    secure.route('/stall', { stall: true, body: 'never' });
+    const res = await request(`${secure.url}/stall`);
+    await assert.rejects(body(res), { message: `Zaman aşımı: ${secure.url}/stall` });
+  });
+
+  test('passes transport errors on unchanged', async () => {
+    const port = await new Promise((resolve) => {
+      const probe = net.createServer().listen(0, '127.0.0.1', () => {
+        const { port: free } = probe.address();
+        probe.close(() => resolve(free));
+      });
+    });
+    await assert.rejects(request(`http://127.0.0.1:${port}/x`), { code: 'ECONNREFUSED' });
+  });
+});
+
+describe('retry', () => {
+  test('pauses 1.5 s and then 3 s between three attempts and returns the first success', async () => {
+    client.limits.retryStepMs = savedLimits.retryStepMs;
+    const pauses = [];
+    let calls = 0;
+    try {
+      const result = await retry(async () => {
+        calls += 1;
+        if (calls < 3) throw new Error(`fail ${calls}`);
+        return 'ok';
+      }, 3, async (ms) => { pauses.push(ms); });
+      assert.equal(result, 'ok');
+      assert.deepEqual(pauses, [1500, 3000]);
+    } finally {
+      client.limits.retryStepMs = 5;
+    }
+  });
+
+  test('rejects with the last error once the tries are used up, without a pause after it', async () => {
+    const pauses = [];
+    let calls = 0;
+    const failing = async () => { calls += 1; throw new Error(`fail ${calls}`); };
+    await assert.rejects(retry(failing, 2, async (ms) => { pauses.push(ms); }), { message: 'fail 2' });
+    assert.equal(pauses.length, 1);
+    calls = 0;
+    await assert.rejects(retry(failing, 0, async () => {}), { message: 'fail 1' });
+  });
+});
+
+describe('getText and getJson', () => {
+  test('getText succeeds after two failures, with three requests', async () => {
+    secure.route('/meta', [{ status: 500 }, { status: 503 }, { body: 'Sürümler: ğüşiöç' }]);
+    assert.equal(await getText(`${secure.url}/meta`), 'Sürümler: ğüşiöç');
+    assert.equal(secure.count('/meta'), 3);
+  });
+
+  test('getText keeps a character split between chunks whole', async () => {
+    secure.route('/split', (req, res) => {
+      const bytes = Buffer.from('aş', 'utf8');
+      res.writeHead(200, { 'Content-Length': bytes.length });
+      res.write(bytes.subarray(0, 2));
+      setTimeout(() => res.end(bytes.subarray(2)), 30);
+    });
+    assert.equal(await getText(`${secure.url}/split`), 'aş');
+  });
+
+  test('getJson parses the body; a body that is not JSON fails at once, without retries', async () => {
+    secure.route('/v', { body: [{ version: '0.19.5', stable: true }] });
+    assert.deepEqual(await getJson(`${secure.url}/v`), [{ version: '0.19.5', stable: true }]);
+    secure.route('/bad', { body: '<html>' });
+    await assert.rejects(getJson(`${secure.url}/bad`), SyntaxError);
+    assert.equal(secure.count('/bad'), 1);
+  });
+});
+
+describe('download', () => {
+  const data = Buffer.alloc(256 * 1024, 7);
+
+  test('moves the complete file into place and reports fractions up to 1', async () => {
+    secure.route('/f.jar', { body: data });
+    const dest = path.join(dir, 'deep', 'mods', 'f.jar');
+    const fractions = [];
+    await download(`${secure.url}/f.jar`, dest, (pct) => fractions.push(pct));
+    assert.deepEqual(fs.readFileSync(dest), data);
+    assert.equal(fs.existsSync(`${dest}.part`), false);
+    assert.ok(fractions.length >= 1);
+    assert.equal(fractions.at(-1), 1);
+    assert.deepEqual([...fractions].sort((a, b) => a - b), fractions);
+  });
+
+  test('without a Content-Length it succeeds and never reports a fraction', async () => {
+    secure.route('/chunked', { body: data, chunked: true });
+    const dest = path.join(dir, 'c.bin');
+    let reported = false;
+    await download(`${secure.url}/chunked`, dest, () => { reported = true; });
+    assert.deepEqual(fs.readFileSync(dest), data);
+    assert.equal(reported, false);
+  });
+
+  test('a body cut short fails, keeps the earlier file and leaves the .part; the next attempt replaces both', async () => {
+    const dest = path.join(dir, 'server.jar');
+    fs.writeFileSync(dest, 'eski');
+    secure.route('/server.jar', [{ body: data, cut: 1000 }, { body: data }]);
+    await assert.rejects(download(`${secure.url}/server.jar`, dest));
+    assert.equal(fs.readFileSync(dest, 'utf8'), 'eski');
+    assert.equal(fs.statSync(`${dest}.part`).size, 1000);
+    await download(`${secure.url}/server.jar`, dest);
+    assert.deepEqual(fs.readFileSync(dest), data);
+    assert.equal(fs.existsSync(`${dest}.part`), false);
+  });
+
+  test('a stalled body times out and leaves the destination untouched', async () => {
+    const dest = path.join(dir, 'java.zip');
+    secure.route('/java.zip', { stall: true, body: data });
+    await assert.rejects(download(`${secure.url}/java.zip`, dest), { message: `Zaman aşımı: ${secure.url}/java.zip` });
+    assert.equal(fs.existsSync(dest), false);
+  });
+
+  test('a failed status writes nothing at all', async () => {
+    const dest = path.join(dir, 'x.jar');
+    await assert.rejects(download(`${plain.url}/x.jar`, dest), { message: `HTTP 404 — ${plain.url}/x.jar` });
+    assert.equal(fs.existsSync(`${dest}.part`), false);
+  });
+
+  test('two downloads to one destination run one after the other; others run alongside', async () => {
+    let active = 0;
+    let most = 0;
+    const slowBody = (text) => (req, res) => {
+      active += 1;
+      most = Math.max(most, active);
+      res.writeHead(200, { 'Content-Length': text.length });
+      res.write(text.slice(0, 2));
+      setTimeout(() => { active -= 1; res.end(text.slice(2)); }, 60);
+    };
+    secure.route('/one', slowBody('birinci'));
+    secure.route('/two', slowBody('ikinci'));
+    const dest = path.join(dir, 'same.jar');
+    await Promise.all([download(`${secure.url}/one`, dest), download(`${secure.url}/two`, dest)]);
+    assert.equal(most, 1);
+    assert.equal(fs.readFileSync(dest, 'utf8'), 'ikinci');
+
+    most = 0;
+    await Promise.all([download(`${secure.url}/one`, path.join(dir, 'a')), download(`${secure.url}/two`, path.join(dir, 'b'))]);
+    assert.equal(most, 2);
+  });
+
+  test('a failed first download does not stop the second to the same destination', async () => {
+    secure.route('/good', { body: 'iyi' });
+    const dest = path.join(dir, 'g.jar');
+    const results = await Promise.allSettled([download(`${secure.url}/nope`, dest), download(`${secure.url}/good`, dest)]);
+    assert.equal(results[0].status, 'rejected');
+    assert.equal(results[1].status, 'fulfilled');
+    assert.equal(fs.readFileSync(dest, 'utf8'), 'iyi');
+  });
+
+  test('fetches an http: address over plain HTTP', async () => {
+    plain.route('/p', { body: 'düz' });
+    const dest = path.join(dir, 'p.txt');
+    await download(`${plain.url}/p`, dest);
+    assert.equal(fs.readFileSync(dest, 'utf8'), 'düz');
+    assert.equal(plain.count('/p'), 1);
+  });
+});
