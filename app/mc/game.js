@@ -1,0 +1,252 @@
+'use strict';
+// Installs Minecraft with the Fabric loader into the launcher's own game root and starts it.
+
+const childProcess = require('node:child_process');
+const crypto = require('node:crypto');
+const fs = require('node:fs');
+const fsp = require('node:fs/promises');
+const path = require('node:path');
+const endpoints = require('../endpoints');
+const { getJson, downloadFile } = require('./net');
+const { needs, pool, inside, plainName } = require('./files');
+const { ruleAllows, mavenPath, libKey, currentSystem } = require('./rules');
+const { launchArgs } = require('./launch-args');
+
+const FILE_WORKERS = 8; // libraries, client jar, logging configuration
+const ASSET_WORKERS = 24;
+const FILES_SHARE = 0.4; // of the progress bar; the asset objects fill the rest
+// Exit code handed to onExit when the game process could not be started at all.
+const START_FAILED = -1;
+const SHA1_HEX = /^[0-9a-f]{40}$/;
+
+async function readJsonFile(file) {
+  return JSON.parse(await fsp.readFile(file, 'utf8'));
+}
+
+// Written beside the target and moved in, so an interrupted write never leaves half a file.
+async function writeFileWhole(file, text) {
+  await fsp.mkdir(path.dirname(file), { recursive: true });
+  const tmp = file + '.' + crypto.randomBytes(3).toString('hex') + '.part';
+  await fsp.writeFile(tmp, text);
+  await fsp.rename(tmp, file);
+}
+
+function trailingSlash(url) {
+  return url.endsWith('/') ? url : url + '/';
+}
+
+function requireVersionFields(vanilla, mcVersion) {
+  const ok = vanilla && vanilla.downloads && vanilla.downloads.client && vanilla.assetIndex
+    && Array.isArray(vanilla.libraries || []);
+  if (!ok) throw new Error('Geçersiz sürüm dosyası: Minecraft ' + mcVersion);
+}
+
+class Game {
+  /**
+   * root: the game root; gameDir: where the game runs; log(line); progress(label, fraction 0–1).
+   * spawn and system ({ os, arch } for the version rules) default to this computer's.
+   */
+  constructor({ root, gameDir, log, progress, spawn, system } = {}) {
+    this.root = root;
+    this.gameDir = gameDir;
+    this.log = log || (() => {});
+    this.progress = progress || (() => {});
+    this.spawn = spawn || childProcess.spawn;
+    this.system = system || currentSystem();
+  }
+
+  /** The vanilla version JSON: the stored copy, else fetched through the version manifest and stored. */
+  async vanillaJson(mcVersion) {
+    const id = plainName(mcVersion);
+    const file = path.join(this.root, 'versions', id, id + '.json');
+    try {
+      return await readJsonFile(file);
+    } catch (err) {
+      // a stored copy that no longer parses is fetched again rather than failing every start
+      if (err.code !== 'ENOENT') this.log(`[Quorlin] HATA: ${id}.json okunamadı, yeniden indiriliyor`);
+    }
+    const manifest = await getJson(endpoints.mojangMeta + '/mc/game/version_manifest_v2.json');
+    const entry = (Array.isArray(manifest.versions) ? manifest.versions : []).find((v) => v && v.id === mcVersion);
+    if (!entry) throw new Error(`Minecraft ${mcVersion} bulunamadı`);
+    const vanilla = await getJson(entry.url);
+    await writeFileWhole(file, JSON.stringify(vanilla));
+    return vanilla;
+  }
+
+  /** Resolves to { vanilla, fabric }; the Fabric profile is fetched on every call. */
+  async versionJson(mcVersion, fabricProfileUrl) {
+    const [vanilla, fabric] = await Promise.all([this.vanillaJson(mcVersion), getJson(fabricProfileUrl)]);
+    return { vanilla, fabric };
+  }
+
+  /**
+   * Class path and download tasks of the Fabric libraries, the admitted vanilla libraries,
+   * the client jar and the logging configuration, in class path order.
+   */
+  fileTasks(mcVersion, vanilla, fabric) {
+    const libDir = path.join(this.root, 'libraries');
+    const tasks = [];
+    const classpath = [];
+    const keys = new Set();
+
+    for (const lib of Array.isArray(fabric.libraries) ? fabric.libraries : []) {
+      const rel = mavenPath(lib.name);
+      const file = inside(libDir, rel);
+      keys.add(libKey(lib.name));
+      classpath.push(file);
+      tasks.push({ url: trailingSlash(lib.url || endpoints.fabricMaven) + rel, file, sha1: lib.sha1, size: lib.size });
+    }
+
+    for (const lib of vanilla.libraries || []) {
+      const artifact = lib.downloads && lib.downloads.artifact;
+      if (!ruleAllows(lib.rules, {}, this.system) || !artifact) continue;
+      // Fabric's copy of a library (any version) replaces Mojang's
+      const key = libKey(lib.name);
+      if (keys.has(key)) continue;
+      keys.add(key);
+      const file = inside(libDir, artifact.path);
+      classpath.push(file);
+      tasks.push({ url: artifact.url, file, sha1: artifact.sha1, size: artifact.size });
+    }
+
+    const id = plainName(mcVersion);
+    const client = vanilla.downloads.client;
+    const jar = path.join(this.root, 'versions', id, id + '.jar');
+    tasks.push({ url: client.url, file: jar, sha1: client.sha1, size: client.size });
+    classpath.push(jar);
+
+    let logArg = null;
+    const logging = vanilla.logging && vanilla.logging.client;
+    if (logging && logging.file) {
+      const file = path.join(this.root, 'assets', 'log_configs', plainName(logging.file.id));
+      tasks.push({ url: logging.file.url, file, sha1: logging.file.sha1, size: logging.file.size });
+      logArg = String(logging.argument || '').replace('${path}', () => file);
+    }
+    return { tasks, classpath, logArg };
+  }
+
+  /** The asset index file, downloaded once (no retries) when missing or damaged, then parsed. */
+  async assetIndex(vanilla) {
+    const ai = vanilla.assetIndex;
+    const file = path.join(this.root, 'assets', 'indexes', plainName(ai.id) + '.json');
+    if (await needs(file, ai.sha1, ai.size)) await downloadFile(ai.url, file, ai.sha1);
+    return readJsonFile(file);
+  }
+
+  /** Asset objects whose file is missing or of another size; the content is not hashed. */
+  async dueAssets(index) {
+    const objectsDir = path.join(this.root, 'assets', 'objects');
+    const byHash = new Map();
+    for (const o of Object.values((index && index.objects) || {})) {
+      const hash = String(o && o.hash);
+      if (!SHA1_HEX.test(hash)) throw new Error('Geçersiz dosya yolu: ' + hash);
+      if (!byHash.has(hash)) byHash.set(hash, { hash, size: o.size, file: path.join(objectsDir, hash.slice(0, 2), hash) });
+    }
+    const objects = [...byHash.values()];
+    const isDue = await Promise.all(objects.map((o) => fsp.stat(o.file).then((s) => s.size !== o.size, () => true)));
+    return objects.filter((_, i) => isDue[i]);
+  }
+
+  /**
+   * Brings the game root up to date and resolves to the installation record
+   * { vanilla, fabric, classpath, logArg, assetIndex }. Libraries and assets download side by
+   * side; the bar gives the files the first 40 % and the asset objects the rest.
+   */
+  async install(mcVersion, fabricProfileUrl) {
+    let hasFailed = false;
+    const report = (label, fraction) => {
+      if (!hasFailed) this.progress(label, fraction);
+    };
+    const share = { files: 0, assets: 0 };
+    const fraction = () => FILES_SHARE * share.files + (1 - FILES_SHARE) * share.assets;
+
+    report('Oyun dosyaları kontrol ediliyor', 0);
+    const vanillaP = this.vanillaJson(mcVersion).then((v) => {
+      requireVersionFields(v, mcVersion);
+      return v;
+    });
+    const fabricP = getJson(fabricProfileUrl);
+
+    const filesP = Promise.all([vanillaP, fabricP]).then(async ([vanilla, fabric]) => {
+      const { tasks, classpath, logArg } = this.fileTasks(mcVersion, vanilla, fabric);
+      const isDue = await Promise.all(tasks.map((t) => needs(t.file, t.sha1, t.size)));
+      const due = tasks.filter((_, i) => isDue[i]);
+      if (due.length === 0) share.files = 1;
+      await pool(due, FILE_WORKERS, (t) => downloadFile(t.url, t.file, t.sha1), (done, total) => {
+        share.files = done / total;
+        report(`Oyun indiriliyor (${done}/${total})`, fraction());
+      });
+      return { vanilla, fabric, classpath, logArg };
+    });
+
+    const assetsP = vanillaP.then(async (vanilla) => {
+      const due = await this.dueAssets(await this.assetIndex(vanilla));
+      const host = endpoints.mojangResources;
+      await pool(due, ASSET_WORKERS, (o) => downloadFile(`${host}/${o.hash.slice(0, 2)}/${o.hash}`, o.file, o.hash),
+        (done, total) => {
+          share.assets = done / total;
+          report(`Ses ve dokular indiriliyor (${done}/${total})`, fraction());
+        });
+      return vanilla.assetIndex.id;
+    });
+
+    try {
+      const [files, assetIndex] = await Promise.all([filesP, assetsP]);
+      report('Oyun hazır', 1);
+      return { ...files, assetIndex };
+    } catch (err) {
+      // transfers already under way finish on their own; the bar no longer follows them
+      hasFailed = true;
+      throw err;
+    }
+  }
+
+  /**
+   * Starts the installed game and returns its process at once. The game is detached so that
+   * it outlives the launcher (on Windows an attached child dies with it), its window hidden
+   * like every child of the launcher, and its output still read. A game that cannot start
+   * ends in onExit with a non-zero code and a log line instead of an error.
+   */
+  launch({ java, inst, account, ramGb, versionId, quickPlay, onLine = () => {}, onExit = () => {} }) {
+    const nativesDir = path.join(this.root, 'natives', plainName(inst.vanilla.id));
+    fs.mkdirSync(nativesDir, { recursive: true });
+    fs.mkdirSync(this.gameDir, { recursive: true });
+    const args = launchArgs({
+      root: this.root, gameDir: this.gameDir, nativesDir, inst, account, ramGb, versionId, quickPlay, system: this.system,
+    });
+    this.log('[Quorlin] Oyun başlatılıyor: ' + account.name);
+
+    const child = this.spawn(java, args, {
+      cwd: this.gameDir,
+      detached: true,
+      windowsHide: true,
+      stdio: ['ignore', 'pipe', 'pipe'],
+    });
+    let hasEnded = false;
+    const end = (code) => {
+      if (hasEnded) return;
+      hasEnded = true;
+      onExit(code);
+    };
+    child.on('error', (err) => {
+      if (child.pid === undefined) {
+        this.log('[Quorlin] HATA: Oyun başlatılamadı: ' + err.message);
+        end(START_FAILED);
+      } else {
+        this.log('[Quorlin] HATA: ' + err.message);
+      }
+    });
+    child.on('exit', (code) => end(code));
+    for (const stream of [child.stdout, child.stderr]) {
+      // keeps a character split between two chunks whole; lines are not joined across chunks
+      stream.setEncoding('utf8');
+      stream.on('data', (chunk) => {
+        for (const piece of chunk.split(/\r?\n/)) if (piece !== '') onLine(piece);
+      });
+    }
+    child.unref();
+    return child;
+  }
+}
+
+module.exports = { Game, START_FAILED };

@@ -1,0 +1,260 @@
+'use strict';
+const { describe, test, before, after, beforeEach } = require('node:test');
+const assert = require('node:assert/strict');
+const crypto = require('node:crypto');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+
+const endpoints = require('../../app/endpoints');
+const { Game } = require('../../app/mc');
+const { startMojangWorld } = require('../support/mojang-world');
+
+const WINDOWS = { os: 'windows', arch: 'x86_64' };
+const SMALL_ASSETS = [120, 2000, 15000, 48000, 300000];
+
+let mw;
+let restoreEndpoints;
+let top;
+let root;
+let events;
+let game;
+
+before(async () => {
+  mw = await startMojangWorld({ assets: 200, assetSizes: SMALL_ASSETS });
+  restoreEndpoints = mw.useAsEndpoints(endpoints);
+});
+after(async () => {
+  restoreEndpoints();
+  await mw.close();
+});
+beforeEach(() => {
+  top = fs.mkdtempSync(path.join(os.tmpdir(), 'mc-game-'));
+  root = path.join(top, 'minecraft');
+  events = [];
+  game = new Game({
+    root, gameDir: path.join(top, 'brimlox'), system: WINDOWS, progress: (label, f) => events.push([label, f]),
+  });
+  mw.clearRequests();
+});
+
+const libFile = (rel) => path.join(root, 'libraries', ...rel.split('/'));
+const objectFile = (hash) => path.join(root, 'assets', 'objects', hash.slice(0, 2), hash);
+const vanillaLib = (name) => mw.vanilla.libraries.find((l) => l.name === name).downloads.artifact;
+const firstAsset = () => Object.values(mw.index.objects)[0];
+
+function allFiles(dir) {
+  return fs.readdirSync(dir, { recursive: true, withFileTypes: true })
+    .filter((e) => e.isFile()).map((e) => path.join(e.parentPath || e.path, e.name));
+}
+
+describe('Game.install on an empty game root', () => {
+  test('fetches every file byte for byte and returns the installation record', async () => {
+    const inst = await game.install('26.3', mw.profileUrl);
+
+    const expectedLibs = [
+      'org/ow2/asm/asm/9.8/asm-9.8.jar',
+      'net/fabricmc/sponge-mixin/0.15.5+mixin.0.8.7/sponge-mixin-0.15.5+mixin.0.8.7.jar',
+      'net/fabricmc/intermediary/26.3/intermediary-26.3.jar',
+      'net/fabricmc/fabric-loader/0.19.3/fabric-loader-0.19.3.jar',
+      'org/ow2/asm/asm/9.6/asm-9.6-sources.jar',
+      'com/mojang/brigadier/1.3.10/brigadier-1.3.10.jar',
+      'org/lwjgl/lwjgl/3.4.1/lwjgl-3.4.1.jar',
+      'org/lwjgl/lwjgl/3.4.1/lwjgl-3.4.1-natives-windows.jar',
+      'ca/weblite/java-objc-bridge/1.1/java-objc-bridge-1.1.jar',
+      'com/example/one-mib/1.0/one-mib-1.0.jar',
+      'com/example/three-mib/1.0/three-mib-1.0.jar',
+    ];
+    const jar = path.join(root, 'versions', '26.3', '26.3.jar');
+    assert.deepEqual(inst.classpath, [...expectedLibs.map(libFile), jar]);
+    for (const rel of expectedLibs) {
+      const from = rel.startsWith('net/fabricmc') || rel.includes('9.8') ? '/maven/' : '/libraries/';
+      assert.ok(fs.readFileSync(libFile(rel)).equals(mw.bytes(from + rel)), rel);
+    }
+    assert.ok(fs.readFileSync(jar).equals(mw.bytes('/v1/objects/client/client.jar')));
+    assert.equal(fs.existsSync(libFile('org/ow2/asm/asm/9.6/asm-9.6.jar')), false);
+
+    const logConfig = path.join(root, 'assets', 'log_configs', 'client-1.21.2.xml');
+    assert.equal(inst.logArg, '-Dlog4j.configurationFile=' + logConfig);
+    assert.ok(fs.existsSync(logConfig));
+    assert.equal(inst.assetIndex, '29');
+    assert.equal(inst.fabric.mainClass, mw.fabric.mainClass);
+    assert.deepEqual(inst.vanilla, mw.vanilla);
+
+    const stored = fs.readFileSync(path.join(root, 'versions', '26.3', '26.3.json'), 'utf8');
+    assert.equal(stored, JSON.stringify(mw.vanilla));
+    const hashes = new Set(Object.values(mw.index.objects).map((o) => o.hash));
+    for (const h of hashes) assert.ok(fs.readFileSync(objectFile(h)).equals(mw.bytes(`/res/${h.slice(0, 2)}/${h}`)));
+    // the index names one object twice; it is fetched once
+    assert.equal(mw.world.count(`/res/${firstAsset().hash.slice(0, 2)}/${firstAsset().hash}`), 1);
+    assert.deepEqual(allFiles(root).filter((f) => f.endsWith('.part')), []);
+  });
+
+  test('reports checking, each finished file and object, and ready, on a bar that never goes back', async () => {
+    await game.install('26.3', mw.profileUrl);
+    assert.deepEqual(events[0], ['Oyun dosyaları kontrol ediliyor', 0]);
+    assert.deepEqual(events.at(-1), ['Oyun hazır', 1]);
+    const files = events.filter(([l]) => l.startsWith('Oyun indiriliyor'));
+    const objects = events.filter(([l]) => l.startsWith('Ses ve dokular indiriliyor'));
+    // 7 admitted vanilla libraries + 4 Fabric ones + client jar + logging configuration
+    assert.equal(files.length, 13);
+    assert.equal(files.at(-1)[0], 'Oyun indiriliyor (13/13)');
+    assert.equal(objects.length, 200);
+    assert.equal(objects.at(-1)[0], 'Ses ve dokular indiriliyor (200/200)');
+    const fractions = events.map(([, f]) => f);
+    fractions.forEach((f, i) => assert.ok(i === 0 || f >= fractions[i - 1], `step ${i}: ${f}`));
+    assert.ok(files.every(([, f]) => f <= 1));
+  });
+});
+
+describe('Game.install on a complete game root', () => {
+  test('makes the Fabric profile request only and reports just checking and ready', async () => {
+    await game.install('26.3', mw.profileUrl);
+    mw.clearRequests();
+    events.length = 0;
+    const inst = await game.install('26.3', mw.profileUrl);
+    assert.deepEqual(mw.world.requests.map((r) => r.path), [new URL(mw.profileUrl).pathname]);
+    assert.deepEqual(events, [['Oyun dosyaları kontrol ediliyor', 0], ['Oyun hazır', 1]]);
+    assert.equal(inst.classpath.length, 12);
+  });
+
+  test('a small library of the right size is trusted, one of 2 MiB and more is hashed and replaced', async () => {
+    await game.install('26.3', mw.profileUrl);
+    const small = libFile(vanillaLib('com.example:one-mib:1.0').path);
+    const big = libFile(vanillaLib('com.example:three-mib:1.0').path);
+    fs.writeFileSync(small, Buffer.alloc(1024 * 1024, 1));
+    fs.writeFileSync(big, Buffer.alloc(3 * 1024 * 1024, 1));
+    mw.clearRequests();
+    await game.install('26.3', mw.profileUrl);
+    assert.equal(mw.world.count('/libraries/' + vanillaLib('com.example:one-mib:1.0').path), 0);
+    assert.equal(mw.world.count('/libraries/' + vanillaLib('com.example:three-mib:1.0').path), 1);
+    assert.ok(fs.readFileSync(big).equals(mw.bytes('/libraries/' + vanillaLib('com.example:three-mib:1.0').path)));
+    assert.ok(fs.readFileSync(small).equals(Buffer.alloc(1024 * 1024, 1)));
+  });
+
+  test('an object of the wrong size is fetched again; one of the right size is left as it is', async () => {
+    await game.install('26.3', mw.profileUrl);
+    const [a, b] = [...new Set(Object.values(mw.index.objects).map((o) => o.hash))];
+    fs.writeFileSync(objectFile(a), 'short');
+    const sameSize = Buffer.alloc(fs.statSync(objectFile(b)).size, 7);
+    fs.writeFileSync(objectFile(b), sameSize);
+    fs.rmSync(path.join(root, 'versions', '26.3', '26.3.jar'));
+    mw.clearRequests();
+    events.length = 0;
+    await game.install('26.3', mw.profileUrl);
+    assert.ok(fs.readFileSync(objectFile(a)).equals(mw.bytes(`/res/${a.slice(0, 2)}/${a}`)));
+    assert.ok(fs.readFileSync(objectFile(b)).equals(sameSize));
+    assert.equal(mw.world.requests.length, 3);
+    assert.deepEqual(events.map(([l]) => l).slice(1, -1).sort(), ['Oyun indiriliyor (1/1)', 'Ses ve dokular indiriliyor (1/1)']);
+  });
+
+  test('a stored version file that no longer parses is fetched again', async () => {
+    await game.install('26.3', mw.profileUrl);
+    const stored = path.join(root, 'versions', '26.3', '26.3.json');
+    fs.writeFileSync(stored, '{"id": "26.');
+    await game.install('26.3', mw.profileUrl);
+    assert.equal(fs.readFileSync(stored, 'utf8'), JSON.stringify(mw.vanilla));
+  });
+});
+
+describe('Game.install failures', () => {
+  test('a version the manifest does not list fails by name', async () => {
+    await assert.rejects(game.install('9.9', mw.profileUrl), { message: 'Minecraft 9.9 bulunamadı' });
+  });
+
+  test('a transfer with other content fails after three attempts while the rest go on', async () => {
+    const lib = vanillaLib('com.mojang:brigadier:1.3.10');
+    mw.world.route('/libraries/' + lib.path, { body: Buffer.alloc(lib.size, 9) });
+    try {
+      await assert.rejects(game.install('26.3', mw.profileUrl), { message: 'Bozuk dosya: brigadier-1.3.10.jar' });
+      assert.equal(mw.world.count('/libraries/' + lib.path), 3);
+      assert.equal(fs.existsSync(libFile(lib.path)), false);
+      // the other transfers were not cancelled: once they settle, their files are in place
+      const jar = path.join(root, 'versions', '26.3', '26.3.jar');
+      for (let i = 0; i < 100 && !fs.existsSync(jar); i++) await new Promise((r) => setTimeout(r, 20));
+      assert.ok(fs.existsSync(jar));
+      assert.ok(events.every(([l]) => l !== 'Oyun hazır'));
+    } finally {
+      mw.restore('/libraries/' + lib.path);
+    }
+    await game.install('26.3', mw.profileUrl);
+    assert.equal(mw.world.count('/libraries/' + lib.path), 4);
+  });
+
+  test('an object answering 500 fails the install with status and address', async () => {
+    const { hash } = firstAsset();
+    const p = `/res/${hash.slice(0, 2)}/${hash}`;
+    mw.world.route(p, { status: 500, body: 'busy' });
+    try {
+      await assert.rejects(game.install('26.3', mw.profileUrl), { message: `HTTP 500 — ${mw.world.url}${p}` });
+      assert.equal(mw.world.count(p), 3);
+    } finally {
+      mw.restore(p);
+    }
+  });
+
+  test('the asset index and the Fabric profile are asked once, without retries', async () => {
+    const indexPath = new URL(mw.vanilla.assetIndex.url).pathname;
+    mw.world.route(indexPath, { status: 503 });
+    try {
+      await assert.rejects(game.install('26.3', mw.profileUrl), { message: `HTTP 503 — ${mw.vanilla.assetIndex.url}` });
+      assert.equal(mw.world.count(indexPath), 1);
+    } finally {
+      mw.restore(indexPath);
+    }
+    await assert.rejects(game.install('26.3', mw.world.url + '/no-profile'), { message: `HTTP 404 — ${mw.world.url}/no-profile` });
+    assert.equal(mw.world.count('/no-profile'), 1);
+  });
+});
+
+describe('Game.install keeps network names inside the game root', () => {
+  let hostile;
+  let hostileRestore;
+  before(async () => {
+    hostile = await startMojangWorld({ assets: 3, assetSizes: [50], clientSize: 1000 });
+  });
+  after(() => hostile.close());
+
+  async function installWith(change) {
+    const vanilla = structuredClone(hostile.vanilla);
+    const fabric = structuredClone(hostile.fabric);
+    const index = structuredClone(hostile.index);
+    change({ vanilla, fabric, index });
+    const indexBytes = Buffer.from(JSON.stringify(index));
+    vanilla.assetIndex.sha1 = crypto.createHash('sha1').update(indexBytes).digest('hex');
+    vanilla.assetIndex.size = indexBytes.length;
+    hostile.world.route(new URL(hostile.vanilla.assetIndex.url).pathname, { body: indexBytes });
+    hostile.world.route(new URL(hostile.profileUrl).pathname, { body: fabric });
+    fs.mkdirSync(path.join(root, 'versions', '26.3'), { recursive: true });
+    fs.writeFileSync(path.join(root, 'versions', '26.3', '26.3.json'), JSON.stringify(vanilla));
+    hostileRestore = hostile.useAsEndpoints(endpoints);
+    try {
+      await game.install('26.3', hostile.profileUrl);
+    } finally {
+      hostileRestore();
+      restoreEndpoints = mw.useAsEndpoints(endpoints);
+    }
+  }
+
+  const cases = [
+    ['an asset hash that is not 40 hex digits', (d) => { Object.values(d.index.objects)[0].hash = '../../../../evil'; }, '../../../../evil'],
+    ['a library path climbing out', (d) => { d.vanilla.libraries[2].downloads.artifact.path = '../../../evil.jar'; }, '../../../evil.jar'],
+    ['an absolute library path', (d) => { d.vanilla.libraries[2].downloads.artifact.path = '/tmp/evil.jar'; }, '/tmp/evil.jar'],
+    ['a Windows drive path', (d) => { d.vanilla.libraries[2].downloads.artifact.path = 'C:\\evil.jar'; }, 'C:\\evil.jar'],
+    ['a Maven coordinate with ..', (d) => { d.fabric.libraries[0].name = 'org.evil:..:1'; }, 'org/evil/../1/..-1.jar'],
+    ['an asset index id with separators', (d) => { d.vanilla.assetIndex.id = '../../escape'; }, '../../escape'],
+    ['a logging file id with separators', (d) => { d.vanilla.logging.client.file.id = '..\\..\\x.xml'; }, '..\\..\\x.xml'],
+  ];
+  for (const [name, change, shown] of cases) {
+    test(name + ' is refused before anything lands outside', async () => {
+      await assert.rejects(installWith(change), { message: 'Geçersiz dosya yolu: ' + shown });
+      assert.deepEqual(fs.readdirSync(top), ['minecraft']);
+      assert.ok(allFiles(root).every((f) => f.startsWith(root + path.sep)));
+    });
+  }
+
+  test('a game version with a separator is refused', async () => {
+    await assert.rejects(game.install('../26.3', mw.profileUrl), { message: 'Geçersiz dosya yolu: ../26.3' });
+    assert.deepEqual(fs.readdirSync(top), []);
+  });
+});

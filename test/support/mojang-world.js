@@ -1,0 +1,246 @@
+'use strict';
+// A loopback stand-in for Mojang's version and asset services and Fabric's metadata service
+// and Maven repository, all on one HTTPS world. It serves a version manifest v2, a version
+// JSON in the current format, its libraries, client jar, logging configuration, asset index
+// and objects, and a Fabric loader profile; every file has real bytes with a real SHA-1.
+//
+//   const mw = await startMojangWorld({ assets: 300 });
+//   const restore = mw.useAsEndpoints(endpoints);   // point the Mojang and Fabric hosts here
+//   mw.profileUrl        the Fabric loader profile address to give Game.install
+//   mw.vanilla, mw.fabric, mw.index                 the documents as served
+//   mw.bytes(urlPath)    the exact bytes served at a path (for comparing installed files)
+//   mw.files             [{ path, size, sha1 }] every served file
+//   mw.world             the underlying scripted world (requests, count, route overrides)
+//   mw.restore(urlPath)  the original file at a path again; mw.clearRequests()
+//   await mw.close()
+//
+// Options: version (id, default '26.3'), assets (number of objects), assetSizes (sizes to
+// cycle through), clientSize, libraries (extra vanilla entries { name, size, rules }),
+// template (a real version JSON whose libraries and arguments are kept, with served files
+// standing in for the real downloads, capped at maxLibSize bytes), latency (ms per request).
+
+const crypto = require('node:crypto');
+const { startWorld } = require('./world');
+
+const LOADER = '0.19.3';
+const POOL = crypto.randomBytes(1 << 20);
+const KNOT = 'net.fabricmc.loader.impl.launch.knot.KnotClient';
+
+/** Deterministic bytes of one served file: a window of a random pool, stamped with its seed. */
+function bytesFor(seed, size) {
+  const out = Buffer.allocUnsafe(size);
+  let offset = (seed * 7919) % POOL.length;
+  for (let at = 0; at < size;) {
+    const n = Math.min(size - at, POOL.length - offset);
+    POOL.copy(out, at, offset, offset + n);
+    at += n;
+    offset = 0;
+  }
+  const stamp = Buffer.from(`#${seed}#`);
+  stamp.copy(out, 0, 0, Math.min(stamp.length, size));
+  return out;
+}
+
+const sha1 = (b) => crypto.createHash('sha1').update(b).digest('hex');
+
+function mavenPath(name) {
+  const [group, artifact, version, classifier] = name.split(':');
+  return `${group.replace(/\./g, '/')}/${artifact}/${version}/${artifact}-${version}${classifier ? '-' + classifier : ''}.jar`;
+}
+
+/** Sizes of asset objects spread like a real index: mostly small, some large sounds. */
+function defaultAssetSize(i) {
+  const r = ((i * 2654435761) % 1000) / 1000;
+  if (r < 0.5) return 500 + Math.floor(r * 40000);
+  if (r < 0.9) return 20000 + Math.floor((r - 0.5) * 500000);
+  if (r < 0.99) return 220000 + Math.floor((r - 0.9) * 8000000);
+  return 1000000 + Math.floor((r - 0.99) * 300000000);
+}
+
+const allowOs = (name) => [{ action: 'allow', os: { name } }];
+const feature = (name) => [{ action: 'allow', features: { [name]: true } }];
+
+function versionArguments() {
+  return {
+    game: [
+      '--username', '${auth_player_name}', '--version', '${version_name}', '--gameDir', '${game_directory}',
+      '--assetsDir', '${assets_root}', '--assetIndex', '${assets_index_name}', '--uuid', '${auth_uuid}',
+      '--accessToken', '${auth_access_token}', '--clientId', '${clientid}', '--xuid', '${auth_xuid}',
+      '--userType', '${user_type}', '--versionType', '${version_type}',
+      { rules: feature('is_demo_user'), value: '--demo' },
+      { rules: feature('has_custom_resolution'), value: ['--width', '${resolution_width}', '--height', '${resolution_height}'] },
+      { rules: feature('has_quick_plays_support'), value: ['--quickPlayPath', '${quickPlayPath}'] },
+      { rules: feature('is_quick_play_singleplayer'), value: ['--quickPlaySingleplayer', '${quickPlaySingleplayer}'] },
+      { rules: feature('is_quick_play_multiplayer'), value: ['--quickPlayMultiplayer', '${quickPlayMultiplayer}'] },
+      { rules: feature('is_quick_play_realms'), value: ['--quickPlayRealms', '${quickPlayRealms}'] },
+    ],
+    jvm: [
+      { rules: allowOs('osx'), value: ['-XstartOnFirstThread'] },
+      { rules: allowOs('windows'), value: '-XX:HeapDumpPath=MojangTricksIntelDriversForPerformance_javaw.exe_minecraft.exe.heapdump' },
+      { rules: [{ action: 'allow', os: { arch: 'x86' } }], value: '-Xss1M' },
+      '-Djava.library.path=${natives_directory}',
+      '-Dminecraft.launcher.brand=${launcher_name}',
+      '-Dminecraft.launcher.version=${launcher_version}',
+      '-cp', '${classpath}',
+    ],
+  };
+}
+
+// Vanilla libraries of the synthetic version: a shared one that Fabric replaces, one that
+// differs from it only by classifier, natives per system, an old entry without an artifact,
+// a rule list that only excludes macOS, and a 1 MiB and a 3 MiB library.
+const SYNTHETIC_LIBRARIES = [
+  { name: 'org.ow2.asm:asm:9.6', size: 122000 },
+  { name: 'org.ow2.asm:asm:9.6:sources', size: 90000 },
+  { name: 'com.mojang:brigadier:1.3.10', size: 80082 },
+  { name: 'org.lwjgl:lwjgl:3.4.1', size: 800000 },
+  { name: 'org.lwjgl:lwjgl:3.4.1:natives-windows', size: 250000, rules: allowOs('windows') },
+  { name: 'org.lwjgl:lwjgl:3.4.1:natives-linux', size: 160000, rules: allowOs('linux') },
+  { name: 'org.lwjgl:lwjgl:3.4.1:natives-macos', size: 170000, rules: allowOs('osx') },
+  { name: 'ca.weblite:java-objc-bridge:1.1', size: 40000, rules: [{ action: 'allow' }, { action: 'disallow', os: { name: 'osx' } }] },
+  { name: 'org.lwjgl.lwjgl:lwjgl-platform:2.9.4-nightly-20150209', noArtifact: true },
+  { name: 'com.example:one-mib:1.0', size: 1024 * 1024 },
+  { name: 'com.example:three-mib:1.0', size: 3 * 1024 * 1024 },
+];
+
+async function startMojangWorld(options = {}) {
+  const {
+    version = '26.3', assets = 300, assetSizes = null, clientSize = 2 * 1024 * 1024 + 4096,
+    libraries = [], template = null, maxLibSize = 64 * 1024, latency = 0,
+  } = options;
+  const world = await startWorld({ https: true, latency });
+  const base = world.url;
+  const served = new Map();
+  let seed = 1;
+
+  const handlers = new Map();
+
+  // `where` is the path, or a function of the SHA-1 giving it (asset objects are named by it)
+  function serve(where, size) {
+    const s = seed++;
+    const digest = sha1(bytesFor(s, size));
+    const urlPath = typeof where === 'function' ? where(digest) : where;
+    served.set(urlPath, { seed: s, size, sha1: digest });
+    handlers.set(urlPath, (req, res) => {
+      const bytes = bytesFor(s, size);
+      res.writeHead(200, { 'Content-Type': 'application/octet-stream', 'Content-Length': bytes.length });
+      res.end(bytes);
+    });
+    world.route(urlPath, handlers.get(urlPath));
+    return { url: base + urlPath, sha1: digest, size };
+  }
+
+  function serveJson(urlPath, doc) {
+    const bytes = Buffer.from(JSON.stringify(doc));
+    handlers.set(urlPath, { body: bytes, headers: { 'Content-Type': 'application/json' } });
+    world.route(urlPath, handlers.get(urlPath));
+    return { url: base + urlPath, sha1: sha1(bytes), size: bytes.length };
+  }
+
+  function artifactOf(name, size) {
+    const p = mavenPath(name);
+    return { path: p, ...serve('/libraries/' + p, size) };
+  }
+
+  const vanillaLibraries = template
+    ? template.libraries.map((lib) => {
+      const real = lib.downloads && lib.downloads.artifact;
+      if (!real) return lib;
+      const artifact = { path: real.path, ...serve('/libraries/' + real.path, Math.min(real.size, maxLibSize)) };
+      return { ...lib, downloads: { ...lib.downloads, artifact } };
+    })
+    : [...SYNTHETIC_LIBRARIES, ...libraries].map((l) => {
+      if (l.noArtifact) {
+        return { name: l.name, downloads: { classifiers: {} }, natives: { windows: 'natives-windows' } };
+      }
+      return { name: l.name, downloads: { artifact: artifactOf(l.name, l.size) }, ...(l.rules ? { rules: l.rules } : {}) };
+    });
+
+  const objects = {};
+  for (let i = 0; i < assets; i++) {
+    const size = assetSizes ? assetSizes[i % assetSizes.length] : defaultAssetSize(i);
+    const { sha1: digest } = serve((h) => `/res/${h.slice(0, 2)}/${h}`, size);
+    objects[`minecraft/sounds/generated/${i}.ogg`] = { hash: digest, size };
+  }
+  const firstHash = Object.values(objects)[0];
+  if (firstHash) objects['minecraft/sounds/generated/again.ogg'] = { ...firstHash };
+  const index = { objects };
+  const indexId = template ? template.assetIndex.id : '29';
+  const assetIndex = { id: indexId, ...serveJson(`/v1/packages/index/${indexId}.json`, index), totalSize: 0 };
+
+  const logFile = { id: 'client-1.21.2.xml', ...serve('/v1/objects/log/client-1.21.2.xml', 1073) };
+  const vanilla = {
+    arguments: template ? template.arguments : versionArguments(),
+    assetIndex,
+    assets: indexId,
+    downloads: { client: serve('/v1/objects/client/client.jar', clientSize) },
+    id: version,
+    javaVersion: { component: 'java-runtime-epsilon', majorVersion: 25 },
+    libraries: vanillaLibraries,
+    logging: { client: { argument: '-Dlog4j.configurationFile=${path}', file: logFile, type: 'log4j2-xml' } },
+    mainClass: 'net.minecraft.client.main.Main',
+    type: 'release',
+  };
+  const versionEntry = serveJson(`/v1/packages/version/${version}.json`, vanilla);
+  serveJson('/mc/game/version_manifest_v2.json', {
+    latest: { release: version, snapshot: version },
+    versions: [
+      { id: '26.3-snapshot-9', type: 'snapshot', url: base + '/v1/packages/version/26.3-snapshot-9.json' },
+      { id: version, type: 'release', url: versionEntry.url, sha1: versionEntry.sha1, complianceLevel: 1 },
+    ],
+  });
+
+  const fabricLib = (name, size) => {
+    const { sha1: digest } = serve('/maven/' + mavenPath(name), size);
+    return { name, url: base + '/maven/', sha1: digest, size };
+  };
+  const bareFabricLib = (name, size) => {
+    serve('/maven/' + mavenPath(name), size);
+    return { name, url: base + '/maven' };
+  };
+  const fabric = {
+    id: `fabric-loader-${LOADER}-${version}`,
+    inheritsFrom: version,
+    mainClass: KNOT,
+    arguments: { game: [], jvm: ['-DFabricMcEmu= net.minecraft.client.main.Main '] },
+    libraries: [
+      fabricLib('org.ow2.asm:asm:9.8', 126113),
+      fabricLib('net.fabricmc:sponge-mixin:0.15.5+mixin.0.8.7', 150000),
+      bareFabricLib(`net.fabricmc:intermediary:${version}`, 30000),
+      bareFabricLib(`net.fabricmc:fabric-loader:${LOADER}`, 200000),
+    ],
+    type: 'release',
+  };
+  const profilePath = `/v2/versions/loader/${version}/${LOADER}/profile/json`;
+  serveJson(profilePath, fabric);
+
+  return {
+    world,
+    vanilla,
+    fabric,
+    index,
+    profileUrl: base + profilePath,
+    files: [...served].map(([p, f]) => ({ path: p, size: f.size, sha1: f.sha1 })),
+    bytes(urlPath) {
+      const f = served.get(urlPath);
+      return bytesFor(f.seed, f.size);
+    },
+    useAsEndpoints(endpoints) {
+      const saved = { ...endpoints };
+      Object.assign(endpoints, {
+        mojangMeta: base, mojangResources: base + '/res', fabricMeta: base, fabricMaven: base + '/maven',
+      });
+      return () => Object.assign(endpoints, saved);
+    },
+    /** Serves the original file at a path again after a test replaced its route. */
+    restore(urlPath) {
+      world.route(urlPath, handlers.get(urlPath));
+    },
+    clearRequests() {
+      world.requests.length = 0;
+    },
+    close: () => world.close(),
+  };
+}
+
+module.exports = { startMojangWorld, bytesFor };
