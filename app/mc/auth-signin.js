@@ -122,4 +122,4 @@ function waitForCode(BrowserWindow, parent, address, redirect, state) {
   });
 }
 
-module.exports = { SCOPE, pkce, authorizeUrl, signInWindowOptions, codeFromRedirect, waitForCode };
+module.exports = { SCOPE, pkce, authorizeUrl, waitForCode };
