@@ -2,17 +2,16 @@ const { test, describe, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
 const path = require('node:path');
 const electron = require('electron');
+const { APP_DIR, openPage } = require('../support/launcher');
 
-const PRELOAD = path.resolve(__dirname, '..', '..', 'app', 'preload.js');
 const { BrowserWindow, ipcMain, ipcRenderer, testing } = electron;
 
 // Loads the bridge into a fresh page of a main window, as Electron does for each page load.
 function loadPage() {
   testing.reset({ ready: true });
-  const win = new BrowserWindow({ show: false, webPreferences: { preload: PRELOAD, sandbox: true, contextIsolation: true } });
-  delete require.cache[PRELOAD];
-  require(PRELOAD);
-  return { win, quorlin: testing.page.quorlin };
+  const preload = path.join(APP_DIR, 'preload.js');
+  const win = new BrowserWindow({ show: false, webPreferences: { preload, sandbox: true, contextIsolation: true } });
+  return { win, quorlin: openPage() };
 }
 
 const REQUESTS = [

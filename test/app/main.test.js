@@ -1,0 +1,208 @@
+const { test, describe, beforeEach, afterEach } = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { ipcMain } = require('electron');
+const { APP_DIR, loadLauncher, openPage } = require('../support/launcher');
+const { mainWindowOptions } = require('../../app/window');
+const { launcherPaths } = require('../../app/layout');
+
+const NOT_AVAILABLE = 'Bu özellik henüz kullanılamıyor.';
+let appData;
+beforeEach(() => { appData = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-main-')); });
+afterEach(() => fs.rmSync(appData, { recursive: true, force: true }));
+
+// The launcher loaded, ready and showing its window with the bridge in its page.
+async function runningLauncher(options = {}) {
+  const launcher = loadLauncher({ appData, ...options });
+  launcher.testing.setReady();
+  await launcher.testing.flush();
+  return { ...launcher, win: launcher.state.win, quorlin: openPage() };
+}
+
+describe('single instance', () => {
+  test('a process without the lock quits and sets up nothing', async () => {
+    const { testing, state } = loadLauncher({ appData, lock: false });
+    assert.equal(testing.calls.quit, 1);
+    assert.equal(ipcMain.handlers.size, 0);
+    testing.setReady();
+    await testing.flush();
+    assert.equal(testing.windows.length, 0);
+    assert.equal(state.win, null);
+  });
+
+  test('a second start restores a minimised window and focuses it', async () => {
+    const { testing, win } = await runningLauncher();
+    win.minimize();
+    testing.secondInstance(['Quorlin.exe', '--ignored']);
+    assert.equal(win.isMinimized(), false);
+    assert.equal(win.isFocused(), true);
+  });
+
+  test('a second start before the window exists is harmless', () => {
+    const { testing } = loadLauncher({ appData });
+    assert.doesNotThrow(() => testing.secondInstance());
+  });
+
+  test('the application quits when its window has closed', async () => {
+    const { testing, win } = await runningLauncher();
+    win.close();
+    assert.equal(testing.calls.quit, 1);
+  });
+});
+
+describe('main window', () => {
+  test('is created once the application is ready, frameless, sandboxed and without a menu', async () => {
+    const { testing, win } = await runningLauncher();
+    assert.equal(testing.windows.length, 1);
+    const { options } = win;
+    assert.equal(options.frame, false);
+    assert.equal(options.show, false);
+    assert.deepEqual([options.width, options.height, options.minWidth, options.minHeight], [1120, 690, 940, 600]);
+    assert.equal(options.backgroundColor, '#0b0c10');
+    assert.equal(options.title, 'Quorlin');
+    assert.equal(options.webPreferences.contextIsolation, true);
+    assert.equal(options.webPreferences.nodeIntegration, false);
+    assert.equal(options.webPreferences.sandbox, true);
+    assert.equal(options.webPreferences.preload, path.join(APP_DIR, 'preload.js'));
+    assert.equal(win.menuRemoved, true);
+    assert.deepEqual(win.loaded, [{ file: 'ui/index.html' }]);
+    assert.ok(fs.existsSync(path.join(APP_DIR, 'ui', 'index.html')));
+  });
+
+  test('uses the Windows icon on Windows and the PNG elsewhere', () => {
+    const paths = launcherPaths({ env: { APPDATA: 'C:\\U' }, appDir: 'C:\\R\\resources\\app' }, path.win32);
+    const onWindows = mainWindowOptions(paths, 'win32', path.win32);
+    assert.equal(onWindows.icon, 'C:\\R\\resources\\app\\assets\\quorlin.ico');
+    assert.equal(onWindows.webPreferences.preload, 'C:\\R\\resources\\app\\preload.js');
+    assert.equal(mainWindowOptions(paths, 'linux', path.win32).icon, 'C:\\R\\resources\\app\\assets\\quorlin.png');
+  });
+
+  test('stays hidden until its first ready-to-show', async () => {
+    const { testing, state } = loadLauncher({ appData });
+    testing.autoReadyToShow = false;
+    testing.setReady();
+    await testing.flush();
+    assert.equal(state.win.isVisible(), false);
+    state.win.emit('ready-to-show');
+    assert.equal(state.win.isVisible(), true);
+  });
+});
+
+describe('events to the page', () => {
+  test('reach the page as payloads while the window exists', async () => {
+    const { window, testing, quorlin } = await runningLauncher();
+    const got = [];
+    quorlin.on('progress', (p) => got.push(p));
+    quorlin.on('log', (line) => got.push(line));
+    window.progress('java', 'Java 25 indiriliyor', 0.25);
+    window.log('[Quorlin] HATA: olmadı');
+    await testing.flush();
+    assert.deepEqual(got, [{ step: 'java', label: 'Java 25 indiriliyor', pct: 0.25 }, '[Quorlin] HATA: olmadı']);
+  });
+
+  test('are dropped without error before the window exists and after it is gone', async () => {
+    const { window, testing, state } = loadLauncher({ appData });
+    assert.doesNotThrow(() => window.log('too early'));
+    testing.setReady();
+    await testing.flush();
+    const { win } = state;
+    win.destroy();
+    assert.doesNotThrow(() => window.send('server', { state: 'stopped', code: 0 }));
+    assert.deepEqual(win.webContents.sent, []);
+  });
+});
+
+describe('requests', () => {
+  test('every channel of the bridge has a handler', async () => {
+    await runningLauncher();
+    assert.deepEqual([...ipcMain.handlers.keys()].sort(), [
+      'auth:login', 'auth:logout', 'launcher:install', 'launcher:pick', 'link', 'open', 'play',
+      'server:cmd', 'server:start', 'server:stop', 'settings:set', 'state', 'win',
+    ]);
+  });
+
+  test('setSettings merges, saves at once and answers the whole settings', async () => {
+    fs.mkdirSync(path.join(appData, '.quorlin'));
+    fs.writeFileSync(path.join(appData, '.quorlin', 'launcher.json'), '{ "serverRam": 5, "own": "x" }');
+    const { quorlin } = await runningLauncher();
+    const settings = await quorlin.setSettings({ gameRam: 8 });
+    assert.deepEqual(settings, { clientId: '', gameRam: 8, serverRam: 5, stopServerOnExit: true, shortcut: false, lastPlay: 0, own: 'x' });
+    const saved = JSON.parse(fs.readFileSync(path.join(appData, '.quorlin', 'launcher.json'), 'utf8'));
+    assert.deepEqual(saved, settings);
+    assert.deepEqual(await quorlin.setSettings(null), settings);
+  });
+
+  test('state answers the snapshot the page starts from', async () => {
+    const { quorlin } = await runningLauncher();
+    const snapshot = await quorlin.state();
+    assert.equal(snapshot.server, 'stopped');
+    assert.equal(snapshot.account, null);
+    assert.equal(snapshot.version, '1.0.26');
+    assert.equal(snapshot.mc, '26.3');
+    assert.equal(snapshot.gameDir, path.join(appData, '.quorlin', 'brimlox'));
+    assert.equal(snapshot.settings.gameRam, 4);
+    await quorlin.setSettings({ clientId: ' my-app-id ' });
+    assert.equal((await quorlin.state()).hasClientId, true);
+  });
+
+  test('open creates a missing folder before opening it, and ignores unknown names', async () => {
+    const { quorlin, testing } = await runningLauncher();
+    const mods = path.join(appData, '.quorlin', 'brimlox', 'mods');
+    assert.equal(await quorlin.open('mods'), undefined);
+    assert.ok(fs.statSync(mods).isDirectory());
+    await quorlin.open('constructor');
+    await quorlin.open('C:\\Windows');
+    assert.deepEqual(testing.calls.openPath, [mods]);
+  });
+
+  test('link opens the two fixed pages and nothing else; a failing browser is logged', async () => {
+    const { quorlin, testing } = await runningLauncher();
+    await quorlin.link('azure');
+    await quorlin.link('review');
+    await quorlin.link('https://example.com');
+    assert.deepEqual(testing.calls.openExternal, [
+      'https://portal.azure.com/#view/Microsoft_AAD_RegisteredApps/ApplicationsListBlade',
+      'https://aka.ms/mce-reviewappid',
+    ]);
+    const lines = [];
+    quorlin.on('log', (line) => lines.push(line));
+    testing.openExternalError = new Error('no browser');
+    assert.equal(await quorlin.link('azure'), undefined);
+    await testing.flush();
+    assert.deepEqual(lines, ['[Quorlin] HATA: no browser']);
+  });
+
+  test('win minimises and closes the window; other actions do nothing', async () => {
+    const { quorlin, win } = await runningLauncher();
+    await quorlin.win('max');
+    assert.equal(win.isMinimized(), false);
+    await quorlin.win('min');
+    assert.equal(win.isMinimized(), true);
+    await quorlin.win('close');
+    assert.equal(win.isDestroyed(), true);
+  });
+
+  test('work that is not in this launcher yet answers a clear error instead of pretending', async () => {
+    const { quorlin } = await runningLauncher();
+    assert.deepEqual(await quorlin.play(), { ok: false, error: NOT_AVAILABLE });
+    assert.deepEqual(await quorlin.startServer(), { ok: false, error: NOT_AVAILABLE });
+    assert.deepEqual(await quorlin.login(), { ok: false, error: NOT_AVAILABLE });
+    await assert.rejects(quorlin.stopServer(), { message: `Error invoking remote method 'server:stop': Error: ${NOT_AVAILABLE}` });
+    await assert.rejects(quorlin.open('launcher'), { message: `Error invoking remote method 'open': Error: ${NOT_AVAILABLE}` });
+  });
+});
+
+describe('launcher state', () => {
+  test('takes the built-in client id from the build values beside main.js', () => {
+    const { initState, clientId } = require('../../app/state');
+    const appDir = fs.mkdtempSync(path.join(appData, 'app-'));
+    initState({ env: { APPDATA: appData }, appDir });
+    assert.equal(clientId(), '');
+    fs.writeFileSync(path.join(appDir, 'build-info.json'), '{"clientId":"00000000-1111-2222-3333-444444444444","updateApi":""}');
+    const state = initState({ env: { APPDATA: appData }, appDir });
+    assert.equal(clientId(), '00000000-1111-2222-3333-444444444444');
+    assert.equal(state.currentModJar, path.join(appDir, 'assets', 'brimlox-1.0.0.jar'));
+  });
+});

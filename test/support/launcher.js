@@ -1,0 +1,47 @@
+// Starts the launcher's main process in a test, against the Electron stand-in, as Electron
+// would: a fresh load of app/main.js with its own APPDATA, and the bridge in the page.
+//
+//   const { loadLauncher, openPage } = require('../support/launcher');
+//   const { state, window, testing } = loadLauncher({ appData: tmpDir, lock: true });
+//   testing.setReady(); await testing.flush();      // start-up runs, the window exists
+//   const quorlin = openPage();                      // window.quorlin of the main window's page
+// Other options go to electron.testing.reset (ready, encryption, packaged).
+const path = require('node:path');
+const electron = require('electron');
+
+const APP_DIR = path.resolve(__dirname, '..', '..', 'app');
+
+function forgetApp() {
+  for (const key of Object.keys(require.cache)) {
+    if (key.startsWith(APP_DIR + path.sep)) delete require.cache[key];
+  }
+}
+
+/** Loads app/main.js afresh with APPDATA set to `appData`; returns the launcher's live modules. */
+function loadLauncher({ appData, ...electronOptions }) {
+  electron.testing.reset(electronOptions);
+  forgetApp();
+  const saved = process.env.APPDATA;
+  process.env.APPDATA = appData;
+  try {
+    require(path.join(APP_DIR, 'main.js'));
+  } finally {
+    if (saved === undefined) delete process.env.APPDATA;
+    else process.env.APPDATA = saved;
+  }
+  return {
+    state: require(path.join(APP_DIR, 'state.js')).state,
+    window: require(path.join(APP_DIR, 'window.js')),
+    testing: electron.testing,
+  };
+}
+
+/** Runs the bridge script in the main window's page; returns the page's `window.quorlin`. */
+function openPage() {
+  const preload = path.join(APP_DIR, 'preload.js');
+  delete require.cache[preload];
+  require(preload);
+  return electron.testing.page.quorlin;
+}
+
+module.exports = { APP_DIR, loadLauncher, openPage };
