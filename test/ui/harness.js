@@ -155,6 +155,7 @@ class PageUnderTest {
 // hold that request until the test answers it.
 async function openPage(browser, { state = snapshot(), viewport = { width: 1120, height: 690 } } = {}) {
   const context = await browser.newContext({ viewport });
+  context.setDefaultTimeout(5000);
   const page = await context.newPage();
   const auto = defaultAnswers(state);
   const preloadSource = fs.readFileSync(path.join(ROOT, 'app', 'preload.js'), 'utf8');

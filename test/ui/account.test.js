@@ -1,0 +1,121 @@
+'use strict';
+const { describe, test, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const { launchBrowser, openPage, snapshot } = require('./harness');
+
+let browser;
+before(async () => { browser = await launchBrowser(); });
+after(() => browser.close());
+
+function accountView(ui) {
+  return ui.page.evaluate(() => ({
+    on: acct.classList.contains('on'),
+    avatar: acctAv.textContent,
+    name: acctName.textContent,
+    loginBox: !loginBox.classList.contains('hidden'),
+    step: steps.querySelector('li').textContent,
+  }));
+}
+
+function notice(ui) {
+  return ui.page.evaluate(() => [notice.className, notice.children[1].textContent]);
+}
+
+const NOBODY = { on: false, avatar: '?', name: 'Giriş', loginBox: true, step: '1Microsoft hesabınla bir kez giriş yap.' };
+
+describe('sign-in', () => {
+  test('success shows the account everywhere and greets with the name escaped', async () => {
+    const ui = await openPage(browser);
+    await ui.click('#loginBtn');
+    assert.equal(await ui.page.isDisabled('#loginBtn'), true);
+    await ui.answer('auth:login', { ok: true, account: { name: '<efe>&co', uuid: 'u1' } });
+    assert.deepEqual(await accountView(ui), {
+      on: true, avatar: '<', name: '<efe>&co', loginBox: false, step: '1<efe>&co olarak giriş yaptın.',
+    });
+    assert.deepEqual(await notice(ui), ['notice', 'Hoş geldin, <efe>&co. Artık Oyna\'ya basman yeterli.']);
+    assert.equal(await ui.page.isEnabled('#loginBtn'), true);
+    assert.deepEqual((await ui.calls()).map((c) => c.channel), ['state', 'state', 'auth:login']);
+    assert.deepEqual(await ui.close(), []);
+  });
+
+  test('a cancelled sign-in shows nothing and frees the button; another error is shown literally', async () => {
+    const ui = await openPage(browser);
+    await ui.click('#acct');
+    await ui.answer('auth:login', { ok: false, error: 'CANCELLED' });
+    assert.equal(await ui.isHidden('#notice'), true);
+    assert.equal(await ui.page.isEnabled('#loginBtn'), true);
+    await ui.click('#loginBtn');
+    await ui.answer('auth:login', { ok: false, error: 'Xbox hesabı yok <script>' });
+    assert.deepEqual(await notice(ui), ['notice err', 'Giriş olmadı: Xbox hesabı yok <script>']);
+    assert.deepEqual(await accountView(ui), NOBODY);
+    assert.deepEqual(await ui.close(), []);
+  });
+
+  test('without an application id the card is shown, highlighted for 2.5 s and scrolled to', async () => {
+    const ui = await openPage(browser, { state: snapshot({ hasClientId: false }) });
+    await ui.click('#loginBtn');
+    assert.equal((await ui.calls('auth:login')).length, 0);
+    assert.equal(await ui.classes('#view-settings'), 'view on');
+    assert.equal(await ui.classes('#msCard'), 'card wide flash');
+    assert.ok(await ui.page.locator('#msCard').isVisible());
+    await ui.page.waitForFunction(() => !msCard.classList.contains('flash'), null, { timeout: 4000 });
+    assert.equal(await ui.classes('#msCard'), 'card wide', 'the card stays visible after the highlight');
+    assert.deepEqual(await ui.close(), []);
+  });
+
+  test('the NO_CLIENT_ID answer goes to the card too, scrolling a short window to it', async () => {
+    const ui = await openPage(browser, { viewport: { width: 940, height: 360 } });
+    await ui.click('#loginBtn');
+    await ui.answer('auth:login', { ok: false, error: 'NO_CLIENT_ID' });
+    assert.equal(await ui.classes('#msCard'), 'card wide flash');
+    await ui.page.waitForFunction(() => {
+      const card = msCard.getBoundingClientRect();
+      return document.getElementById('view-settings').scrollTop > 0 && card.top >= 0 && card.top < innerHeight;
+    }, null, { timeout: 3000 });
+    assert.equal(await ui.isHidden('#notice'), true);
+    assert.deepEqual(await ui.close(), []);
+  });
+});
+
+describe('sign-out', () => {
+  test('asks first; declining changes nothing, confirming forgets the account', async () => {
+    const ui = await openPage(browser, { state: snapshot({ account: { name: 'ayşe', uuid: 'u2' } }) });
+    const signedIn = await accountView(ui);
+    assert.deepEqual(signedIn, { on: true, avatar: 'A', name: 'ayşe', loginBox: false, step: '1ayşe olarak giriş yaptın.' });
+    const asked = [];
+    ui.page.once('dialog', (d) => { asked.push(d.message()); d.dismiss(); });
+    await ui.click('#acct');
+    assert.deepEqual(await accountView(ui), signedIn);
+    assert.equal((await ui.calls('auth:logout')).length, 0);
+    ui.page.once('dialog', (d) => { asked.push(d.message()); d.accept(); });
+    await ui.click('#acct');
+    assert.deepEqual(asked, ['ayşe hesabından çıkış yapılsın mı?', 'ayşe hesabından çıkış yapılsın mı?']);
+    assert.deepEqual(await accountView(ui), NOBODY);
+    assert.equal((await ui.calls('auth:logout')).length, 1);
+    assert.equal(await ui.isHidden('#notice'), true);
+    assert.deepEqual(await ui.close(), []);
+  });
+});
+
+describe('settings form', () => {
+  test('stored memory outside the range is labelled as stored; dragging and committing', async () => {
+    const ui = await openPage(browser, { state: snapshot({ settings: { gameRam: 24, serverRam: 1, stopServerOnExit: true, clientId: 'abc' } }) });
+    const read = () => ui.page.evaluate(() => [gameRam.value, gameRamV.textContent, serverRam.value, serverRamV.textContent]);
+    assert.deepEqual(await read(), ['16', '24 GB', '2', '1 GB']);
+    await ui.page.locator('#gameRam').evaluate((el) => { el.value = '9'; el.dispatchEvent(new Event('input')); });
+    assert.deepEqual((await read()).slice(0, 2), ['9', '9 GB']);
+    assert.equal((await ui.calls('settings:set')).length, 0, 'dragging saves nothing');
+    await ui.page.locator('#gameRam').evaluate((el) => el.dispatchEvent(new Event('change')));
+    await ui.click('.nav[data-view="settings"]');
+    await ui.page.click('#stopOnExit');
+    await ui.page.evaluate(() => msCard.classList.remove('hidden'));
+    assert.equal(await ui.page.inputValue('#clientId'), 'abc');
+    await ui.page.fill('#clientId', '  11111111-2222-3333-4444-555555555555 ');
+    await ui.page.press('#clientId', 'Tab');
+    await ui.settle();
+    assert.deepEqual((await ui.calls('settings:set')).map((c) => c.args[0]), [
+      { gameRam: 9 }, { stopServerOnExit: false }, { clientId: '11111111-2222-3333-4444-555555555555' },
+    ]);
+    assert.deepEqual(await ui.close(), []);
+  });
+});

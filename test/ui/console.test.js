@@ -1,0 +1,115 @@
+'use strict';
+const { describe, test, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const { launchBrowser, openPage } = require('./harness');
+
+let browser;
+before(async () => { browser = await launchBrowser(); });
+after(() => browser.close());
+
+function entries(ui) {
+  return ui.page.locator('#log > *').evaluateAll((els) => els.map((el) => [el.className, el.textContent]));
+}
+
+function scrollState(ui) {
+  return ui.page.locator('#log').evaluate((el) => ({ top: el.scrollTop, bottom: el.scrollHeight - el.clientHeight }));
+}
+
+async function serverViewWithLines(count) {
+  const ui = await openPage(browser);
+  await ui.click('.nav[data-view="server"]');
+  await ui.emit('log', ...Array.from({ length: count }, (_, i) => `line ${i + 1}`));
+  return ui;
+}
+
+describe('log lines', () => {
+  test('are coloured by case-sensitive words, the error words winning', async () => {
+    const ui = await openPage(browser);
+    const rows = [
+      ['[Quorlin] HATA: Java indirilemedi', 'err'],
+      ['[12:00:01] [Server thread/INFO]: Done (3.2s)! For help, type "help"', 'ok'],
+      ['[Quorlin] Sunucu başlatılıyor', 'ok'],
+      ['java.lang.IllegalStateException: boom\n\tat a.b(C.java:1)', 'err'],
+      ['[Server thread/ERROR]: bad', 'err'],
+      ['[Oyun] error hata exception quorlin done (', ''],
+    ];
+    await ui.emit('log', ...rows.map(([text]) => text));
+    assert.deepEqual(await entries(ui), rows.map(([text, cls]) => [cls, text + '\n']));
+    assert.deepEqual(await ui.close(), []);
+  });
+
+  test('the 1501st entry removes the first, also when many arrive in one burst', async () => {
+    const ui = await serverViewWithLines(1500);
+    await ui.emit('log', 'line 1501');
+    let shown = await entries(ui);
+    assert.equal(shown.length, 1500);
+    assert.deepEqual([shown[0][1], shown[1499][1]], ['line 2\n', 'line 1501\n']);
+    await ui.emit('log', ...Array.from({ length: 4000 }, (_, i) => `burst ${i + 1}`));
+    shown = await entries(ui);
+    assert.deepEqual([shown.length, shown[0][1], shown[1499][1]], [1500, 'burst 2501\n', 'burst 4000\n']);
+    assert.deepEqual(await ui.close(), []);
+  });
+
+  test('a view scrolled up by more than 30 px stays put; within 30 px it follows', async () => {
+    const ui = await serverViewWithLines(200);
+    let s = await scrollState(ui);
+    assert.equal(s.top, s.bottom, 'a new console follows its output');
+    await ui.page.locator('#log').evaluate((el) => { el.scrollTop = el.scrollHeight - el.clientHeight - 31; });
+    const before = (await scrollState(ui)).top;
+    await ui.emit('log', 'one more');
+    s = await scrollState(ui);
+    assert.equal(s.top, before);
+    assert.ok(s.bottom > before + 31);
+    await ui.page.locator('#log').evaluate((el) => { el.scrollTop = el.scrollHeight - el.clientHeight - 29; });
+    await ui.emit('log', 'and another');
+    s = await scrollState(ui);
+    assert.equal(s.top, s.bottom);
+    assert.deepEqual(await ui.close(), []);
+  });
+});
+
+describe('server controls', () => {
+  test('a failed start adds one error line that neither trims nor scrolls', async () => {
+    const ui = await serverViewWithLines(1500);
+    const bottom = (await scrollState(ui)).top;
+    await ui.click('#srvStart');
+    await ui.answer('server:start', { ok: false, error: 'Java <25> bulunamadı' });
+    let shown = await entries(ui);
+    assert.equal(shown.length, 1501);
+    assert.deepEqual(shown[1500], ['err', '[Quorlin] Java <25> bulunamadı\n']);
+    assert.equal((await scrollState(ui)).top, bottom);
+    await ui.emit('log', 'next');
+    shown = await entries(ui);
+    assert.deepEqual([shown.length, shown[0][1]], [1500, 'line 3\n']);
+    await ui.click('#srvStart');
+    await ui.answer('server:start', { ok: true });
+    assert.equal((await entries(ui)).length, 1500);
+    assert.deepEqual(await ui.close(), []);
+  });
+
+  test('stop asks the main process and does not disable start', async () => {
+    const ui = await openPage(browser);
+    await ui.click('.nav[data-view="server"]');
+    await ui.click('#srvStart');
+    assert.equal(await ui.page.isEnabled('#srvStart'), true);
+    await ui.click('#srvStop');
+    assert.equal((await ui.calls('server:stop')).length, 1);
+    assert.deepEqual(await ui.close(), []);
+  });
+
+  test('commands lose one leading slash; blank input sends nothing and stays', async () => {
+    const ui = await openPage(browser);
+    await ui.click('.nav[data-view="server"]');
+    await ui.page.evaluate(() => { window.notReloaded = true; });
+    const typed = [['/time set day', ''], ['//wand', ''], ['  say merhaba  ', ''], ['   ', '   ']];
+    for (const [text, left] of typed) {
+      await ui.page.fill('#cmd', text);
+      await ui.page.press('#cmd', 'Enter');
+      await ui.settle();
+      assert.equal(await ui.page.inputValue('#cmd'), left, JSON.stringify(text));
+    }
+    assert.deepEqual((await ui.calls('server:cmd')).map((c) => c.args), [['time set day'], ['/wand'], ['say merhaba']]);
+    assert.equal(await ui.page.evaluate(() => window.notReloaded), true);
+    assert.deepEqual(await ui.close(), []);
+  });
+});
