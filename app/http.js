@@ -123,17 +123,13 @@ async function fetchToFile(url, dest, onPct) {
   const res = await request(url);
   const total = Number(res.headers['content-length']) || 0;
   let received = 0;
-  await pipeline(
-    res,
-    async function* count(chunks) {
-      for await (const chunk of chunks) {
-        received += chunk.length;
-        if (total && onPct) onPct(received / total);
-        yield chunk;
-      }
-    },
-    fs.createWriteStream(part),
-  );
+  if (total && onPct) {
+    res.on('data', (chunk) => {
+      received += chunk.length;
+      onPct(received / total);
+    });
+  }
+  await pipeline(res, fs.createWriteStream(part));
   // the file stream is closed once pipeline resolves, so the rename does not meet our own handle
   renameHeld(part, dest);
 }

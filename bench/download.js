@@ -1,0 +1,93 @@
+// Throughput and memory of the launcher's download against a plain https.get piped to a
+// file, both fetching the same 256 MiB body from a loopback HTTPS server in a child process.
+// Prints figures; run with `make bench-download` (it trusts the test CA).
+const fs = require('node:fs');
+const https = require('node:https');
+const os = require('node:os');
+const path = require('node:path');
+const { fork } = require('node:child_process');
+const { Readable } = require('node:stream');
+const { pipeline } = require('node:stream/promises');
+
+const SIZE = 256 * 1024 * 1024;
+const CHUNK = 64 * 1024;
+const ROUNDS = 4;
+
+// Child: serves SIZE bytes at /big, generated on the fly so the server holds no copy.
+async function serve() {
+  const { startWorld } = require('../test/support/world');
+  const world = await startWorld({ https: true });
+  const block = Buffer.alloc(CHUNK, 0x5a);
+  world.route('/big', (req, res) => {
+    res.writeHead(200, { 'Content-Length': SIZE });
+    let sent = 0;
+    Readable.from((function* blocks() {
+      while (sent < SIZE) {
+        const n = Math.min(CHUNK, SIZE - sent);
+        sent += n;
+        yield n === CHUNK ? block : block.subarray(0, n);
+      }
+    })()).pipe(res);
+  });
+  process.send(world.url);
+}
+
+// Runs `fn`, sampling the resident set every 10 ms; returns seconds and peak growth in bytes.
+async function measure(fn) {
+  global.gc?.();
+  const base = process.memoryUsage().rss;
+  let peak = base;
+  const sampler = setInterval(() => { peak = Math.max(peak, process.memoryUsage().rss); }, 10);
+  const start = process.hrtime.bigint();
+  await fn();
+  const seconds = Number(process.hrtime.bigint() - start) / 1e9;
+  clearInterval(sampler);
+  peak = Math.max(peak, process.memoryUsage().rss);
+  return { seconds, growth: peak - base };
+}
+
+function plainGet(url, file) {
+  return new Promise((resolve, reject) => {
+    https.get(url, (res) => pipeline(res, fs.createWriteStream(file)).then(resolve, reject)).on('error', reject);
+  });
+}
+
+async function main() {
+  const { download } = require('../app/http');
+  const server = fork(__filename, ['--serve']);
+  const base = await new Promise((resolve) => server.once('message', resolve));
+  const url = `${base}/big`;
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-bench-'));
+  const file = path.join(dir, 'big.bin');
+  const mib = SIZE / (1024 * 1024);
+  const runs = { launcher: [], plain: [] };
+  const fetchers = {
+    launcher: () => download(url, file, () => {}),
+    plain: () => plainGet(url, file),
+  };
+  try {
+    // one unmeasured run each warms up TLS and the compiler; then the order alternates
+    for (const fetch of Object.values(fetchers)) await fetch();
+    for (let round = 0; round < ROUNDS; round += 1) {
+      const order = round % 2 ? ['plain', 'launcher'] : ['launcher', 'plain'];
+      for (const name of order) {
+        fs.rmSync(file, { force: true });
+        runs[name].push(await measure(fetchers[name]));
+        if (fs.statSync(file).size !== SIZE) throw new Error(`${name}: download incomplete`);
+      }
+    }
+  } finally {
+    server.kill();
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+  const median = (list) => [...list].sort((a, b) => a - b)[Math.floor(list.length / 2)];
+  const rate = (name) => median(runs[name].map((run) => mib / run.seconds));
+  const growth = (name) => Math.max(...runs[name].map((run) => run.growth)) / 1e6;
+  console.log(`${mib} MiB over loopback HTTPS, median of ${ROUNDS} runs each, peak RSS growth the largest seen:`);
+  console.log(`  launcher download: ${rate('launcher').toFixed(0)} MiB/s, peak RSS growth ${growth('launcher').toFixed(1)} MB`);
+  console.log(`  plain https.get:   ${rate('plain').toFixed(0)} MiB/s, peak RSS growth ${growth('plain').toFixed(1)} MB`);
+  console.log(`  throughput ratio (launcher / plain): ${(rate('launcher') / rate('plain')).toFixed(2)}`);
+}
+
+if (process.argv.includes('--serve')) serve();
+else main().catch((err) => { console.error(err); process.exitCode = 1; });
