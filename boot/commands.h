@@ -1,0 +1,25 @@
+// Command lines for the hidden runner: tree removal and the two archive unpackers. Portable.
+#pragma once
+
+#include <cstddef>
+
+constexpr size_t kCommandCapacity = 1024;  // removal command lines, characters with terminator
+constexpr size_t kRunnerCapacity = 2048;   // the runner's own writable copy and unpack commands
+
+// "cmd.exe /c rmdir /s /q "<dir>"". Returns FormatText's result: -1 and an empty buffer when
+// it does not fit.
+int FormRemoveTreeCommand(wchar_t* buffer, size_t capacity, const wchar_t* dir);
+
+// ""<system dir>\tar.exe" -xf "<archive>" -C "<dest>"".
+int FormTarCommand(wchar_t* buffer, size_t capacity, const wchar_t* system_dir,
+                   const wchar_t* archive, const wchar_t* dest);
+
+// The PowerShell fallback. The two paths stand in single-quoted PowerShell strings, inside
+// which a single quote is written twice, so a path such as C:\Users\O'Neil still unpacks.
+int FormExpandArchiveCommand(wchar_t* buffer, size_t capacity, const wchar_t* archive,
+                             const wchar_t* dest);
+
+// The runner's writable copy of a command line (`buffer` holds kRunnerCapacity characters).
+// False, with an empty buffer, for an empty command line or one longer than 2,046 characters:
+// a cut command line could name another directory than meant, so it is never run.
+bool PrepareCommandLine(wchar_t* buffer, const wchar_t* command_line);

@@ -1,0 +1,32 @@
+// The install layout: every path the bootstrapper works with, formed once at start-up before
+// the install worker exists and only read afterwards. Portable.
+#pragma once
+
+#include <cstddef>
+
+constexpr size_t kPathCapacity = 260;  // characters, terminating zero included
+
+struct Layout {
+  wchar_t install_root[kPathCapacity];      // <base>\Quorlin
+  wchar_t runtime_dir[kPathCapacity];       // InstallRoot\runtime
+  wchar_t runtime_exe[kPathCapacity];       // RuntimeDir\Quorlin.exe
+  wchar_t version_file[kPathCapacity];      // RuntimeDir\quorlin.version
+  wchar_t app_dir[kPathCapacity];           // RuntimeDir\resources\app
+  wchar_t app_main_js[kPathCapacity];       // application directory\main.js
+  wchar_t stage_dir[kPathCapacity];         // RuntimeDir\resources\app.new
+  wchar_t stage_probe[kPathCapacity];       // stage directory\main.js
+  wchar_t download_file[kPathCapacity];     // InstallRoot\runtime.zip
+  wchar_t app_archive[kPathCapacity];       // InstallRoot\app.zip
+  wchar_t electron_exe[kPathCapacity];      // RuntimeDir\electron.exe
+  wchar_t default_app_asar[kPathCapacity];  // RuntimeDir\resources\default_app.asar
+};
+
+// Root used when the local application data directory is not known or too long to hold the
+// whole layout: the install root is then C:\Quorlin.
+extern const wchar_t kFallbackBase[];
+
+// Forms the layout under `local_app_data` (null when the variable is unset, empty or longer
+// than a path buffer). When any path of the layout would not fit its buffer under that
+// directory, the whole layout is formed under the fallback base instead, so no path is ever
+// cut or half-formed. Returns the base that was used.
+const wchar_t* FormLayout(Layout* layout, const wchar_t* local_app_data);

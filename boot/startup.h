@@ -1,0 +1,12 @@
+// Start-up: install layout, staged-update promotion, fast launch or the install path.
+#pragma once
+
+#include <windows.h>
+
+#include "layout.h"
+
+// Formed once by start-up before the install worker exists; read-only afterwards.
+extern Layout g_layout;
+
+// Runs the whole bootstrapper; returns when the process should end (always with code 0).
+void RunBootstrapper(HINSTANCE instance);

@@ -1,0 +1,63 @@
+#include "download.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+TEST(Download, StatusShowsWholeMebibytesRoundedDown) {
+  wchar_t text[kStatusTextCapacity];
+  FormDownloadStatus(text, kStatusTextCapacity, 1048575, 120 * 1048576ULL + 1048575);
+  EXPECT_EQ(std::wstring(text), L"Quorlin indiriliyor… 0 / 120 MB");
+  FormDownloadStatus(text, kStatusTextCapacity, 5ULL << 40, 6ULL << 40);  // beyond 4 GB
+  EXPECT_EQ(std::wstring(text), L"Quorlin indiriliyor… 5242880 / 6291456 MB");
+}
+
+TEST(Download, PermilleRunsFromZeroTo800) {
+  EXPECT_EQ(DownloadPermille(0, 1000), 0);
+  EXPECT_EQ(DownloadPermille(1, 1000), 0);  // rounded down
+  EXPECT_EQ(DownloadPermille(999, 1000), 799);
+  EXPECT_EQ(DownloadPermille(1000, 1000), 800);
+  EXPECT_EQ(DownloadPermille(130000000, 130000000), 800);
+  EXPECT_EQ(DownloadPermille(6ULL << 40, 6ULL << 40), 800);
+}
+
+TEST(Download, AttemptSucceedsOnlyWithTheAnnouncedLength) {
+  struct Row {
+    bool finished;
+    uint64_t received, length;
+    bool ok;
+  } rows[] = {
+      {true, 500, 500, true},    {true, 499, 500, false},  // short body
+      {true, 0, 0, true},        {true, 12345, 0, true},   // no length announced
+      {false, 500, 500, false},                            // read or write broke
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(AttemptSucceeded(r.finished, r.received, r.length), r.ok) << r.received << "/" << r.length;
+  }
+  EXPECT_FALSE(BodyOverruns(500, 500));
+  EXPECT_TRUE(BodyOverruns(501, 500));  // a longer body fails at once
+  EXPECT_FALSE(BodyOverruns(1 << 30, 0));
+}
+
+namespace {
+
+struct Attempts {
+  int calls = 0;
+  int succeed_on = 0;  // 0: never
+};
+
+bool Attempt(void* context) {
+  auto* a = static_cast<Attempts*>(context);
+  return ++a->calls == a->succeed_on;
+}
+
+}  // namespace
+
+TEST(Download, MakesAtMostThreeAttempts) {
+  for (int succeed_on : {0, 1, 2, 3}) {
+    Attempts a;
+    a.succeed_on = succeed_on;
+    EXPECT_EQ(DownloadWithAttempts(Attempt, &a), succeed_on != 0);
+    EXPECT_EQ(a.calls, succeed_on == 0 ? 3 : succeed_on);
+  }
+}

@@ -1,0 +1,142 @@
+// Checks of the built executables, whose paths come from the environment:
+// BOOT_RELEASE_EXE (dist/Quorlin.exe), BOOT_TEST_EXE (the test build), BOOT_PAYLOAD (app.zip).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+#include <string>
+
+#include "pe_reader.h"
+#include "zip_reader.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+constexpr uint32_t kRtIcon = 3;
+constexpr uint32_t kRtGroupIcon = 14;
+constexpr uint32_t kRtVersion = 16;
+
+Bytes FileFromEnvironment(const char* variable) {
+  const char* path = std::getenv(variable);
+  return path == nullptr ? Bytes() : ReadBinaryFile(path);
+}
+
+#define LOAD_OR_SKIP(bytes, variable)                                             \
+  const Bytes bytes = FileFromEnvironment(variable);                              \
+  if (bytes.empty()) GTEST_SKIP() << variable << " does not name a built file";
+
+Bytes Utf16(const std::string& ascii) {
+  Bytes out;
+  for (char c : ascii) out.insert(out.end(), {static_cast<unsigned char>(c), 0});
+  return out;
+}
+
+bool Contains(const Bytes& haystack, const Bytes& needle) {
+  return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
+}
+
+uint32_t Get(const Bytes& b, size_t at, int bytes) {
+  uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | b.at(at + i);
+  return v;
+}
+
+// The value of string `key` in a version resource.
+std::string VersionString(const Bytes& version, const std::string& key) {
+  const Bytes k = Utf16(key);
+  auto it = std::search(version.begin(), version.end(), k.begin(), k.end());
+  if (it == version.end()) return "<missing>";
+  size_t at = (it - version.begin()) + k.size() + 2;
+  at = (at + 3) & ~size_t{3};
+  std::string value;
+  for (; Get(version, at, 2) != 0; at += 2) value.push_back(static_cast<char>(version[at]));
+  return value;
+}
+
+}  // namespace
+
+TEST(ReleaseExe, IsAStatic64BitGuiProgramImportingSystemDllsOnly) {
+  LOAD_OR_SKIP(exe, "BOOT_RELEASE_EXE");
+  const PeImage pe = ReadPe(exe);
+  ASSERT_TRUE(pe.ok) << pe.error;
+  EXPECT_EQ(pe.machine, 0x8664);
+  EXPECT_EQ(pe.subsystem, 2) << "GUI subsystem";
+  const std::set<std::string> system = {"kernel32.dll", "user32.dll", "gdi32.dll",  "shell32.dll",
+                                        "wininet.dll",  "ole32.dll",  "msvcrt.dll", "advapi32.dll"};
+  for (std::string dll : pe.dlls) {
+    std::transform(dll.begin(), dll.end(), dll.begin(), ::tolower);
+    EXPECT_TRUE(system.count(dll)) << dll << " is not a Windows system DLL";
+  }
+  // Missing on older Windows 10 builds: a static import would stop the program from loading.
+  for (const std::string& import : pe.imports) {
+    for (const char* late : {"SetProcessDpiAwarenessContext", "GetDpiForSystem", "GetDpiForWindow"}) {
+      EXPECT_EQ(import.find(late), std::string::npos) << import;
+    }
+  }
+}
+
+TEST(ReleaseExe, CarriesSevenIconImagesDrawnFromTheMark) {
+  LOAD_OR_SKIP(exe, "BOOT_RELEASE_EXE");
+  Bytes group;
+  ASSERT_TRUE(FindPeResource(exe, kRtGroupIcon, 1, &group));
+  ASSERT_EQ(Get(group, 2, 2), 1u);
+  ASSERT_EQ(Get(group, 4, 2), 7u);
+  const unsigned sizes[] = {16, 24, 32, 48, 64, 128, 256};
+  for (int i = 0; i < 7; ++i) {
+    const size_t e = 6 + 14 * i;
+    EXPECT_EQ(group[e] == 0 ? 256u : group[e], sizes[i]);
+    EXPECT_EQ(Get(group, e + 6, 2), 32u) << "bits per pixel of image " << sizes[i];
+    Bytes image;
+    ASSERT_TRUE(FindPeResource(exe, kRtIcon, Get(group, e + 12, 2), &image)) << sizes[i];
+    EXPECT_EQ(image.size(), Get(group, e + 8, 4));
+    if (sizes[i] == 256) {
+      EXPECT_EQ(Bytes(image.begin(), image.begin() + 4), (Bytes{0x89, 'P', 'N', 'G'}));
+    } else {
+      EXPECT_EQ(Get(image, 4, 4), sizes[i]);
+      EXPECT_EQ(Get(image, 14, 2), 32u);
+    }
+  }
+  // The 48-pixel image: accent frame at the corner, dark inner square, white stem.
+  Bytes image;
+  ASSERT_TRUE(FindPeResource(exe, kRtIcon, Get(group, 6 + 14 * 3 + 12, 2), &image));
+  auto pixel = [&](int x, int y) { return Get(image, 40 + ((47 - y) * 48 + x) * 4, 4); };  // BGRA, bottom-up
+  EXPECT_EQ(pixel(1, 1), 0xFFFE2C55u);
+  EXPECT_EQ(pixel(35, 39), 0xFF16171Du);
+  EXPECT_EQ(pixel(18, 22), 0xFFFFFFFFu);
+}
+
+TEST(ReleaseExe, NamesVersion1026AndItsOriginalFilename) {
+  LOAD_OR_SKIP(exe, "BOOT_RELEASE_EXE");
+  Bytes version;
+  ASSERT_TRUE(FindPeResource(exe, kRtVersion, 1, &version));
+  const Bytes signature = {0xBD, 0x04, 0xEF, 0xFE};
+  auto fixed = std::search(version.begin(), version.end(), signature.begin(), signature.end());
+  ASSERT_NE(fixed, version.end());
+  const size_t at = fixed - version.begin();
+  EXPECT_EQ(Get(version, at + 8, 4), 0x00010000u) << "file version 1.0";
+  EXPECT_EQ(Get(version, at + 12, 4), 0x001A0000u) << "file version .26.0";
+  EXPECT_EQ(Get(version, at + 16, 4), 0x00010000u);
+  EXPECT_EQ(Get(version, at + 20, 4), 0x001A0000u);
+  EXPECT_EQ(VersionString(version, "OriginalFilename"), "Quorlin.exe");
+  EXPECT_EQ(VersionString(version, "FileVersion"), "1.0.26");
+  EXPECT_EQ(VersionString(version, "ProductVersion"), "1.0.26");
+}
+
+TEST(ReleaseExe, CarriesTheApplicationArchiveWholeAndTheRealRuntimeAddress) {
+  LOAD_OR_SKIP(exe, "BOOT_RELEASE_EXE");
+  LOAD_OR_SKIP(payload, "BOOT_PAYLOAD");
+  const ZipListing zip = ReadZip(payload);
+  ASSERT_TRUE(zip.ok) << zip.error;
+  EXPECT_TRUE(Contains(exe, payload)) << "the archive is embedded as one unchanged block";
+  EXPECT_TRUE(Contains(exe, Utf16("https://github.com/electron/electron/releases/download/v45.2.1/"
+                                  "electron-v45.2.1-win32-x64.zip")));
+  EXPECT_FALSE(Contains(exe, Utf16("QUORLIN_TEST_RUNTIME_URL")));
+  EXPECT_FALSE(Contains(exe, Bytes{'Q', 'U', 'O', 'R', 'L', 'I', 'N', '_', 'T', 'E', 'S', 'T'}));
+}
+
+TEST(TestExe, TakesTheRuntimeAddressFromTheEnvironment) {
+  LOAD_OR_SKIP(exe, "BOOT_TEST_EXE");
+  EXPECT_TRUE(Contains(exe, Utf16("QUORLIN_TEST_RUNTIME_URL")));
+}

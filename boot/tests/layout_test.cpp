@@ -1,0 +1,65 @@
+#include "layout.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "format_text.h"
+
+namespace {
+
+// Every path of the layout, to check that none is cut.
+std::wstring AllPaths(const Layout& l) {
+  std::wstring all;
+  for (const wchar_t* p : {l.install_root, l.runtime_dir, l.runtime_exe, l.version_file, l.app_dir, l.app_main_js,
+                           l.stage_dir, l.stage_probe, l.download_file, l.app_archive, l.electron_exe,
+                           l.default_app_asar}) {
+    all += p;
+    all += L'\n';
+  }
+  return all;
+}
+
+}  // namespace
+
+TEST(FormLayout, FormsEveryPathUnderLocalAppData) {
+  Layout l;
+  const wchar_t* base = L"C:\\Users\\ayşe\\AppData\\Local";
+  EXPECT_EQ(std::wstring(FormLayout(&l, base)), base);
+  EXPECT_EQ(AllPaths(l),
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\Quorlin.exe\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\quorlin.version\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\resources\\app\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\resources\\app\\main.js\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\resources\\app.new\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\resources\\app.new\\main.js\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime.zip\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\app.zip\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\electron.exe\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\resources\\default_app.asar\n");
+}
+
+TEST(FormLayout, UnsetOrEmptyLocalAppDataGivesCQuorlin) {
+  for (const wchar_t* value : {static_cast<const wchar_t*>(nullptr), L""}) {
+    Layout l;
+    FormLayout(&l, value);
+    EXPECT_EQ(std::wstring(l.install_root), L"C:\\Quorlin");
+    EXPECT_EQ(std::wstring(l.runtime_exe), L"C:\\Quorlin\\runtime\\Quorlin.exe");
+  }
+}
+
+TEST(FormLayout, TooLongForTheLayoutFallsBackWhole) {
+  // The longest path is RuntimeDir\resources\default_app.asar: 42 characters after the base.
+  const size_t longest_tail = TextLength(L"\\Quorlin\\runtime\\resources\\default_app.asar");
+  for (size_t length : {kPathCapacity - 1 - longest_tail, kPathCapacity - longest_tail, kPathCapacity - 1}) {
+    std::wstring base = L"D:\\" + std::wstring(length - 3, L'x');
+    Layout l;
+    const std::wstring used = FormLayout(&l, base.c_str());
+    const bool fits = length + longest_tail <= kPathCapacity - 1;
+    EXPECT_EQ(used, fits ? base : L"C:") << "base length " << length;
+    EXPECT_EQ(std::wstring(l.default_app_asar), used + L"\\Quorlin\\runtime\\resources\\default_app.asar");
+    EXPECT_EQ(AllPaths(l).find(L"D:\\") == std::wstring::npos, !fits) << "no path mixes the two bases";
+  }
+}

@@ -1,0 +1,85 @@
+#include "zip_reader.h"
+
+#include <zlib.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+uint32_t Get(const std::vector<unsigned char>& b, size_t at, int bytes) {
+  uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | b.at(at + i);
+  return v;
+}
+
+bool Inflate(const unsigned char* in, size_t in_size, std::vector<unsigned char>* out) {
+  z_stream s = {};
+  if (inflateInit2(&s, -15) != Z_OK) return false;
+  s.next_in = const_cast<unsigned char*>(in);
+  s.avail_in = static_cast<uInt>(in_size);
+  s.next_out = out->data();
+  s.avail_out = static_cast<uInt>(out->size());
+  const int rc = inflate(&s, Z_FINISH);
+  inflateEnd(&s);
+  return rc == Z_STREAM_END && s.total_out == out->size();
+}
+
+}  // namespace
+
+ZipListing ReadZip(const std::vector<unsigned char>& a) {
+  ZipListing z;
+  if (a.size() < 22 || Get(a, a.size() - 22, 4) != 0x06054b50) {
+    z.error = "no end record at the archive's end (a comment would move it)";
+    return z;
+  }
+  const size_t end = a.size() - 22;
+  z.comment_length = static_cast<uint16_t>(Get(a, end + 20, 2));
+  const uint32_t count = Get(a, end + 10, 2);
+  size_t at = Get(a, end + 16, 4);
+  for (uint32_t i = 0; i < count; ++i) {
+    if (Get(a, at, 4) != 0x02014b50) {
+      z.error = "bad central directory record";
+      return z;
+    }
+    ZipRecord r;
+    r.flags = static_cast<uint16_t>(Get(a, at + 8, 2));
+    r.method = static_cast<uint16_t>(Get(a, at + 10, 2));
+    r.time = static_cast<uint16_t>(Get(a, at + 12, 2));
+    r.date = static_cast<uint16_t>(Get(a, at + 14, 2));
+    r.crc = Get(a, at + 16, 4);
+    r.compressed_size = Get(a, at + 20, 4);
+    r.size = Get(a, at + 24, 4);
+    const uint32_t name_length = Get(a, at + 28, 2);
+    const uint32_t skip = Get(a, at + 30, 2) + Get(a, at + 32, 2);
+    r.external_attributes = Get(a, at + 38, 4);
+    const uint32_t local = Get(a, at + 42, 4);
+    r.name.assign(a.begin() + at + 46, a.begin() + at + 46 + name_length);
+    at += 46 + name_length + skip;
+
+    const size_t body = local + 30 + Get(a, local + 26, 2) + Get(a, local + 28, 2);
+    if (Get(a, local, 4) != 0x04034b50 || body + r.compressed_size > a.size()) {
+      z.error = "bad local header of " + r.name;
+      return z;
+    }
+    r.data.resize(r.size);
+    if (r.method == 0) {
+      r.data.assign(a.begin() + body, a.begin() + body + r.compressed_size);
+    } else if (r.method != 8 || !Inflate(&a[body], r.compressed_size, &r.data)) {
+      z.error = "cannot unpack " + r.name;
+      return z;
+    }
+    if (crc32(0, r.data.data(), static_cast<uInt>(r.data.size())) != r.crc) {
+      z.error = "CRC mismatch in " + r.name;
+      return z;
+    }
+    z.records.push_back(std::move(r));
+  }
+  z.ok = true;
+  return z;
+}
+
+std::vector<unsigned char> ReadBinaryFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

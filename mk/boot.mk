@@ -1,0 +1,87 @@
+# The bootstrapper Quorlin.exe: cross-compiled with mingw-w64 through CMake (boot/CMakeLists.txt),
+# carrying the launcher application packed by tools/pack.
+#
+#   QUORLIN_APP_DIR    folder packed as the carried application (default: app; needs main.js)
+#   QUORLIN_CLIENT_ID  sign-in client id written into build-info.json (default: empty)
+#   QUORLIN_API        update service base written into build-info.json
+#
+# build/boot-test/Quorlin.exe is the same program built to take the runtime address from the
+# environment variable QUORLIN_TEST_RUNTIME_URL; build/boot-test/payload-NAME/Quorlin.exe is
+# that test program carrying build/boot-test/payload-NAME.zip instead of the application.
+
+QUORLIN_APP_DIR ?= app
+QUORLIN_CLIENT_ID ?=
+QUORLIN_API ?= http://updates.quorlin.invalid
+
+BOOT_HOST := build/boot/host
+BOOT_PAYLOAD := build/boot/app.zip
+BOOT_ICON := build/boot/quorlin.ico
+BOOT_TOOLCHAIN := $(CURDIR)/boot/cmake/mingw-w64.cmake
+BOOT_SOURCES := $(wildcard boot/*.cpp boot/*.h boot/*.in boot/CMakeLists.txt boot/cmake/*.cmake)
+BOOT_HOST_SOURCES := $(BOOT_SOURCES) $(wildcard boot/tools/*.cpp boot/tests/*.cpp boot/tests/*.h \
+  tools/pack/*.cpp tools/pack/*.h tools/pack/tests/*.cpp)
+
+boot-quote = '$(subst ','\'',$(1))'
+
+.PHONY: test-boot bench-boot FORCE
+
+# Host programs: unit tests, packer, icon generator, executable checks.
+$(BOOT_HOST)/.built: $(BOOT_HOST_SOURCES)
+	$(call apt-need,cmake g++ make libgtest-dev zlib1g-dev)
+	cmake -S boot -B $(BOOT_HOST) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BOOT_HOST) -j2
+	@touch $@
+
+# The programs change only when their own sources do; their dependents follow their times.
+$(BOOT_HOST)/quorlin_pack $(BOOT_HOST)/make_icon: $(BOOT_HOST)/.built ;
+
+$(BOOT_ICON): $(BOOT_HOST)/make_icon
+	$(BOOT_HOST)/make_icon $@
+
+# Rewritten only when the build values or the list of application files change, so the
+# archive is packed again exactly then (and when a file's content changes).
+build/boot/build-values: FORCE
+	@mkdir -p $(@D)
+	@{ printf '%s\n' $(call boot-quote,$(QUORLIN_CLIENT_ID)) $(call boot-quote,$(QUORLIN_API)) $(call boot-quote,$(QUORLIN_APP_DIR)); \
+	   find $(QUORLIN_APP_DIR) 2>/dev/null | LC_ALL=C sort; } > $@.new
+	@cmp -s $@.new $@ && rm $@.new || mv $@.new $@
+
+$(BOOT_PAYLOAD): $(BOOT_HOST)/quorlin_pack build/boot/build-values $(shell find $(QUORLIN_APP_DIR) -type f 2>/dev/null)
+	$(BOOT_HOST)/quorlin_pack --client-id $(call boot-quote,$(QUORLIN_CLIENT_ID)) \
+	  --update-api $(call boot-quote,$(QUORLIN_API)) $(QUORLIN_APP_DIR) $@
+
+# $(call boot-exe,BUILD_DIR,PAYLOAD,TEST_BUILD) builds BUILD_DIR/Quorlin.exe.
+define boot-exe
+	$(call apt-need,cmake mingw-w64)
+	cmake -S boot -B $(1) -DCMAKE_TOOLCHAIN_FILE=$(BOOT_TOOLCHAIN) -DCMAKE_BUILD_TYPE=Release \
+	  -DQUORLIN_PAYLOAD=$(abspath $(2)) -DQUORLIN_ICON=$(abspath $(BOOT_ICON)) -DQUORLIN_TEST_BUILD=$(3) >/dev/null
+	cmake --build $(1) -j2
+endef
+
+dist/Quorlin.exe: $(BOOT_SOURCES) $(BOOT_PAYLOAD) $(BOOT_ICON)
+	$(call boot-exe,build/boot/release,$(BOOT_PAYLOAD),OFF)
+	@mkdir -p $(@D)
+	cp build/boot/release/Quorlin.exe $@
+
+build/boot-test/Quorlin.exe: $(BOOT_SOURCES) $(BOOT_PAYLOAD) $(BOOT_ICON)
+	$(call boot-exe,build/boot-test/main,$(BOOT_PAYLOAD),ON)
+	cp build/boot-test/main/Quorlin.exe $@
+
+build/boot-test/payload-%/Quorlin.exe: build/boot-test/payload-%.zip $(BOOT_SOURCES) $(BOOT_ICON)
+	$(call boot-exe,build/boot-test/payload-$*/cmake,$<,ON)
+	cp build/boot-test/payload-$*/cmake/Quorlin.exe $@
+
+test-boot: $(BOOT_HOST)/.built dist/Quorlin.exe build/boot-test/Quorlin.exe
+	$(BOOT_HOST)/boot_unit_tests --gtest_brief=1
+	BOOT_RELEASE_EXE=dist/Quorlin.exe BOOT_TEST_EXE=build/boot-test/Quorlin.exe BOOT_PAYLOAD=$(BOOT_PAYLOAD) \
+	  $(BOOT_HOST)/boot_exe_checks --gtest_brief=1
+	@# The same application packed again from a fresh copy (new timestamps) gives the same bytes.
+	@rm -rf build/boot/repack && mkdir -p build/boot/repack && cp -r $(QUORLIN_APP_DIR) build/boot/repack/app
+	$(BOOT_HOST)/quorlin_pack --client-id $(call boot-quote,$(QUORLIN_CLIENT_ID)) \
+	  --update-api $(call boot-quote,$(QUORLIN_API)) build/boot/repack/app build/boot/repack/app.zip
+	cmp $(BOOT_PAYLOAD) build/boot/repack/app.zip
+	@rm -rf build/boot/repack
+
+# Prints the executable's size with and without the carried archive and its import list.
+bench-boot: dist/Quorlin.exe $(BOOT_HOST)/.built
+	bench/boot-size.sh dist/Quorlin.exe $(BOOT_PAYLOAD)

@@ -1,0 +1,102 @@
+#include "pack.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kBuildInfoName[] = "build-info.json";
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+void AppendJsonString(std::string* out, const std::string& value) {
+  out->push_back('"');
+  for (unsigned char c : value) {
+    if (c == '"' || c == '\\') {
+      out->push_back('\\');
+      out->push_back(static_cast<char>(c));
+    } else if (c < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof(escaped), "\\u%04x", c);
+      out->append(escaped);
+    } else {
+      out->push_back(static_cast<char>(c));
+    }
+  }
+  out->push_back('"');
+}
+
+bool ReadFile(const fs::path& path, std::vector<unsigned char>* data) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  data->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+bool Collect(const fs::path& dir, const std::string& prefix, std::vector<ZipEntry>* entries, std::string* error) {
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const bool is_folder = it->is_directory(ec);
+    const bool is_file = !is_folder && it->is_regular_file(ec);
+    if ((!is_folder && !is_file) || !IsShipped(name, is_folder)) continue;
+    // The generated build information replaces a copy lying in the folder.
+    if (prefix.empty() && name == kBuildInfoName) continue;
+    if (is_folder) {
+      entries->push_back(ZipEntry{prefix + name + "/", {}});
+      if (!Collect(it->path(), prefix + name + "/", entries, error)) return false;
+    } else {
+      ZipEntry entry{prefix + name, {}};
+      if (!ReadFile(it->path(), &entry.data)) {
+        *error = "cannot read " + it->path().string();
+        return false;
+      }
+      entries->push_back(std::move(entry));
+    }
+  }
+  if (ec) {
+    *error = "cannot list " + dir.string() + ": " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsShipped(const std::string& name, bool is_folder) {
+  if (name.empty() || name[0] == '.') return false;
+  if (is_folder) {
+    return name != "test" && name != "tests" && name != "__tests__" && name != "node_modules";
+  }
+  return !EndsWith(name, ".test.js") && !EndsWith(name, ".spec.js") && !EndsWith(name, ".mk") &&
+         name != "Makefile" && name != "CMakeLists.txt" && name != "package-lock.json";
+}
+
+std::string BuildInfoJson(const std::string& client_id, const std::string& update_api) {
+  std::string json = "{\"clientId\":";
+  AppendJsonString(&json, client_id);
+  json += ",\"updateApi\":";
+  AppendJsonString(&json, update_api);
+  json += "}";
+  return json;
+}
+
+bool CollectApp(const std::string& root, const std::string& build_info, std::vector<ZipEntry>* entries,
+                std::string* error) {
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::path(root) / "main.js", ec)) {
+    *error = root + "/main.js is missing: the application cannot be packed without its main module";
+    return false;
+  }
+  entries->clear();
+  if (!Collect(root, "", entries, error)) return false;
+  entries->push_back(ZipEntry{kBuildInfoName, std::vector<unsigned char>(build_info.begin(), build_info.end())});
+  return true;
+}

@@ -1,0 +1,20 @@
+// Packs the launcher application's folder into the archive the bootstrapper carries.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "zip_writer.h"
+
+// False for what never ships: hidden files and folders, tests, dependency folders and build
+// files. `name` is one path component; `is_folder` tells what it names.
+bool IsShipped(const std::string& name, bool is_folder);
+
+// {"clientId":"…","updateApi":"…"} with both values JSON-escaped.
+std::string BuildInfoJson(const std::string& client_id, const std::string& update_api);
+
+// Collects the shipped files and folders below `root` (names relative to it, forward slashes)
+// and adds the generated build-info.json at the root. False with `error` set when `root` has
+// no main.js file or cannot be read.
+bool CollectApp(const std::string& root, const std::string& build_info, std::vector<ZipEntry>* entries,
+                std::string* error);

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "pack.h"
+#include "tests/zip_reader.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PackTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/quorlin-pack-XXXXXX";
+    root_ = mkdtemp(pattern);
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  void Write(const std::string& relative, const std::string& content) {
+    const fs::path path = root_ / relative;
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+  }
+
+  // A small application with what ships and what never does.
+  void WriteApp(const std::string& dir) {
+    Write(dir + "/main.js", std::string(2000, 'm'));
+    Write(dir + "/package.json", "{\"name\":\"quorlin\",\"main\":\"main.js\"}");
+    Write(dir + "/ui/logo.png", std::string("\x89PNG\r\n\x1a\n\x01\x02\x03", 11));
+    Write(dir + "/ui/index.html", "<!doctype html>");
+    Write(dir + "/assets/empty.txt", "");
+    Write(dir + "/build-info.json", "{\"stale\":true}");
+    Write(dir + "/tests/main.test.js", "test");
+    Write(dir + "/ui/renderer.test.js", "test");
+    Write(dir + "/node_modules/x/index.js", "x");
+    Write(dir + "/.eslintrc", "{}");
+    Write(dir + "/Makefile", "all:");
+  }
+
+  ZipListing Pack(const std::string& dir, const std::string& info, std::vector<unsigned char>* archive) {
+    std::vector<ZipEntry> entries;
+    std::string error;
+    EXPECT_TRUE(CollectApp((root_ / dir).string(), info, &entries, &error)) << error;
+    EXPECT_TRUE(BuildZip(entries, archive, &error)) << error;
+    return ReadZip(*archive);
+  }
+
+  fs::path root_;
+};
+
+}  // namespace
+
+TEST_F(PackTest, ShipsTheApplicationAtTheRootAndNothingElse) {
+  WriteApp("app");
+  std::vector<unsigned char> archive;
+  const ZipListing zip = Pack("app", BuildInfoJson("id", "http://u"), &archive);
+  ASSERT_TRUE(zip.ok) << zip.error;
+  EXPECT_EQ(zip.comment_length, 0);
+  std::string names;
+  for (const ZipRecord& r : zip.records) names += r.name + " ";
+  EXPECT_EQ(names, "assets/ assets/empty.txt build-info.json main.js package.json ui/ ui/index.html ui/logo.png ");
+  for (const ZipRecord& r : zip.records) {
+    EXPECT_EQ(r.date, (1 << 5) | 1) << r.name;
+    EXPECT_EQ(r.time, 0) << r.name;
+    if (r.name.back() == '/') {
+      EXPECT_EQ(r.size, 0u);
+      EXPECT_EQ(r.external_attributes & 0x10, 0x10u) << r.name;
+    }
+    if (r.name == "main.js") {
+      EXPECT_EQ(r.method, 8) << "text shrinks, so it is deflated";
+      EXPECT_EQ(r.data, std::vector<unsigned char>(2000, 'm'));
+    }
+    if (r.name == "ui/logo.png" || r.name == "assets/empty.txt") {
+      EXPECT_EQ(r.method, 0) << r.name << " does not shrink, so it is stored";
+    }
+    if (r.name == "build-info.json") {
+      EXPECT_EQ(std::string(r.data.begin(), r.data.end()), BuildInfoJson("id", "http://u"));
+    }
+  }
+}
+
+TEST_F(PackTest, SameFilesGiveTheSameBytes) {
+  WriteApp("one");
+  // The second copy is written in another order, later, so its times and listing order differ.
+  Write("two/ui/index.html", "<!doctype html>");
+  Write("two/assets/empty.txt", "");
+  Write("two/ui/logo.png", std::string("\x89PNG\r\n\x1a\n\x01\x02\x03", 11));
+  Write("two/package.json", "{\"name\":\"quorlin\",\"main\":\"main.js\"}");
+  Write("two/main.js", std::string(2000, 'm'));
+  fs::last_write_time(root_ / "two/main.js", fs::file_time_type::clock::now() + std::chrono::hours(5));
+  std::vector<unsigned char> one, two, other;
+  Pack("one", BuildInfoJson("", "http://u"), &one);
+  Pack("two", BuildInfoJson("", "http://u"), &two);
+  EXPECT_EQ(one, two);
+  Pack("two", BuildInfoJson("x", "http://u"), &other);
+  EXPECT_NE(one, other) << "the build values are part of the archive";
+}
+
+TEST_F(PackTest, RefusesAnApplicationWithoutMainJs) {
+  Write("app/package.json", "{}");
+  Write("app/sub/main.js", "deeper does not count");
+  std::vector<ZipEntry> entries;
+  std::string error;
+  EXPECT_FALSE(CollectApp((root_ / "app").string(), "{}", &entries, &error));
+  EXPECT_NE(error.find("main.js is missing"), std::string::npos) << error;
+}
+
+TEST(BuildInfo, EscapesBothValuesAsJson) {
+  EXPECT_EQ(BuildInfoJson("", "http://updates.quorlin.invalid"),
+            "{\"clientId\":\"\",\"updateApi\":\"http://updates.quorlin.invalid\"}");
+  EXPECT_EQ(BuildInfoJson("a\"b\\c\n", "ş"), "{\"clientId\":\"a\\\"b\\\\c\\u000a\",\"updateApi\":\"ş\"}");
+}
+
+TEST(ZipWriter, MarksNonAsciiNamesAsUtf8) {
+  std::vector<unsigned char> archive;
+  std::string error;
+  ASSERT_TRUE(BuildZip({{"ş.txt", {'a'}}, {"a.txt", {'b'}}}, &archive, &error));
+  const ZipListing zip = ReadZip(archive);
+  ASSERT_TRUE(zip.ok) << zip.error;
+  EXPECT_EQ(zip.records[0].name, "a.txt");
+  EXPECT_EQ(zip.records[0].flags & 0x800, 0);
+  EXPECT_EQ(zip.records[1].flags & 0x800, 0x800);
+}
