@@ -44,8 +44,9 @@ const handlers = {
   play: () => ({ ok: false, error: NOT_AVAILABLE }),
   state: () => snapshot(),
   'server:start': () => ({ ok: false, error: NOT_AVAILABLE }),
-  'server:stop': notAvailable,
-  'server:cmd': notAvailable,
+  // no local server can run in this launcher yet, so there is none to stop or to command
+  'server:stop': () => {},
+  'server:cmd': () => {},
   'settings:set': (_event, changes) => {
     settingsFile.applySettings(state.settings, changes);
     saveSettings();

@@ -174,7 +174,8 @@ describe('requests', () => {
     assert.deepEqual(await quorlin.play(), { ok: false, error: NOT_AVAILABLE });
     assert.deepEqual(await quorlin.startServer(), { ok: false, error: NOT_AVAILABLE });
     assert.deepEqual(await quorlin.login(), { ok: false, error: NOT_AVAILABLE });
-    await assert.rejects(quorlin.stopServer(), { message: `Error invoking remote method 'server:stop': Error: ${NOT_AVAILABLE}` });
+    await assert.rejects(quorlin.logout(), { message: `Error invoking remote method 'auth:logout': Error: ${NOT_AVAILABLE}` });
+    assert.equal(await quorlin.stopServer(), undefined);
     await assert.rejects(quorlin.open('launcher'), { message: `Error invoking remote method 'open': Error: ${NOT_AVAILABLE}` });
   });
 });
