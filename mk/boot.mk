@@ -50,26 +50,37 @@ $(BOOT_PAYLOAD): $(BOOT_HOST)/quorlin_pack build/boot/build-values $(shell find 
 	$(BOOT_HOST)/quorlin_pack --client-id $(call boot-quote,$(QUORLIN_CLIENT_ID)) \
 	  --update-api $(call boot-quote,$(QUORLIN_API)) $(QUORLIN_APP_DIR) $@
 
-# $(call boot-exe,BUILD_DIR,PAYLOAD,TEST_BUILD) builds BUILD_DIR/Quorlin.exe.
+# $(call boot-exe,BUILD_DIR,PAYLOAD,TEST_BUILD[,EXTRA CMAKE OPTIONS]) configures BUILD_DIR;
+# the recipe then builds the target it needs there.
 define boot-exe
 	$(call apt-need,cmake mingw-w64)
 	cmake -S boot -B $(1) -DCMAKE_TOOLCHAIN_FILE=$(BOOT_TOOLCHAIN) -DCMAKE_BUILD_TYPE=Release \
-	  -DQUORLIN_PAYLOAD=$(abspath $(2)) -DQUORLIN_ICON=$(abspath $(BOOT_ICON)) -DQUORLIN_TEST_BUILD=$(3) >/dev/null
-	cmake --build $(1) -j2
+	  -DQUORLIN_PAYLOAD=$(abspath $(2)) -DQUORLIN_ICON=$(abspath $(BOOT_ICON)) -DQUORLIN_TEST_BUILD=$(3) $(4) >/dev/null
 endef
 
 dist/Quorlin.exe: $(BOOT_SOURCES) $(BOOT_PAYLOAD) $(BOOT_ICON)
 	$(call boot-exe,build/boot/release,$(BOOT_PAYLOAD),OFF)
+	cmake --build build/boot/release -j2 --target Quorlin
 	@mkdir -p $(@D)
 	cp build/boot/release/Quorlin.exe $@
 
 build/boot-test/Quorlin.exe: $(BOOT_SOURCES) $(BOOT_PAYLOAD) $(BOOT_ICON)
 	$(call boot-exe,build/boot-test/main,$(BOOT_PAYLOAD),ON)
+	cmake --build build/boot-test/main -j2 --target Quorlin
 	cp build/boot-test/main/Quorlin.exe $@
 
 build/boot-test/payload-%/Quorlin.exe: build/boot-test/payload-%.zip $(BOOT_SOURCES) $(BOOT_ICON)
 	$(call boot-exe,build/boot-test/payload-$*/cmake,$<,ON)
+	cmake --build build/boot-test/payload-$*/cmake -j2 --target Quorlin
 	cp build/boot-test/payload-$*/cmake/Quorlin.exe $@
+
+# The unit tests with the Windows layer's own tests, built for Windows; they run under Wine
+# in test-wine (test-boot needs no Wine).
+build/boot-test/boot_unit_tests.exe: $(BOOT_SOURCES) $(wildcard boot/tests/*.cpp boot/tests/*.h) $(BOOT_PAYLOAD) $(BOOT_ICON)
+	$(call apt-need,googletest)
+	$(call boot-exe,build/boot-test/unit,$(BOOT_PAYLOAD),ON,-DQUORLIN_MINGW_THREADS=posix -DQUORLIN_UNIT_TESTS=ON)
+	cmake --build build/boot-test/unit -j2 --target boot_unit_tests
+	cp build/boot-test/unit/boot_unit_tests.exe $@
 
 test-boot: $(BOOT_HOST)/.built dist/Quorlin.exe build/boot-test/Quorlin.exe
 	$(BOOT_HOST)/boot_unit_tests --gtest_brief=1

@@ -1,8 +1,14 @@
-# Cross-compiling Quorlin.exe for 64-bit Windows with Debian's mingw-w64.
+# Cross-compiling for 64-bit Windows with Debian's mingw-w64. QUORLIN_MINGW_THREADS picks the
+# compiler's thread model: "win32" (default, the product) or "posix" (the unit tests, which
+# use std::thread).
+if(NOT QUORLIN_MINGW_THREADS)
+  set(QUORLIN_MINGW_THREADS win32)
+endif()
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QUORLIN_MINGW_THREADS)
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-${QUORLIN_MINGW_THREADS})
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-${QUORLIN_MINGW_THREADS})
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

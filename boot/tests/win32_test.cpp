@@ -1,0 +1,120 @@
+// The Windows layer under a real (or Wine's) Windows: hidden runner, version file, painting.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "commands.h"
+#include "dpi.h"
+#include "payload.h"
+#include "progress_window.h"
+#include "run_hidden.h"
+#include "stamp.h"
+
+namespace {
+
+class Win32Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    dir_ = std::wstring(temp) + L"quorlin-boot-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(dir_.c_str(), nullptr);
+  }
+  void TearDown() override { RemoveTree(dir_.c_str()); }
+
+  std::wstring Path(const wchar_t* name) const { return dir_ + L"\\" + name; }
+
+  void WriteBytes(const wchar_t* name, const std::string& bytes) const {
+    HANDLE f = CreateFileW(Path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(f);
+  }
+
+  std::string ReadBytes(const wchar_t* name) const {
+    HANDLE f = CreateFileW(Path(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    char buffer[256];
+    DWORD read = 0;
+    ReadFile(f, buffer, sizeof(buffer), &read, nullptr);
+    CloseHandle(f);
+    return std::string(buffer, read);
+  }
+
+  std::wstring dir_;
+};
+
+COLORREF Rgb(uint32_t rgb) { return RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+}  // namespace
+
+TEST_F(Win32Test, RunHiddenReturnsTheChildsExitCode) {
+  EXPECT_EQ(RunHidden(L"cmd.exe /c exit 3"), 3);
+  EXPECT_EQ(RunHidden(L"cmd.exe /c exit -1"), -1) << "0xFFFFFFFF reads as -1";
+  EXPECT_EQ(RunHidden(L"quorlin-no-such-program.exe"), -1);
+}
+
+TEST_F(Win32Test, RunHiddenNeverRunsACutCommandLine) {
+  std::wstring command = L"cmd.exe /c echo x> \"" + Path(L"ran.txt") + L"\"";
+  command += std::wstring(kRunnerCapacity - 1 - command.size(), L' ');  // one over the limit
+  EXPECT_EQ(RunHidden(command.c_str()), -1);
+  EXPECT_EQ(GetFileAttributesW(Path(L"ran.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  command.pop_back();
+  EXPECT_EQ(RunHidden(command.c_str()), 0);
+  EXPECT_NE(GetFileAttributesW(Path(L"ran.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(Win32Test, VersionFileHoldsExactlyTheStamp) {
+  WriteBytes(L"quorlin.version", "1.0.25|45.2.1 and more text\r\n");
+  WriteVersionStamp(Path(L"quorlin.version").c_str());
+  EXPECT_EQ(ReadBytes(L"quorlin.version"), "1.0.26|45.2.1");
+  char text[kStampCapacity];
+  EXPECT_TRUE(ReadVersionStamp(Path(L"quorlin.version").c_str(), text));
+  EXPECT_STREQ(text, "1.0.26|45.2.1");
+}
+
+TEST_F(Win32Test, ReadVersionStampTakes127BytesAndRefusesWhatCannotOpen) {
+  WriteBytes(L"long.version", std::string(200, 'x'));
+  char text[kStampCapacity];
+  EXPECT_TRUE(ReadVersionStamp(Path(L"long.version").c_str(), text));
+  EXPECT_EQ(std::string(text), std::string(127, 'x'));
+  EXPECT_FALSE(ReadVersionStamp(Path(L"missing.version").c_str(), text));
+  EXPECT_STREQ(text, "");
+  CreateDirectoryW(Path(L"dir.version").c_str(), nullptr);
+  EXPECT_FALSE(ReadVersionStamp(Path(L"dir.version").c_str(), text));
+}
+
+TEST_F(Win32Test, CarriedArchiveIsAZip) {
+  ASSERT_GT(CarriedArchiveSize(), 22u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(CarriedArchive()), 4), "PK\x03\x04");
+  WriteCarriedArchive(Path(L"app.zip").c_str());
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExW(Path(L"app.zip").c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(data.nFileSizeLow, CarriedArchiveSize());
+}
+
+TEST(Win32Paint, DrawsTheCardIntoAnyDeviceContext) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 460, 190);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  PaintCard(dc, 460, 190, 96, 500, L"Quorlin indiriliyor… 1 / 2 MB");
+  EXPECT_EQ(GetPixel(dc, 450, 100), Rgb(0x0B0C10)) << "background";
+  EXPECT_EQ(GetPixel(dc, 200, 2), Rgb(0xFE2C55)) << "top strip";
+  EXPECT_EQ(GetPixel(dc, 200, 3), Rgb(0x0B0C10)) << "strip is 3 pixels";
+  EXPECT_EQ(GetPixel(dc, 29, 31), Rgb(0xFE2C55)) << "mark frame";
+  EXPECT_EQ(GetPixel(dc, 56, 58), Rgb(0x16171D)) << "mark inner square";
+  EXPECT_EQ(GetPixel(dc, 40, 50), Rgb(0xFFFFFF)) << "mark stem";
+  EXPECT_EQ(GetPixel(dc, 100, 127), Rgb(0xFE2C55)) << "bar fill at half";
+  EXPECT_EQ(GetPixel(dc, 400, 127), Rgb(0x1C1E27)) << "bar track";
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+}
+
+TEST(Win32Dpi, FallsBackTo96WhenUnknown) {
+  EXPECT_GT(SystemDpi(), 0);
+  EXPECT_EQ(WindowDpi(nullptr), 96) << "no window: the system cannot tell";
+}
