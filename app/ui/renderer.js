@@ -196,12 +196,14 @@ function flushLog() {
   logFlushPending = false;
   const log = $('log');
   const atBottom = log.scrollTop + log.clientHeight >= log.scrollHeight - STICK_DISTANCE;
-  for (; logDropShown > 0; logDropShown--) log.firstElementChild.remove();
+  // trimmed lines are reused for the new ones: a flood then allocates almost nothing
+  const spare = [];
+  for (; logDropShown > 0; logDropShown--) spare.push(log.removeChild(log.firstElementChild));
   const lines = document.createDocumentFragment();
   let follow = false;
   for (const { text, cls, follow: f } of logQueue) {
-    const line = document.createElement('span');
-    if (cls) line.className = cls;
+    const line = spare.pop() || document.createElement('span');
+    line.className = cls;
     line.textContent = text + '\n';
     lines.appendChild(line);
     follow = follow || f;
