@@ -25,11 +25,11 @@ boot-quote = '$(subst ','\'',$(1))'
 
 .PHONY: test-boot bench-boot FORCE
 
-# Host programs: unit tests, packer, icon generator, executable checks.
+# Host programs: packer and icon generator here; test-boot builds the tests beside them.
 $(BOOT_HOST)/.built: $(BOOT_HOST_SOURCES)
 	$(call apt-need,cmake g++ make libgtest-dev zlib1g-dev)
 	cmake -S boot -B $(BOOT_HOST) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	cmake --build $(BOOT_HOST) -j2
+	cmake --build $(BOOT_HOST) -j2 --target quorlin_pack make_icon
 	@touch $@
 
 # The programs change only when their own sources do; their dependents follow their times.
@@ -83,6 +83,7 @@ build/boot-test/boot_unit_tests.exe: $(BOOT_SOURCES) $(wildcard boot/tests/*.cpp
 	cp build/boot-test/unit/boot_unit_tests.exe $@
 
 test-boot: $(BOOT_HOST)/.built dist/Quorlin.exe build/boot-test/Quorlin.exe
+	cmake --build $(BOOT_HOST) -j2 --target boot_unit_tests boot_exe_checks
 	$(BOOT_HOST)/boot_unit_tests --gtest_brief=1
 	BOOT_RELEASE_EXE=dist/Quorlin.exe BOOT_TEST_EXE=build/boot-test/Quorlin.exe BOOT_PAYLOAD=$(BOOT_PAYLOAD) \
 	  $(BOOT_HOST)/boot_exe_checks --gtest_brief=1
@@ -94,5 +95,5 @@ test-boot: $(BOOT_HOST)/.built dist/Quorlin.exe build/boot-test/Quorlin.exe
 	@rm -rf build/boot/repack
 
 # Prints the executable's size with and without the carried archive and its import list.
-bench-boot: dist/Quorlin.exe $(BOOT_HOST)/.built
+bench-boot: dist/Quorlin.exe
 	bench/boot-size.sh dist/Quorlin.exe $(BOOT_PAYLOAD)
