@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "le_bytes.h"
 #include "pe_reader.h"
 #include "zip_reader.h"
 
@@ -37,12 +38,6 @@ bool Contains(const Bytes& haystack, const Bytes& needle) {
   return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
 }
 
-uint32_t Get(const Bytes& b, size_t at, int bytes) {
-  uint32_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | b.at(at + i);
-  return v;
-}
-
 // The value of string `key` in a version resource.
 std::string VersionString(const Bytes& version, const std::string& key) {
   const Bytes k = Utf16(key);
@@ -51,7 +46,7 @@ std::string VersionString(const Bytes& version, const std::string& key) {
   size_t at = (it - version.begin()) + k.size() + 2;
   at = (at + 3) & ~size_t{3};
   std::string value;
-  for (; Get(version, at, 2) != 0; at += 2) value.push_back(static_cast<char>(version[at]));
+  for (; GetLE(version, at, 2) != 0; at += 2) value.push_back(static_cast<char>(version[at]));
   return value;
 }
 
@@ -81,27 +76,27 @@ TEST(ReleaseExe, CarriesSevenIconImagesDrawnFromTheMark) {
   LOAD_OR_SKIP(exe, "BOOT_RELEASE_EXE");
   Bytes group;
   ASSERT_TRUE(FindPeResource(exe, kRtGroupIcon, 1, &group));
-  ASSERT_EQ(Get(group, 2, 2), 1u);
-  ASSERT_EQ(Get(group, 4, 2), 7u);
+  ASSERT_EQ(GetLE(group, 2, 2), 1u);
+  ASSERT_EQ(GetLE(group, 4, 2), 7u);
   const unsigned sizes[] = {16, 24, 32, 48, 64, 128, 256};
   for (int i = 0; i < 7; ++i) {
     const size_t e = 6 + 14 * i;
     EXPECT_EQ(group[e] == 0 ? 256u : group[e], sizes[i]);
-    EXPECT_EQ(Get(group, e + 6, 2), 32u) << "bits per pixel of image " << sizes[i];
+    EXPECT_EQ(GetLE(group, e + 6, 2), 32u) << "bits per pixel of image " << sizes[i];
     Bytes image;
-    ASSERT_TRUE(FindPeResource(exe, kRtIcon, Get(group, e + 12, 2), &image)) << sizes[i];
-    EXPECT_EQ(image.size(), Get(group, e + 8, 4));
+    ASSERT_TRUE(FindPeResource(exe, kRtIcon, GetLE(group, e + 12, 2), &image)) << sizes[i];
+    EXPECT_EQ(image.size(), GetLE(group, e + 8, 4));
     if (sizes[i] == 256) {
       EXPECT_EQ(Bytes(image.begin(), image.begin() + 4), (Bytes{0x89, 'P', 'N', 'G'}));
     } else {
-      EXPECT_EQ(Get(image, 4, 4), sizes[i]);
-      EXPECT_EQ(Get(image, 14, 2), 32u);
+      EXPECT_EQ(GetLE(image, 4, 4), sizes[i]);
+      EXPECT_EQ(GetLE(image, 14, 2), 32u);
     }
   }
   // The 48-pixel image: accent frame at the corner, dark inner square, white stem.
   Bytes image;
-  ASSERT_TRUE(FindPeResource(exe, kRtIcon, Get(group, 6 + 14 * 3 + 12, 2), &image));
-  auto pixel = [&](int x, int y) { return Get(image, 40 + ((47 - y) * 48 + x) * 4, 4); };  // BGRA, bottom-up
+  ASSERT_TRUE(FindPeResource(exe, kRtIcon, GetLE(group, 6 + 14 * 3 + 12, 2), &image));
+  auto pixel = [&](int x, int y) { return GetLE(image, 40 + ((47 - y) * 48 + x) * 4, 4); };  // BGRA, bottom-up
   EXPECT_EQ(pixel(1, 1), 0xFFFE2C55u);
   EXPECT_EQ(pixel(35, 39), 0xFF16171Du);
   EXPECT_EQ(pixel(18, 22), 0xFFFFFFFFu);
@@ -115,10 +110,10 @@ TEST(ReleaseExe, NamesVersion1026AndItsOriginalFilename) {
   auto fixed = std::search(version.begin(), version.end(), signature.begin(), signature.end());
   ASSERT_NE(fixed, version.end());
   const size_t at = fixed - version.begin();
-  EXPECT_EQ(Get(version, at + 8, 4), 0x00010000u) << "file version 1.0";
-  EXPECT_EQ(Get(version, at + 12, 4), 0x001A0000u) << "file version .26.0";
-  EXPECT_EQ(Get(version, at + 16, 4), 0x00010000u);
-  EXPECT_EQ(Get(version, at + 20, 4), 0x001A0000u);
+  EXPECT_EQ(GetLE(version, at + 8, 4), 0x00010000u) << "file version 1.0";
+  EXPECT_EQ(GetLE(version, at + 12, 4), 0x001A0000u) << "file version .26.0";
+  EXPECT_EQ(GetLE(version, at + 16, 4), 0x00010000u);
+  EXPECT_EQ(GetLE(version, at + 20, 4), 0x001A0000u);
   EXPECT_EQ(VersionString(version, "OriginalFilename"), "Quorlin.exe");
   EXPECT_EQ(VersionString(version, "FileVersion"), "1.0.26");
   EXPECT_EQ(VersionString(version, "ProductVersion"), "1.0.26");

@@ -1,5 +1,7 @@
 #include "pe_reader.h"
 
+#include "le_bytes.h"
+
 namespace {
 
 struct Section {
@@ -10,12 +12,6 @@ struct Headers {
   std::vector<Section> sections;
   uint32_t import_rva = 0, resource_rva = 0;
 };
-
-uint32_t Get(const std::vector<unsigned char>& b, size_t at, int bytes) {
-  uint32_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | b.at(at + i);
-  return v;
-}
 
 size_t Offset(const Headers& h, uint32_t rva) {
   for (const Section& s : h.sections) {
@@ -32,19 +28,19 @@ std::string Text(const std::vector<unsigned char>& b, size_t at) {
 
 bool ReadHeaders(const std::vector<unsigned char>& b, PeImage* image, Headers* h) {
   if (b.size() < 0x40 || b[0] != 'M' || b[1] != 'Z') return false;
-  const size_t pe = Get(b, 0x3C, 4);
-  if (Get(b, pe, 4) != 0x4550) return false;
-  image->machine = static_cast<uint16_t>(Get(b, pe + 4, 2));
-  const uint32_t section_count = Get(b, pe + 6, 2);
+  const size_t pe = GetLE(b, 0x3C, 4);
+  if (GetLE(b, pe, 4) != 0x4550) return false;
+  image->machine = static_cast<uint16_t>(GetLE(b, pe + 4, 2));
+  const uint32_t section_count = GetLE(b, pe + 6, 2);
   const size_t optional = pe + 24;
-  if (Get(b, optional, 2) != 0x20B) return false;  // 64-bit image
-  image->subsystem = static_cast<uint16_t>(Get(b, optional + 68, 2));
-  h->import_rva = Get(b, optional + 112 + 8, 4);
-  h->resource_rva = Get(b, optional + 112 + 16, 4);
-  const size_t table = optional + Get(b, pe + 20, 2);
+  if (GetLE(b, optional, 2) != 0x20B) return false;  // 64-bit image
+  image->subsystem = static_cast<uint16_t>(GetLE(b, optional + 68, 2));
+  h->import_rva = GetLE(b, optional + 112 + 8, 4);
+  h->resource_rva = GetLE(b, optional + 112 + 16, 4);
+  const size_t table = optional + GetLE(b, pe + 20, 2);
   for (uint32_t i = 0; i < section_count; ++i) {
     const size_t s = table + 40 * i;
-    h->sections.push_back({Get(b, s + 12, 4), Get(b, s + 16, 4), Get(b, s + 20, 4)});
+    h->sections.push_back({GetLE(b, s + 12, 4), GetLE(b, s + 16, 4), GetLE(b, s + 20, 4)});
   }
   return true;
 }
@@ -52,10 +48,10 @@ bool ReadHeaders(const std::vector<unsigned char>& b, PeImage* image, Headers* h
 // The offset of the entry for `id` in the resource directory at `dir` (relative to the root).
 uint32_t Entry(const std::vector<unsigned char>& b, size_t root, uint32_t dir, uint32_t id, bool any) {
   const size_t at = root + dir;
-  const uint32_t count = Get(b, at + 12, 2) + Get(b, at + 14, 2);
+  const uint32_t count = GetLE(b, at + 12, 2) + GetLE(b, at + 14, 2);
   for (uint32_t i = 0; i < count; ++i) {
     const size_t e = at + 16 + 8 * i;
-    if (any || Get(b, e, 4) == id) return Get(b, e + 4, 4);
+    if (any || GetLE(b, e, 4) == id) return GetLE(b, e + 4, 4);
   }
   return 0xFFFFFFFF;
 }
@@ -69,14 +65,14 @@ PeImage ReadPe(const std::vector<unsigned char>& b) {
     image.error = "not a 64-bit PE image";
     return image;
   }
-  for (size_t d = Offset(h, h.import_rva); Get(b, d + 12, 4) != 0; d += 20) {
-    const std::string dll = Text(b, Offset(h, Get(b, d + 12, 4)));
+  for (size_t d = Offset(h, h.import_rva); GetLE(b, d + 12, 4) != 0; d += 20) {
+    const std::string dll = Text(b, Offset(h, GetLE(b, d + 12, 4)));
     image.dlls.push_back(dll);
-    uint32_t thunks = Get(b, d, 4);
-    if (thunks == 0) thunks = Get(b, d + 16, 4);
+    uint32_t thunks = GetLE(b, d, 4);
+    if (thunks == 0) thunks = GetLE(b, d + 16, 4);
     for (size_t t = Offset(h, thunks);; t += 8) {
-      const uint32_t low = Get(b, t, 4);
-      const uint32_t high = Get(b, t + 4, 4);
+      const uint32_t low = GetLE(b, t, 4);
+      const uint32_t high = GetLE(b, t + 4, 4);
       if (low == 0 && high == 0) break;
       if ((high & 0x80000000u) == 0) image.imports.push_back(dll + "!" + Text(b, Offset(h, low) + 2));
     }
@@ -96,7 +92,7 @@ bool FindPeResource(const std::vector<unsigned char>& b, uint32_t type, uint32_t
   if (languages == 0xFFFFFFFF) return false;
   const uint32_t leaf = Entry(b, root, languages & 0x7FFFFFFF, 0, true);
   if (leaf == 0xFFFFFFFF) return false;
-  const size_t at = Offset(h, Get(b, root + leaf, 4));
-  data->assign(b.begin() + at, b.begin() + at + Get(b, root + leaf + 4, 4));
+  const size_t at = Offset(h, GetLE(b, root + leaf, 4));
+  data->assign(b.begin() + at, b.begin() + at + GetLE(b, root + leaf + 4, 4));
   return true;
 }

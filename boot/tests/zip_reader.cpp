@@ -1,17 +1,13 @@
 #include "zip_reader.h"
 
+#include "le_bytes.h"
+
 #include <zlib.h>
 
 #include <fstream>
 #include <iterator>
 
 namespace {
-
-uint32_t Get(const std::vector<unsigned char>& b, size_t at, int bytes) {
-  uint32_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | b.at(at + i);
-  return v;
-}
 
 bool Inflate(const unsigned char* in, size_t in_size, std::vector<unsigned char>* out) {
   z_stream s = {};
@@ -29,36 +25,36 @@ bool Inflate(const unsigned char* in, size_t in_size, std::vector<unsigned char>
 
 ZipListing ReadZip(const std::vector<unsigned char>& a) {
   ZipListing z;
-  if (a.size() < 22 || Get(a, a.size() - 22, 4) != 0x06054b50) {
+  if (a.size() < 22 || GetLE(a, a.size() - 22, 4) != 0x06054b50) {
     z.error = "no end record at the archive's end (a comment would move it)";
     return z;
   }
   const size_t end = a.size() - 22;
-  z.comment_length = static_cast<uint16_t>(Get(a, end + 20, 2));
-  const uint32_t count = Get(a, end + 10, 2);
-  size_t at = Get(a, end + 16, 4);
+  z.comment_length = static_cast<uint16_t>(GetLE(a, end + 20, 2));
+  const uint32_t count = GetLE(a, end + 10, 2);
+  size_t at = GetLE(a, end + 16, 4);
   for (uint32_t i = 0; i < count; ++i) {
-    if (Get(a, at, 4) != 0x02014b50) {
+    if (GetLE(a, at, 4) != 0x02014b50) {
       z.error = "bad central directory record";
       return z;
     }
     ZipRecord r;
-    r.flags = static_cast<uint16_t>(Get(a, at + 8, 2));
-    r.method = static_cast<uint16_t>(Get(a, at + 10, 2));
-    r.time = static_cast<uint16_t>(Get(a, at + 12, 2));
-    r.date = static_cast<uint16_t>(Get(a, at + 14, 2));
-    r.crc = Get(a, at + 16, 4);
-    r.compressed_size = Get(a, at + 20, 4);
-    r.size = Get(a, at + 24, 4);
-    const uint32_t name_length = Get(a, at + 28, 2);
-    const uint32_t skip = Get(a, at + 30, 2) + Get(a, at + 32, 2);
-    r.external_attributes = Get(a, at + 38, 4);
-    const uint32_t local = Get(a, at + 42, 4);
+    r.flags = static_cast<uint16_t>(GetLE(a, at + 8, 2));
+    r.method = static_cast<uint16_t>(GetLE(a, at + 10, 2));
+    r.time = static_cast<uint16_t>(GetLE(a, at + 12, 2));
+    r.date = static_cast<uint16_t>(GetLE(a, at + 14, 2));
+    r.crc = GetLE(a, at + 16, 4);
+    r.compressed_size = GetLE(a, at + 20, 4);
+    r.size = GetLE(a, at + 24, 4);
+    const uint32_t name_length = GetLE(a, at + 28, 2);
+    const uint32_t skip = GetLE(a, at + 30, 2) + GetLE(a, at + 32, 2);
+    r.external_attributes = GetLE(a, at + 38, 4);
+    const uint32_t local = GetLE(a, at + 42, 4);
     r.name.assign(a.begin() + at + 46, a.begin() + at + 46 + name_length);
     at += 46 + name_length + skip;
 
-    const size_t body = local + 30 + Get(a, local + 26, 2) + Get(a, local + 28, 2);
-    if (Get(a, local, 4) != 0x04034b50 || body + r.compressed_size > a.size()) {
+    const size_t body = local + 30 + GetLE(a, local + 26, 2) + GetLE(a, local + 28, 2);
+    if (GetLE(a, local, 4) != 0x04034b50 || body + r.compressed_size > a.size()) {
       z.error = "bad local header of " + r.name;
       return z;
     }

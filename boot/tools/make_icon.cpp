@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "../../tools/pack/le_bytes.h"
 #include "../card.h"
 
 namespace {
@@ -16,14 +17,6 @@ constexpr int kSamples = 4;  // per axis, for smooth edges at small sizes
 
 using Bytes = std::vector<unsigned char>;
 
-void Put16(Bytes* out, uint32_t v) {
-  out->push_back(v & 0xFF);
-  out->push_back((v >> 8) & 0xFF);
-}
-void Put32(Bytes* out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
 void Put32BigEndian(Bytes* out, uint32_t v) {
   for (int shift = 24; shift >= 0; shift -= 8) out->push_back((v >> shift) & 0xFF);
 }
@@ -80,14 +73,14 @@ Bytes Draw(const Mark& mark, int size) {
 Bytes BitmapImage(const Bytes& rgba, int size) {
   Bytes out;
   const uint32_t mask_row = ((size + 31) / 32) * 4;
-  Put32(&out, 40);
-  Put32(&out, size);
-  Put32(&out, size * 2);  // colour rows and mask rows
-  Put16(&out, 1);
-  Put16(&out, 32);
-  Put32(&out, 0);
-  Put32(&out, size * size * 4 + mask_row * size);
-  for (int i = 0; i < 4; ++i) Put32(&out, 0);
+  PutLE32(&out, 40);
+  PutLE32(&out, size);
+  PutLE32(&out, size * 2);  // colour rows and mask rows
+  PutLE16(&out, 1);
+  PutLE16(&out, 32);
+  PutLE32(&out, 0);
+  PutLE32(&out, size * size * 4 + mask_row * size);
+  for (int i = 0; i < 4; ++i) PutLE32(&out, 0);
   for (int y = size - 1; y >= 0; --y) {
     for (int x = 0; x < size; ++x) {
       const unsigned char* p = &rgba[(y * size + x) * 4];
@@ -141,19 +134,19 @@ int main(int argc, char** argv) {
     images.push_back(size == 256 ? PngImage(rgba, size) : BitmapImage(rgba, size));
   }
   Bytes ico;
-  Put16(&ico, 0);
-  Put16(&ico, 1);  // icon
-  Put16(&ico, static_cast<uint32_t>(images.size()));
+  PutLE16(&ico, 0);
+  PutLE16(&ico, 1);  // icon
+  PutLE16(&ico, static_cast<uint32_t>(images.size()));
   uint32_t offset = 6 + 16 * static_cast<uint32_t>(images.size());
   for (size_t i = 0; i < images.size(); ++i) {
     ico.push_back(kSizes[i] == 256 ? 0 : kSizes[i]);  // 0 stands for 256
     ico.push_back(kSizes[i] == 256 ? 0 : kSizes[i]);
     ico.push_back(0);  // no palette
     ico.push_back(0);
-    Put16(&ico, 1);   // planes
-    Put16(&ico, 32);  // bits per pixel
-    Put32(&ico, static_cast<uint32_t>(images[i].size()));
-    Put32(&ico, offset);
+    PutLE16(&ico, 1);   // planes
+    PutLE16(&ico, 32);  // bits per pixel
+    PutLE32(&ico, static_cast<uint32_t>(images[i].size()));
+    PutLE32(&ico, offset);
     offset += static_cast<uint32_t>(images[i].size());
   }
   for (const Bytes& image : images) ico.insert(ico.end(), image.begin(), image.end());

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "le_bytes.h"
+
 namespace {
 
 constexpr uint16_t kVersionNeeded = 20;  // deflate and folders
@@ -14,16 +16,6 @@ constexpr uint16_t kFlagUtf8Name = 0x0800;
 constexpr uint16_t kDosTime = 0;
 constexpr uint16_t kDosDate = (1 << 5) | 1;
 constexpr uint32_t kDirectoryAttribute = 0x10;
-
-void Put16(std::vector<unsigned char>* out, uint32_t v) {
-  out->push_back(static_cast<unsigned char>(v & 0xFF));
-  out->push_back(static_cast<unsigned char>((v >> 8) & 0xFF));
-}
-
-void Put32(std::vector<unsigned char>* out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
 
 void PutBytes(std::vector<unsigned char>* out, const void* data, size_t size) {
   const auto* bytes = static_cast<const unsigned char*>(data);
@@ -54,6 +46,19 @@ struct Written {
   uint32_t crc, compressed_size, size, offset;
 };
 
+// The fields that the local header and the central directory record share, in their order.
+void PutEntryFields(std::vector<unsigned char>* out, const Written& w, size_t name_size) {
+  PutLE16(out, kVersionNeeded);
+  PutLE16(out, w.flags);
+  PutLE16(out, w.method);
+  PutLE16(out, kDosTime);
+  PutLE16(out, kDosDate);
+  PutLE32(out, w.crc);
+  PutLE32(out, w.compressed_size);
+  PutLE32(out, w.size);
+  PutLE16(out, static_cast<uint32_t>(name_size));
+}
+
 }  // namespace
 
 bool BuildZip(std::vector<ZipEntry> entries, std::vector<unsigned char>* archive, std::string* error) {
@@ -81,17 +86,9 @@ bool BuildZip(std::vector<ZipEntry> entries, std::vector<unsigned char>* archive
     const std::vector<unsigned char>& body = store ? entry.data : deflated;
     w.compressed_size = static_cast<uint32_t>(body.size());
 
-    Put32(&out, 0x04034b50);
-    Put16(&out, kVersionNeeded);
-    Put16(&out, w.flags);
-    Put16(&out, w.method);
-    Put16(&out, kDosTime);
-    Put16(&out, kDosDate);
-    Put32(&out, w.crc);
-    Put32(&out, w.compressed_size);
-    Put32(&out, w.size);
-    Put16(&out, static_cast<uint32_t>(entry.name.size()));
-    Put16(&out, 0);  // no extra field
+    PutLE32(&out, 0x04034b50);
+    PutEntryFields(&out, w, entry.name.size());
+    PutLE16(&out, 0);  // no extra field
     PutBytes(&out, entry.name.data(), entry.name.size());
     PutBytes(&out, body.data(), body.size());
     written.push_back(w);
@@ -101,33 +98,25 @@ bool BuildZip(std::vector<ZipEntry> entries, std::vector<unsigned char>* archive
     const ZipEntry& entry = entries[i];
     const Written& w = written[i];
     const bool is_folder = !entry.name.empty() && entry.name.back() == '/';
-    Put32(&out, 0x02014b50);
-    Put16(&out, kVersionNeeded);  // made by: MS-DOS attributes
-    Put16(&out, kVersionNeeded);
-    Put16(&out, w.flags);
-    Put16(&out, w.method);
-    Put16(&out, kDosTime);
-    Put16(&out, kDosDate);
-    Put32(&out, w.crc);
-    Put32(&out, w.compressed_size);
-    Put32(&out, w.size);
-    Put16(&out, static_cast<uint32_t>(entry.name.size()));
-    Put16(&out, 0);  // extra field
-    Put16(&out, 0);  // comment
-    Put16(&out, 0);  // disk
-    Put16(&out, 0);  // internal attributes
-    Put32(&out, is_folder ? kDirectoryAttribute : 0);
-    Put32(&out, w.offset);
+    PutLE32(&out, 0x02014b50);
+    PutLE16(&out, kVersionNeeded);  // made by: MS-DOS attributes
+    PutEntryFields(&out, w, entry.name.size());
+    PutLE16(&out, 0);  // extra field
+    PutLE16(&out, 0);  // comment
+    PutLE16(&out, 0);  // disk
+    PutLE16(&out, 0);  // internal attributes
+    PutLE32(&out, is_folder ? kDirectoryAttribute : 0);
+    PutLE32(&out, w.offset);
     PutBytes(&out, entry.name.data(), entry.name.size());
   }
   const uint32_t directory_size = static_cast<uint32_t>(out.size()) - directory_offset;
-  Put32(&out, 0x06054b50);
-  Put16(&out, 0);
-  Put16(&out, 0);
-  Put16(&out, static_cast<uint32_t>(entries.size()));
-  Put16(&out, static_cast<uint32_t>(entries.size()));
-  Put32(&out, directory_size);
-  Put32(&out, directory_offset);
-  Put16(&out, 0);  // no comment
+  PutLE32(&out, 0x06054b50);
+  PutLE16(&out, 0);
+  PutLE16(&out, 0);
+  PutLE16(&out, static_cast<uint32_t>(entries.size()));
+  PutLE16(&out, static_cast<uint32_t>(entries.size()));
+  PutLE32(&out, directory_size);
+  PutLE32(&out, directory_offset);
+  PutLE16(&out, 0);  // no comment
   return true;
 }
