@@ -26,11 +26,6 @@ constexpr DWORD kOpenUrlFlags =
 
 unsigned char g_download_buffer[kDownloadChunk];  // used by this thread only
 
-bool IsFile(const wchar_t* path) {
-  DWORD attributes = GetFileAttributesW(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 // Streams the body of an open request into `file`; true when the loop reached the end of data
 // with the announced number of bytes.
 bool ReceiveBody(HINTERNET request, HANDLE file, uint64_t length) {

@@ -25,11 +25,6 @@ FileState Probe(const wchar_t* path) {
   return {true, (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
 }
 
-bool IsFile(const wchar_t* path) {
-  FileState state = Probe(path);
-  return state.found && !state.is_directory;
-}
-
 void FormLayoutFromEnvironment() {
   wchar_t local_app_data[kPathCapacity];
   DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", local_app_data, kPathCapacity);
@@ -90,6 +85,11 @@ void WaitForWorkerOp(void* context) {
 void ShowErrorOp(void*, const wchar_t* text) { MessageBoxW(nullptr, text, kProductName, MB_OK | MB_ICONERROR); }
 
 }  // namespace
+
+bool IsFile(const wchar_t* path) {
+  FileState state = Probe(path);
+  return state.found && !state.is_directory;
+}
 
 void RunBootstrapper(HINSTANCE instance) {
   DeclareDpiAwareness();

@@ -8,5 +8,8 @@
 // Formed once by start-up before the install worker exists; read-only afterwards.
 extern Layout g_layout;
 
+// True when `path` exists and is not a directory.
+bool IsFile(const wchar_t* path);
+
 // Runs the whole bootstrapper; returns when the process should end (always with code 0).
 void RunBootstrapper(HINSTANCE instance);
