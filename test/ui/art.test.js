@@ -33,14 +33,3 @@ test('the logo is a 1024 × 1024 RGBA picture with transparent corners and an op
   };
   assert.deepEqual([alpha(0, 0), alpha(1023, 1023), alpha(512, 300)], [0, 0, 255]);
 });
-
-test('the window icon holds the small sizes Windows asks for and a 256 px image', () => {
-  const ico = drawn['assets/quorlin.ico'];
-  const count = ico.readUInt16LE(4);
-  const sizes = Array.from({ length: count }, (_, i) => ico[6 + 16 * i] || 256);
-  assert.deepEqual([ico.readUInt16LE(0), ico.readUInt16LE(2), sizes], [0, 1, [16, 24, 32, 48, 64, 256]]);
-  const last = 6 + 16 * (count - 1);
-  const offset = ico.readUInt32LE(last + 12);
-  assert.equal(offset + ico.readUInt32LE(last + 8), ico.length, 'the directory covers the whole file');
-  assert.equal(ico.toString('ascii', offset + 1, offset + 4), 'PNG');
-});

@@ -1,7 +1,8 @@
 'use strict';
 // Runs the launcher page in headless Chromium with its real bridge script. The bridge's
 // `require('electron')` gets an in-page stand-in: requests are recorded and answered by the
-// test (at once from `auto`, or later by `answer`), events are pushed by `emit`.
+// test (at once for the channels of `defaultAnswers`, later by `answer` for the others),
+// events are pushed by `emit`.
 
 const fs = require('fs');
 const path = require('path');
@@ -36,7 +37,8 @@ function snapshot(overrides = {}) {
   };
 }
 
-// Channels whose answer carries no decision are answered at once unless a test says otherwise.
+// Channels whose answer carries no decision are answered at once (these with no value);
+// every other request waits for the test's `answer`.
 const NO_VALUE = ['server:stop', 'server:cmd', 'open', 'link', 'win'];
 
 function defaultAnswers(state) {
@@ -103,10 +105,6 @@ class PageUnderTest {
       window.__ipc.pending.splice(i, 1)[0].reject(new Error(m));
     }, [channel, message]);
     await this.settle();
-  }
-
-  setAnswer(channel, value) {
-    return this.page.evaluate(([ch, v]) => { window.__ipc.auto[ch] = v; }, [channel, value]);
   }
 
   async emit(channel, ...payloads) {
