@@ -13,11 +13,9 @@ TEST(Download, StatusShowsWholeMebibytesRoundedDown) {
 }
 
 TEST(Download, PermilleRunsFromZeroTo800) {
-  EXPECT_EQ(DownloadPermille(0, 1000), 0);
   EXPECT_EQ(DownloadPermille(1, 1000), 0);  // rounded down
   EXPECT_EQ(DownloadPermille(999, 1000), 799);
   EXPECT_EQ(DownloadPermille(1000, 1000), 800);
-  EXPECT_EQ(DownloadPermille(130000000, 130000000), 800);
   EXPECT_EQ(DownloadPermille(6ULL << 40, 6ULL << 40), 800);
 }
 

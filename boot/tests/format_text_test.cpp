@@ -32,11 +32,3 @@ TEST(FormatText, RefusesAnAbsentBuffer) {
   EXPECT_EQ(FormatText(buffer, 0, L"x"), -1);
   EXPECT_EQ(buffer[0], L'z');
 }
-
-TEST(CopyText, KeepsOneLessThanTheLimit) {
-  wchar_t buffer[8];
-  EXPECT_TRUE(CopyText(buffer, 5, L"abcd"));
-  EXPECT_EQ(std::wstring(buffer), L"abcd");
-  EXPECT_FALSE(CopyText(buffer, 5, L"abcde"));
-  EXPECT_EQ(std::wstring(buffer), L"abcd");
-}

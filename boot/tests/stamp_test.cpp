@@ -56,11 +56,6 @@ TEST(Stamp, OnlyTheFirst127BytesCount) {
   EXPECT_TRUE(RuntimeIsCurrent({true, true, text, true}));
 }
 
-TEST(Stamp, WrittenStampIsThirteenBytes) {
-  EXPECT_EQ(kStampLength, 13u);
-  EXPECT_EQ(std::string(kVersionStamp), "1.0.26|45.2.1");
-}
-
 TEST(Stamp, StageIsPromotedOnlyWithMainJsAsAFile) {
   EXPECT_EQ(DecideStage(true, false), StageAction::kPromote);
   EXPECT_EQ(DecideStage(true, true), StageAction::kRemove);    // main.js is a folder

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "commands.h"
-#include "dpi.h"
 #include "payload.h"
 #include "progress_window.h"
 #include "run_hidden.h"
@@ -85,15 +84,6 @@ TEST_F(Win32Test, ReadVersionStampTakes127BytesAndRefusesWhatCannotOpen) {
   EXPECT_FALSE(ReadVersionStamp(Path(L"dir.version").c_str(), text));
 }
 
-TEST_F(Win32Test, CarriedArchiveIsAZip) {
-  ASSERT_GT(CarriedArchiveSize(), 22u);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(CarriedArchive()), 4), "PK\x03\x04");
-  WriteCarriedArchive(Path(L"app.zip").c_str());
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  ASSERT_TRUE(GetFileAttributesExW(Path(L"app.zip").c_str(), GetFileExInfoStandard, &data));
-  EXPECT_EQ(data.nFileSizeLow, CarriedArchiveSize());
-}
-
 TEST(Win32Paint, DrawsTheCardIntoAnyDeviceContext) {
   HDC screen = GetDC(nullptr);
   HDC dc = CreateCompatibleDC(screen);
@@ -114,7 +104,3 @@ TEST(Win32Paint, DrawsTheCardIntoAnyDeviceContext) {
   ReleaseDC(nullptr, screen);
 }
 
-TEST(Win32Dpi, FallsBackTo96WhenUnknown) {
-  EXPECT_GT(SystemDpi(), 0);
-  EXPECT_EQ(WindowDpi(nullptr), 96) << "no window: the system cannot tell";
-}

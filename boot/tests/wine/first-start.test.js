@@ -1,0 +1,146 @@
+'use strict';
+// A first start on a clean machine: the card, the runtime download in its variants, the
+// install, the hand-over, and the fast second start.
+
+const { describe, test, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const { openTestBed, sleep } = require('./lib/testbed');
+const { assertInstalled, assertStartedFrom } = require('./lib/expect');
+const { RUNTIME_PATH } = require('./lib/fixtures');
+
+const DOWNLOAD_ERROR = "İndirme başarısız oldu. İnternet bağlantını kontrol edip Quorlin'i tekrar aç.";
+
+// The card at 96 DPI on the 1024 × 768 screen: 460 × 190, centred.
+const CARD = { left: 282, top: 289, width: 460, height: 190 };
+const COLOURS = {
+  background: '#0B0C10', accent: '#FE2C55', markInner: '#16171D', markBars: '#FFFFFF', track: '#1C1E27',
+};
+// Held back from the body until the picture is taken: a whole number of 64 KiB reads.
+const HELD_AT = 20 * 65536;
+
+let bed;
+before(async () => { bed = await openTestBed(); });
+after(async () => { if (bed) await bed.close(); });
+
+describe('first start', () => {
+  test('shows the card during the download, installs, and starts the runtime', async () => {
+    bed.reset();
+    const zip = bed.runtimeZip;
+    let reachedHold;
+    const held = new Promise((r) => { reachedHold = r; });
+    let release;
+    const released = new Promise((r) => { release = r; });
+    bed.world.route(RUNTIME_PATH, (req, res) => {
+      res.writeHead(200, { 'Content-Length': zip.length });
+      res.write(zip.subarray(0, HELD_AT), () => reachedHold());
+      released.then(() => res.end(zip.subarray(HELD_AT)));
+    });
+
+    const running = bed.start();
+    await held;
+    await sleep(1500); // the chunk's repaint
+    const shot = await bed.screenshot('card-downloading');
+    release();
+    const result = await running;
+
+    const at = (x, y) => shot.pixel(CARD.left + x, CARD.top + y);
+    assert.deepEqual({
+      background: [at(5, 12), at(20, 80), at(455, 185), at(70, 40)],
+      strip: [at(0, 0), at(459, 2)],
+      belowStrip: at(200, 3),
+      frame: [at(28, 30), at(61, 63), at(30, 45)],
+      inner: [at(31, 33), at(58, 60), at(55, 55)],
+      bars: [at(39, 38), at(50, 41), at(42, 55), at(48, 49)],
+      besideBars: at(51, 38),
+    }, {
+      background: Array(4).fill(COLOURS.background),
+      strip: Array(2).fill(COLOURS.accent),
+      belowStrip: COLOURS.background,
+      frame: Array(3).fill(COLOURS.accent),
+      inner: Array(3).fill(COLOURS.markInner),
+      bars: Array(4).fill(COLOURS.markBars),
+      besideBars: COLOURS.markInner,
+    }, `see ${shot.png}`);
+
+    // The bar: 404 pixels from x 28, y 124, 6 high; filled to the permille of bytes received.
+    const permille = Math.floor((HELD_AT * 800) / zip.length);
+    const fill = Math.floor((404 * permille) / 1000);
+    assert.deepEqual(
+      [at(28, 124), at(28 + fill - 1, 129), at(28 + fill, 124), at(431, 129), at(431, 130), at(432, 124)],
+      [COLOURS.accent, COLOURS.accent, COLOURS.track, COLOURS.track, COLOURS.background, COLOURS.background],
+      `bar filled to ${fill} pixels; see ${shot.png}`);
+
+    assert.equal(result.code, 0);
+    assert.deepEqual(result.boxes, []);
+    const { card } = result;
+    assert.deepEqual([card.title, card.left, card.top, card.width, card.height],
+      ['Quorlin', CARD.left, CARD.top, CARD.width, CARD.height]);
+    const WS_POPUP = 0x80000000; const FRAME = 0x00cf0000; // caption, borders, system menu, sizing
+    assert.equal((card.style & WS_POPUP) !== 0, true);
+    assert.equal(card.style & FRAME, 0, 'no caption, border or system menu');
+    assert.equal(card.exStyle & 0x40000, 0x40000, 'a taskbar button');
+    assert.equal(card.hitTest, 2, 'the card drags from any point');
+
+    assertInstalled(bed.layout);
+    const starts = await bed.waitForRecords('electron');
+    assert.equal(starts.length, 1);
+    assertStartedFrom(starts[0], bed.layout);
+    assert.equal(bed.world.requests.length, 1);
+    assert.equal(bed.world.requests[0].headers['user-agent'], 'Quorlin-Launcher/1.0');
+  });
+
+  test('a second start launches at once, with no window and no download', async () => {
+    const result = await bed.start();
+    assert.equal(result.code, 0);
+    assert.equal(result.card, null);
+    assert.deepEqual(result.boxes, []);
+    assert.equal(bed.world.requests.length, 1);
+    const starts = await bed.waitForRecords('electron', 2);
+    assert.equal(starts.length, 2);
+    assertStartedFrom(starts[1], bed.layout);
+  });
+});
+
+describe('runtime download', () => {
+  // [name, answers of the release host in order (the last repeats), requests made]
+  const accepted = [
+    ['without a content length', () => [{ body: bed.runtimeZip, chunked: true }], 1],
+    ['behind a redirect', () => [{ redirect: '/assets/runtime.zip' }], 2],
+    ['after a short body', () => [{ body: bed.runtimeZip, cut: 100000 }, { body: bed.runtimeZip }], 2],
+    ['after two failed attempts', () => [{ status: 503 }, { body: bed.runtimeZip, cut: 1000 }, { body: bed.runtimeZip }], 3],
+  ];
+  for (const [name, answers, requests] of accepted) {
+    test(`succeeds ${name}`, async () => {
+      bed.reset();
+      bed.world.route(RUNTIME_PATH, answers());
+      bed.world.route('/assets/runtime.zip', { body: bed.runtimeZip });
+      const result = await bed.start();
+      assert.equal(result.code, 0);
+      assert.deepEqual(result.boxes, []);
+      assert.equal(bed.world.requests.length, requests);
+      assertInstalled(bed.layout);
+      assert.equal((await bed.waitForRecords('electron')).length, 1);
+    });
+  }
+
+  const refused = [
+    ['a 404', () => ({ status: 404, body: 'not found' })],
+    ['a body shorter than its length', () => ({ body: bed.runtimeZip, cut: 100000 })],
+  ];
+  for (const [name, answer] of refused) {
+    test(`gives up after exactly three attempts on ${name}`, async () => {
+      bed.reset();
+      bed.world.route(RUNTIME_PATH, answer());
+      const result = await bed.start();
+      assert.equal(result.code, 0);
+      assert.equal(bed.world.count(RUNTIME_PATH), 3);
+      assert.equal(result.boxes.length, 1);
+      assert.equal(result.boxes[0].text, DOWNLOAD_ERROR);
+      assert.equal(result.boxes[0].ownerClass, 'QuorlinBoot');
+      assert.equal(fs.existsSync(bed.layout.runtime), false);
+      assert.equal(fs.existsSync(bed.layout.version), false);
+      assert.deepEqual(bed.records('electron'), []);
+    });
+  }
+});

@@ -1,0 +1,56 @@
+'use strict';
+// The archives the cases serve and carry: the stand-in runtime archive (as the release host
+// would serve it) and a damaged application archive. Run as a program it writes the damaged
+// application archive:  node fixtures.js broken-app <out.zip>
+
+const crypto = require('node:crypto');
+const fs = require('node:fs');
+const path = require('node:path');
+const { makeZip } = require('./zip');
+const { BIN } = require('./wine');
+
+const RUNTIME_PATH = '/electron/electron/releases/download/v45.2.1/electron-v45.2.1-win32-x64.zip';
+
+// Big enough for the "MB" figures to move: 2.5 MiB of incompressible data, stored.
+const PADDING = crypto.createHash('sha256').update('quorlin').digest();
+function padding(size) {
+  const out = Buffer.alloc(size);
+  for (let i = 0; i < size; i += 32) {
+    crypto.createHash('sha256').update(PADDING).update(String(i)).digest().copy(out, i);
+  }
+  return out;
+}
+
+/** The runtime archive; without electron.exe when withElectron is false. */
+function runtimeArchive({ withElectron = true } = {}) {
+  const entries = [
+    { name: 'LICENSE', data: 'Copyright (c) the runtime authors\n'.repeat(20) },
+    { name: 'version', data: '45.2.1' },
+    { name: 'chrome_100_percent.pak', data: padding(2.5 * 1024 * 1024) },
+    { name: 'locales/' },
+    { name: 'locales/tr.pak', data: 'tr '.repeat(500) },
+    { name: 'resources/' },
+    { name: 'resources/default_app.asar', data: 'default application '.repeat(200) },
+  ];
+  if (withElectron) entries.unshift({ name: 'electron.exe', data: fs.readFileSync(path.join(BIN, 'electron.exe')) });
+  return makeZip(entries);
+}
+
+/** An application archive whose main.js does not match its checksum. */
+function brokenAppArchive() {
+  return makeZip([
+    { name: 'package.json', data: '{"name":"quorlin","main":"main.js"}\n' },
+    { name: 'main.js', data: "'use strict';\nconsole.log('Quorlin');\n".repeat(50) },
+  ], { damage: 'main.js' });
+}
+
+if (require.main === module) {
+  const [what, out] = process.argv.slice(2);
+  if (what !== 'broken-app' || !out) {
+    console.error('usage: node fixtures.js broken-app <out.zip>');
+    process.exit(2);
+  }
+  fs.writeFileSync(out, brokenAppArchive());
+}
+
+module.exports = { RUNTIME_PATH, runtimeArchive };

@@ -1,0 +1,44 @@
+'use strict';
+// Makes the shared Wine prefix: a fresh 64-bit Windows with its own HOME, the test CA
+// trusted in its Root store, and the stand-ins for tar.exe and powershell.exe in system32
+// (Wine's own powershell.exe is a stub that succeeds at everything, so ours is preferred
+// through a DLL override).
+
+const fs = require('node:fs');
+const path = require('node:path');
+const { REPO, BUILD, BIN, PREFIX, HOME, SYSTEM32, winPath, wineEnv, run, startXvfb } = require('./wine');
+
+async function must(what, promise) {
+  const r = await promise;
+  if (r.code !== 0) throw new Error(`${what} failed (${r.code}): ${r.stderr}`);
+  return r;
+}
+
+async function makePrefix() {
+  const started = Date.now();
+  fs.rmSync(PREFIX, { recursive: true, force: true });
+  fs.rmSync(HOME, { recursive: true, force: true });
+  fs.rmSync(path.join(BUILD, 'prefix.ready'), { force: true });
+  fs.mkdirSync(HOME, { recursive: true });
+  const x = await startXvfb();
+  try {
+    const env = wineEnv(x.display);
+    await must('wineboot', run('wine', ['wineboot', '-i'], { env, timeout: 300000 }));
+    await must('adding the test CA',
+      run('wine', [path.join(BIN, 'addca.exe'), winPath(path.join(REPO, 'test', 'ca', 'ca.der'))], { env }));
+    await must('the powershell.exe override',
+      run('wine', ['reg', 'add', 'HKCU\\Software\\Wine\\DllOverrides', '/v', 'powershell.exe', '/d', 'native', '/f'], { env }));
+    for (const tool of ['tar.exe', 'powershell.exe']) {
+      fs.copyFileSync(path.join(BIN, tool), path.join(SYSTEM32, tool));
+    }
+    await run('wineserver', ['-w'], { env, timeout: 120000 });
+  } finally {
+    await x.stop();
+  }
+  console.log(`Wine prefix ready in ${((Date.now() - started) / 1000).toFixed(1)} s: ${PREFIX}`);
+}
+
+makePrefix().catch((err) => {
+  console.error(err.message);
+  process.exit(1);
+});

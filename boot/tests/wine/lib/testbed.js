@@ -1,0 +1,196 @@
+'use strict';
+// One test bed per test file: an Xvfb display, a persistent wineserver on the shared prefix,
+// and the loopback release host (HTTPS, trusted in the prefix through the test CA). Cases
+// reset the install layout and the stand-ins' records, then start the bootstrapper and look
+// at what it left: files, records, the card and the message boxes.
+
+const { spawn } = require('node:child_process');
+const fs = require('node:fs');
+const path = require('node:path');
+const { startWorld } = require('../../../../test/support/world');
+const wine = require('./wine');
+const { RUNTIME_PATH, runtimeArchive } = require('./fixtures');
+const { readZip } = require('./zip');
+
+const TEST_EXE = path.join(wine.REPO, 'build', 'boot-test', 'Quorlin.exe');
+// The application archive that the test build carries.
+const CARRIED_ARCHIVE = path.join(wine.REPO, 'build', 'boot', 'app.zip');
+const STAMP = '1.0.26|45.2.1';
+const ROOT_ON_C = path.join(wine.PREFIX, 'drive_c', 'Quorlin');
+
+/** Every path of the install layout under an install root (Unix paths). */
+function layoutUnder(root) {
+  const runtime = path.join(root, 'runtime');
+  return {
+    root,
+    runtime,
+    exe: path.join(runtime, 'Quorlin.exe'),
+    electronExe: path.join(runtime, 'electron.exe'),
+    version: path.join(runtime, 'quorlin.version'),
+    app: path.join(runtime, 'resources', 'app'),
+    stage: path.join(runtime, 'resources', 'app.new'),
+    defaultApp: path.join(runtime, 'resources', 'default_app.asar'),
+    download: path.join(root, 'runtime.zip'),
+    appZip: path.join(root, 'app.zip'),
+  };
+}
+
+/** The Windows name of a path inside the prefix's C: drive. */
+function cPath(unixPath) {
+  const drive = path.join(wine.PREFIX, 'drive_c');
+  return 'C:' + path.relative(drive, unixPath).split(path.sep).map((p) => `\\${p}`).join('');
+}
+
+/** Unpacks ZIP entries under dir. */
+function unpack(entries, dir) {
+  for (const { name, data } of entries) {
+    const target = path.join(dir, ...name.split('/'));
+    if (name.endsWith('/')) fs.mkdirSync(target, { recursive: true });
+    else {
+      fs.mkdirSync(path.dirname(target), { recursive: true });
+      fs.writeFileSync(target, data);
+    }
+  }
+}
+
+function sleep(ms) {
+  return new Promise((r) => setTimeout(r, ms));
+}
+
+async function openTestBed() {
+  if (!wine.isReady()) throw new Error('the Wine prefix is missing: run make test-wine');
+  const x = await wine.startXvfb();
+  const session = await wine.startWineSession(x.display).catch(async (err) => {
+    await x.stop();
+    throw err;
+  });
+  const world = await startWorld({ https: true });
+  const logs = path.join(wine.BUILD, 'records');
+  const shots = path.join(wine.BUILD, 'shots');
+  fs.mkdirSync(shots, { recursive: true });
+  const runtimeZip = runtimeArchive();
+
+  const bed = {
+    world,
+    runtimeZip,
+    runtimeUrl: world.url + RUNTIME_PATH,
+    layout: layoutUnder(path.join(wine.LOCAL_APPDATA, 'Quorlin')),
+    fallbackLayout: layoutUnder(ROOT_ON_C),
+
+    /** A clean machine: no install layout, no records, the release host serving the runtime. */
+    reset() {
+      fs.rmSync(bed.layout.root, { recursive: true, force: true });
+      fs.rmSync(ROOT_ON_C, { recursive: true, force: true });
+      fs.rmSync(logs, { recursive: true, force: true });
+      fs.mkdirSync(logs, { recursive: true });
+      world.reset();
+      world.route(RUNTIME_PATH, { body: runtimeZip });
+    },
+
+    /**
+     * Lays out what an earlier successful install leaves: the runtime under its product
+     * name without its default application, the carried application, and the version file
+     * holding `stamp`.
+     */
+    seedInstall({ stamp = STAMP } = {}) {
+      const l = bed.layout;
+      unpack(readZip(runtimeZip), l.runtime);
+      fs.renameSync(l.electronExe, l.exe);
+      fs.rmSync(l.defaultApp);
+      unpack(readZip(fs.readFileSync(CARRIED_ARCHIVE)), l.app);
+      fs.writeFileSync(l.version, stamp);
+    },
+
+    /** What a stand-in recorded so far ("tar", "powershell", "electron"), one object per call. */
+    records(name) {
+      const file = path.join(logs, `${name}.log`);
+      if (!fs.existsSync(file)) return [];
+      return fs.readFileSync(file, 'utf8').split('\n').filter(Boolean).map((l) => JSON.parse(l));
+    },
+
+    /** Waits until a stand-in has recorded `count` calls; the shell starts it on its own. */
+    async waitForRecords(name, count = 1, timeout = 15000) {
+      const until = Date.now() + timeout;
+      while (bed.records(name).length < count && Date.now() < until) await sleep(100);
+      return bed.records(name);
+    },
+
+    /**
+     * Starts a bootstrapper and returns once it has ended:
+     * { code, card, boxes, seconds } where card describes the progress window if one was
+     * shown and boxes the message boxes (each confirmed with OK).
+     * env: Unix variables handed on to it (stand-in switches); unset / set: changes made in
+     * its Windows environment (through runenv.exe).
+     */
+    async start({ exe = TEST_EXE, env = {}, unset = [], set = {} } = {}) {
+      const stopFile = path.join(logs, 'stop');
+      fs.rmSync(stopFile, { force: true });
+      const runEnv = {
+        ...session.env,
+        QUORLIN_TEST_RUNTIME_URL: bed.runtimeUrl,
+        STANDIN_LOG: wine.winPath(logs),
+        ...env,
+      };
+      let ready;
+      const watching = new Promise((r) => { ready = r; });
+      const watcher = wine.run('wine', [path.join(wine.BIN, 'findwin.exe'), 'watch', wine.winPath(stopFile), '300000'],
+        { env: session.env, timeout: 320000, onStdout: (out) => out.startsWith('ready') && ready() });
+      await Promise.race([watching, watcher]);
+
+      const changes = [...unset.flatMap((n) => ['-u', n]), ...Object.entries(set).flatMap(([k, v]) => ['-s', `${k}=${v}`])];
+      const args = changes.length ? [path.join(wine.BIN, 'runenv.exe'), ...changes, '--', wine.winPath(exe)] : [exe];
+      const started = Date.now();
+      const boot = await wine.run('wine', args, { env: runEnv, timeout: 240000 }).finally(() => {
+        fs.writeFileSync(stopFile, '');
+      });
+      const seconds = (Date.now() - started) / 1000;
+      const seen = await watcher;
+      const report = JSON.parse(seen.stdout.split('\n').filter(Boolean).pop());
+      return { code: boot.code, card: report.card, boxes: report.boxes, seconds };
+    },
+
+    /**
+     * Takes a picture of the whole screen, keeps it as build/wine/shots/<name>.png and
+     * returns pixel(x, y) → '#RRGGBB'.
+     */
+    async screenshot(name) {
+      const xwd = path.join(shots, `${name}.xwd`);
+      const png = path.join(shots, `${name}.png`);
+      const env = { ...process.env, DISPLAY: x.display };
+      await mustRun('xwd', ['-root', '-silent', '-out', xwd], env);
+      await mustRun('convert', [xwd, png], env);
+      const raw = await mustRun('convert', [xwd, '-depth', '8', 'rgb:-'], env);
+      const geometry = await mustRun('identify', ['-format', '%w %h', xwd], env);
+      fs.rmSync(xwd, { force: true });
+      const [width] = geometry.toString().split(' ').map(Number);
+      return {
+        png,
+        pixel(px, py) {
+          const at = (py * width + px) * 3;
+          return '#' + [raw[at], raw[at + 1], raw[at + 2]].map((v) => v.toString(16).padStart(2, '0')).join('').toUpperCase();
+        },
+      };
+    },
+
+    async close() {
+      await world.close();
+      await session.stop();
+      await x.stop();
+    },
+  };
+  return bed;
+}
+
+function mustRun(command, args, env) {
+  return new Promise((resolve, reject) => {
+    const child = spawn(command, args, { env, stdio: ['ignore', 'pipe', 'pipe'] });
+    const out = [];
+    let err = '';
+    child.stdout.on('data', (d) => out.push(d));
+    child.stderr.on('data', (d) => { err += d; });
+    child.on('error', reject);
+    child.on('close', (code) => (code === 0 ? resolve(Buffer.concat(out)) : reject(new Error(`${command}: ${err}`))));
+  });
+}
+
+module.exports = { openTestBed, layoutUnder, cPath, sleep, TEST_EXE, CARRIED_ARCHIVE, STAMP };

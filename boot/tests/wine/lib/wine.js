@@ -1,0 +1,129 @@
+'use strict';
+// The Wine test bed: where the shared prefix lives, the environment every Wine program runs
+// with, an Xvfb display, and running Windows programs from Node.
+
+const { spawn } = require('node:child_process');
+const fs = require('node:fs');
+const path = require('node:path');
+
+const REPO = path.resolve(__dirname, '..', '..', '..', '..');
+// QUORLIN_WINE_DIR moves the whole test bed elsewhere, e.g. to try cases beside a running suite.
+const BUILD = path.resolve(process.env.QUORLIN_WINE_DIR || path.join(REPO, 'build', 'wine'));
+const BIN = path.join(REPO, 'build', 'wine', 'bin');
+const PREFIX = path.join(BUILD, 'prefix');
+const HOME = path.join(BUILD, 'home');
+const USER_NAME = process.env.USER || require('node:os').userInfo().username;
+const LOCAL_APPDATA = path.join(PREFIX, 'drive_c', 'users', USER_NAME, 'AppData', 'Local');
+const SYSTEM32 = path.join(PREFIX, 'drive_c', 'windows', 'system32');
+
+/** The Windows name of a Unix path, through the Z: drive that maps "/". */
+function winPath(unixPath) {
+  return 'Z:' + path.resolve(unixPath).replace(/\//g, '\\');
+}
+
+/** Environment for Wine programs; Wine hands it on to the Windows processes. */
+function wineEnv(display, extra = {}) {
+  return {
+    PATH: process.env.PATH,
+    HOME,
+    USER: USER_NAME,
+    LANG: 'C.UTF-8',
+    WINEPREFIX: PREFIX,
+    WINEARCH: 'win64',
+    WINEDEBUG: '-all',
+    // No Mono or Gecko: Wine would otherwise offer to download them.
+    WINEDLLOVERRIDES: 'mscoree,mshtml=',
+    ...(display ? { DISPLAY: display } : {}),
+    ...extra,
+  };
+}
+
+/**
+ * Runs a program to its end; resolves { code, stdout, stderr }. Ends at the program's exit,
+ * not when its pipes close: Windows programs it starts may hold them for long.
+ */
+function run(command, args, { env, timeout = 120000, onStdout } = {}) {
+  return new Promise((resolve, reject) => {
+    const child = spawn(command, args, { env, stdio: ['ignore', 'pipe', 'pipe'] });
+    let stdout = '';
+    let stderr = '';
+    child.stdout.setEncoding('utf8');
+    child.stderr.setEncoding('utf8');
+    child.stdout.on('data', (d) => {
+      stdout += d;
+      if (onStdout) onStdout(stdout);
+    });
+    child.stderr.on('data', (d) => { stderr += d; });
+    const timer = setTimeout(() => child.kill('SIGKILL'), timeout);
+    child.on('error', reject);
+    child.on('exit', (code, signal) => {
+      clearTimeout(timer);
+      const finish = () => {
+        if (signal) reject(new Error(`${command} ${args.join(' ')} killed by ${signal}\n${stderr}`));
+        else resolve({ code, stdout, stderr });
+      };
+      // What the program wrote before its exit may still be in the pipe.
+      const grace = setTimeout(finish, 300);
+      child.stdout.once('end', () => {
+        clearTimeout(grace);
+        finish();
+      });
+    });
+  });
+}
+
+/** Starts Xvfb on a free display; resolves { display, stop() }. */
+function startXvfb() {
+  return new Promise((resolve, reject) => {
+    const child = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '1024x768x24', '-nolisten', 'tcp'],
+      { stdio: ['ignore', 'ignore', 'pipe', 'pipe'] });
+    let number = '';
+    let stderr = '';
+    child.stderr.on('data', (d) => { stderr += d; });
+    child.on('error', reject);
+    child.on('exit', (code) => reject(new Error(`Xvfb ended (${code}): ${stderr}`)));
+    child.stdio[3].on('data', (d) => {
+      number += d;
+      if (!number.includes('\n')) return;
+      child.removeAllListeners('exit');
+      const exited = new Promise((r) => child.once('exit', r));
+      resolve({
+        display: `:${number.trim()}`,
+        stop() {
+          child.kill('SIGTERM');
+          return exited;
+        },
+      });
+    });
+  });
+}
+
+/**
+ * Starts a persistent wineserver for the shared prefix on a display, so that the cases
+ * pay Wine's start-up once. Resolves { env, stop() }.
+ */
+async function startWineSession(display) {
+  const env = wineEnv(display);
+  const server = spawn('wineserver', ['-f', '-p'], { env, stdio: 'ignore' });
+  const exited = new Promise((r) => server.once('exit', r));
+  // The first program brings up Wine's own services, which stay; later starts are quick.
+  const warm = spawn('wine', ['cmd', '/c', 'exit', '0'], { env, stdio: 'ignore' });
+  const code = await new Promise((r) => warm.once('exit', r));
+  if (code !== 0) throw new Error(`Wine does not start (exit code ${code})`);
+  return {
+    env,
+    async stop() {
+      await run('wineserver', ['-k'], { env }).catch(() => {});
+      await exited;
+    },
+  };
+}
+
+function isReady() {
+  return fs.existsSync(path.join(BUILD, 'prefix.ready'));
+}
+
+module.exports = {
+  REPO, BUILD, BIN, PREFIX, HOME, LOCAL_APPDATA, SYSTEM32,
+  winPath, wineEnv, run, startXvfb, startWineSession, isReady,
+};
