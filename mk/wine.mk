@@ -1,0 +1,48 @@
+# test-wine: the bootstrapper run in a fresh 64-bit Wine prefix under Xvfb, against a
+# loopback release host and Windows stand-ins for tar.exe, powershell.exe and the runtime.
+# All of it lives under build/wine; screenshots land in build/wine/shots.
+
+WINE_PKGS := wine wine64 xvfb xauth x11-apps imagemagick mingw-w64 libz-mingw-w64-dev nodejs
+WINE_SRC := boot/tests/wine
+WINE_BIN := build/wine/bin
+WINE_CC := x86_64-w64-mingw32-gcc -std=c11 -O2 -Wall -municode -static -s
+
+WINE_STANDINS := $(addprefix $(WINE_BIN)/,tar.exe powershell.exe electron.exe findwin.exe addca.exe runenv.exe)
+WINE_PAYLOADS := broken
+
+.PHONY: test-wine wine-standins
+wine-standins: $(WINE_STANDINS)
+
+$(WINE_BIN)/.deps:
+	$(call apt-need,$(WINE_PKGS))
+	@mkdir -p $(@D) && touch $@
+
+$(WINE_BIN)/tar.exe $(WINE_BIN)/powershell.exe: $(WINE_BIN)/%.exe: $(WINE_SRC)/standins/%.c \
+		$(WINE_SRC)/standins/unzip.c $(WINE_SRC)/standins/record.c $(wildcard $(WINE_SRC)/standins/*.h) $(WINE_BIN)/.deps
+	$(WINE_CC) -o $@ $< $(WINE_SRC)/standins/unzip.c $(WINE_SRC)/standins/record.c -lz
+
+$(WINE_BIN)/electron.exe: $(WINE_SRC)/standins/electron.c $(WINE_SRC)/standins/record.c $(WINE_SRC)/standins/record.h $(WINE_BIN)/.deps
+	$(WINE_CC) -mwindows -o $@ $< $(WINE_SRC)/standins/record.c -lshell32
+
+$(WINE_BIN)/findwin.exe: $(WINE_SRC)/standins/findwin.c $(WINE_SRC)/standins/record.c $(WINE_SRC)/standins/record.h $(WINE_BIN)/.deps
+	$(WINE_CC) -o $@ $< $(WINE_SRC)/standins/record.c
+
+$(WINE_BIN)/addca.exe: $(WINE_SRC)/standins/addca.c $(WINE_BIN)/.deps
+	$(WINE_CC) -o $@ $< -lcrypt32
+
+$(WINE_BIN)/runenv.exe: $(WINE_SRC)/standins/runenv.c $(WINE_BIN)/.deps
+	$(WINE_CC) -o $@ $<
+
+# A carried application archive whose main.js is damaged: neither unpacker may accept it.
+build/boot-test/payload-broken.zip: $(WINE_SRC)/lib/zip.js $(WINE_SRC)/lib/fixtures.js
+	@mkdir -p $(@D)
+	node $(WINE_SRC)/lib/fixtures.js broken-app $@
+
+# The prefix is made once per change of the stand-ins or the test CA and shared by the cases.
+build/wine/prefix.ready: $(WINE_STANDINS) test/ca/ca.der $(WINE_SRC)/lib/prefix.js $(WINE_SRC)/lib/wine.js
+	node $(WINE_SRC)/lib/prefix.js
+	@touch $@
+
+test-wine: build/boot-test/Quorlin.exe $(foreach p,$(WINE_PAYLOADS),build/boot-test/payload-$(p)/Quorlin.exe) \
+		build/wine/prefix.ready
+	node --test --test-concurrency=1 $(WINE_SRC)/
