@@ -89,21 +89,22 @@ class PageUnderTest {
   }
 
   // Answers the oldest waiting request of `channel`, waiting for one to arrive first.
-  async answer(channel, value) {
-    await this.page.waitForFunction((ch) => window.__ipc.pending.some((p) => p.channel === ch), channel);
-    await this.page.evaluate(([ch, v]) => {
-      const i = window.__ipc.pending.findIndex((p) => p.channel === ch);
-      window.__ipc.pending.splice(i, 1)[0].resolve(v);
-    }, [channel, value]);
-    await this.settle();
+  answer(channel, value) {
+    return this.finish(channel, 'resolve', value);
   }
 
-  async rejectRequest(channel, message) {
+  // Rejects it the way a failed handler does, with an Error of `message`.
+  rejectRequest(channel, message) {
+    return this.finish(channel, 'reject', message);
+  }
+
+  async finish(channel, how, value) {
     await this.page.waitForFunction((ch) => window.__ipc.pending.some((p) => p.channel === ch), channel);
-    await this.page.evaluate(([ch, m]) => {
+    await this.page.evaluate(([ch, h, v]) => {
       const i = window.__ipc.pending.findIndex((p) => p.channel === ch);
-      window.__ipc.pending.splice(i, 1)[0].reject(new Error(m));
-    }, [channel, message]);
+      const request = window.__ipc.pending.splice(i, 1)[0];
+      if (h === 'resolve') request.resolve(v); else request.reject(new Error(v));
+    }, [channel, how, value]);
     await this.settle();
   }
 
