@@ -44,5 +44,5 @@ build/wine/prefix.ready: $(WINE_STANDINS) test/ca/ca.der $(WINE_SRC)/lib/prefix.
 	@touch $@
 
 test-wine: build/boot-test/Quorlin.exe $(foreach p,$(WINE_PAYLOADS),build/boot-test/payload-$(p)/Quorlin.exe) \
-		build/wine/prefix.ready
+		build/boot-test/boot_unit_tests.exe build/wine/prefix.ready
 	node --test --test-concurrency=1 $(WINE_SRC)/

@@ -1,0 +1,74 @@
+'use strict';
+// Where the install goes: under LOCALAPPDATA when every path of the layout fits its buffer
+// there, otherwise whole under C:\Quorlin, never cut or split between the two.
+
+const { describe, test, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const path = require('node:path');
+const { openTestBed, layoutUnder } = require('./lib/testbed');
+const { assertInstalled, assertStartedFrom } = require('./lib/expect');
+const { PREFIX } = require('./lib/wine');
+
+const DRIVE_C = path.join(PREFIX, 'drive_c');
+// The longest path of the layout below the local application data directory.
+const DEEPEST = '\\Quorlin\\runtime\\resources\\default_app.asar';
+
+let bed;
+before(async () => { bed = await openTestBed(); });
+after(async () => {
+  fs.rmSync(path.join(DRIVE_C, 'deep'), { recursive: true, force: true });
+  if (bed) await bed.close();
+});
+
+/** An existing folder on C: whose Windows path is exactly `length` characters long. */
+function folderOfLength(length) {
+  const parts = ['deep'];
+  for (let left = length - 'C:\\deep'.length; left > 0;) {
+    let take = Math.min(61, left); // a backslash and up to 60 characters
+    if (left - take === 1) take -= 1; // never leave a part of no characters
+    parts.push('d'.repeat(take - 1));
+    left -= take;
+  }
+  const windows = 'C:\\' + parts.join('\\');
+  assert.equal(windows.length, length);
+  fs.rmSync(path.join(DRIVE_C, 'deep'), { recursive: true, force: true });
+  const unix = path.join(DRIVE_C, ...parts);
+  fs.mkdirSync(unix, { recursive: true });
+  return { windows, unix };
+}
+
+async function assertRunsUnder(layout, result) {
+  assert.equal(result.code, 0);
+  assert.deepEqual(result.boxes, []);
+  assertInstalled(layout);
+  assertStartedFrom((await bed.waitForRecords('electron'))[0], layout);
+}
+
+describe('local application data', () => {
+  test('unset: the install goes under C:\\Quorlin', async () => {
+    bed.reset();
+    const result = await bed.start({ unset: ['LOCALAPPDATA'] });
+    await assertRunsUnder(bed.fallbackLayout, result);
+    assert.equal(fs.existsSync(bed.layout.root), false);
+  });
+
+  test('as long as the layout allows: the install goes under it', async () => {
+    bed.reset();
+    const base = folderOfLength(259 - DEEPEST.length);
+    const result = await bed.start({ set: { LOCALAPPDATA: base.windows } });
+    await assertRunsUnder(layoutUnder(path.join(base.unix, 'Quorlin')), result);
+    assert.equal(fs.existsSync(bed.fallbackLayout.root), false);
+  });
+
+  // [length of LOCALAPPDATA in characters]
+  for (const length of [260 - DEEPEST.length, 300]) {
+    test(`${length} characters, too long for the layout: the whole install goes under C:\\Quorlin`, async () => {
+      bed.reset();
+      const base = folderOfLength(length);
+      const result = await bed.start({ set: { LOCALAPPDATA: base.windows } });
+      await assertRunsUnder(bed.fallbackLayout, result);
+      assert.deepEqual(fs.readdirSync(base.unix), [], 'nothing under the long directory');
+    });
+  }
+});
