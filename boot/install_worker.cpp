@@ -60,11 +60,14 @@ bool DownloadAttempt(void* /*context*/) {
   if (HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &status_size,
                      nullptr) &&
       status == 200) {
-    // Read as text, so a length beyond 4 GB is still understood; no header leaves "0": unknown.
+    // Read as text, so a length beyond 4 GB is still understood; without the header (a chunked
+    // answer) the length is unknown: 0.
     wchar_t length_text[64] = L"0";
     DWORD length_size = sizeof(length_text);
-    (void)HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, length_text, &length_size, nullptr);
-    const uint64_t length = wcstoull(length_text, nullptr, 10);
+    const uint64_t length =
+        HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, length_text, &length_size, nullptr)
+            ? wcstoull(length_text, nullptr, 10)
+            : 0;
     HANDLE file = CreateFileW(g_layout.download_file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
