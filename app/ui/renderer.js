@@ -183,7 +183,11 @@ function queueLine(entry) {
   if (entry.follow) {
     const shown = $('log').childElementCount;
     let excess = shown - logDropShown + logQueue.length - LOG_LIMIT;
-    for (; excess > 0 && logDropShown < shown; excess--) logDropShown++;
+    if (excess > 0) {
+      const fromShown = Math.min(excess, shown - logDropShown);
+      logDropShown += fromShown;
+      excess -= fromShown;
+    }
     if (excess > 0) logQueue.splice(0, excess);
   }
   if (!logFlushPending) {
@@ -231,7 +235,11 @@ function showNotice(html, isError) {
   notice.children[1].innerHTML = html;
 }
 
-let reopenAction = () => bridge.open('launcher').catch(reportRejection);
+function openLauncher() {
+  bridge.open('launcher').catch(reportRejection);
+}
+
+let reopenAction = openLauncher;
 
 function setReopen(text, action) {
   const reopen = $('reopen');
@@ -260,7 +268,7 @@ function showPlayResult(result) {
     setProgress('Hazır — Minecraft Launcher açıldı', 1);
     bar.classList.add('done');
     showNotice(LAUNCHER_READY, false);
-    setReopen('Launcher\'ı tekrar aç', () => bridge.open('launcher').catch(reportRejection));
+    setReopen('Launcher\'ı tekrar aç', openLauncher);
   } else if (result.ok) {
     setProgress('Minecraft Launcher bulunamadı', 1);
     bar.classList.remove('done');
@@ -318,7 +326,7 @@ function loginFailed(error) {
 }
 
 async function doLogin() {
-  const snapshot = await bridge.state().catch(asFailure);
+  const snapshot = (await bridge.state().catch(asFailure)) || {};
   if (snapshot.ok === false) return loginFailed(snapshot.error);
   if (!snapshot.hasClientId) return goSettings();
   const button = $('loginBtn');
