@@ -11,6 +11,8 @@ const { pipeline } = require('node:stream/promises');
 
 const USER_AGENT = 'Quorlin-Launcher/1.0';
 const MAX_REDIRECTS = 6;
+// Bodies announced this small are written in one go; larger or unannounced ones stream.
+const WRITTEN_WHOLE_UP_TO = 1024 * 1024; // 1 MiB
 
 /** Idle limits in milliseconds: a connection silent this long is given up. Tests lower them. */
 const limits = {
@@ -116,7 +118,7 @@ async function getJson(url) {
 }
 
 /**
- * Downloads `url` to `dest` through a private temporary file, hashing while writing; with
+ * Downloads `url` to `dest` through a private temporary file, hashing what arrives; with
  * `expectedSha1` (lowercase hex) a different content fails with "Bozuk dosya: <name>".
  */
 async function downloadFile(url, dest, expectedSha1) {
@@ -139,12 +141,14 @@ async function downloadFile(url, dest, expectedSha1) {
   const tmp = dest + '.' + crypto.randomBytes(3).toString('hex') + '.part';
   const hash = crypto.createHash('sha1');
   try {
-    await pipeline(res, async function* (source) {
-      for await (const chunk of source) {
-        hash.update(chunk);
-        yield chunk;
-      }
-    }, fs.createWriteStream(tmp));
+    if (Number(res.headers['content-length']) <= WRITTEN_WHOLE_UP_TO) {
+      const body = await readAll(res);
+      hash.update(body);
+      await fsp.writeFile(tmp, body);
+    } else {
+      res.on('data', (chunk) => hash.update(chunk));
+      await pipeline(res, fs.createWriteStream(tmp));
+    }
   } catch (err) {
     await fsp.rm(tmp, { force: true });
     throw err;
