@@ -25,8 +25,9 @@ bool FormUnder(Layout* l, const wchar_t* base) {
 
 }  // namespace
 
-const wchar_t* FormLayout(Layout* layout, const wchar_t* local_app_data) {
-  if (local_app_data != nullptr && local_app_data[0] != L'\0' && FormUnder(layout, local_app_data)) {
+const wchar_t* FormLayout(Layout* layout, const wchar_t* local_app_data, size_t app_entry_length) {
+  if (local_app_data != nullptr && local_app_data[0] != L'\0' && FormUnder(layout, local_app_data) &&
+      TextLength(layout->stage_dir) + 1 + app_entry_length < kPathCapacity) {
     return local_app_data;
   }
   // The fallback base is short enough for every path of the layout.

@@ -26,7 +26,9 @@ struct Layout {
 extern const wchar_t kFallbackBase[];
 
 // Forms the layout under `local_app_data` (null when the variable is unset, empty or longer
-// than a path buffer). When any path of the layout would not fit its buffer under that
-// directory, the whole layout is formed under the fallback base instead, so no path is ever
-// cut or half-formed. Returns the base that was used.
-const wchar_t* FormLayout(Layout* layout, const wchar_t* local_app_data);
+// than a path buffer). `app_entry_length` is the longest path inside the application (its
+// archive's longest entry name): the application's files, also those of a staged copy, must
+// fit a path buffer too, or the unpack would fail at every start. When any of that would not
+// fit under the directory, the whole layout is formed under the fallback base instead, so no
+// path is ever cut or half-formed. Returns the base that was used.
+const wchar_t* FormLayout(Layout* layout, const wchar_t* local_app_data, size_t app_entry_length);

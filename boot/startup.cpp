@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "archive.h"
 #include "dpi.h"
 #include "install_path.h"
 #include "install_worker.h"
@@ -29,7 +30,8 @@ void FormLayoutFromEnvironment() {
   wchar_t local_app_data[kPathCapacity];
   DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", local_app_data, kPathCapacity);
   // 0: unset or empty; kPathCapacity or more: too long for the buffer, so not read at all.
-  FormLayout(&g_layout, length != 0 && length < kPathCapacity ? local_app_data : nullptr);
+  FormLayout(&g_layout, length != 0 && length < kPathCapacity ? local_app_data : nullptr,
+             LongestEntryName(CarriedArchive(), CarriedArchiveSize()));
 }
 
 void PromoteStage() {

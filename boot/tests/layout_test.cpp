@@ -25,7 +25,7 @@ std::wstring AllPaths(const Layout& l) {
 TEST(FormLayout, FormsEveryPathUnderLocalAppData) {
   Layout l;
   const wchar_t* base = L"C:\\Users\\ayşe\\AppData\\Local";
-  EXPECT_EQ(std::wstring(FormLayout(&l, base)), base);
+  EXPECT_EQ(std::wstring(FormLayout(&l, base, 0)), base);
   EXPECT_EQ(AllPaths(l),
             L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\n"
             L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\n"
@@ -44,7 +44,7 @@ TEST(FormLayout, FormsEveryPathUnderLocalAppData) {
 TEST(FormLayout, UnsetOrEmptyLocalAppDataGivesCQuorlin) {
   for (const wchar_t* value : {static_cast<const wchar_t*>(nullptr), L""}) {
     Layout l;
-    FormLayout(&l, value);
+    FormLayout(&l, value, 0);
     EXPECT_EQ(std::wstring(l.install_root), L"C:\\Quorlin");
     EXPECT_EQ(std::wstring(l.runtime_exe), L"C:\\Quorlin\\runtime\\Quorlin.exe");
   }
@@ -56,10 +56,20 @@ TEST(FormLayout, TooLongForTheLayoutFallsBackWhole) {
   for (size_t length : {kPathCapacity - 1 - longest_tail, kPathCapacity - longest_tail, kPathCapacity - 1}) {
     std::wstring base = L"D:\\" + std::wstring(length - 3, L'x');
     Layout l;
-    const std::wstring used = FormLayout(&l, base.c_str());
+    const std::wstring used = FormLayout(&l, base.c_str(), 0);
     const bool fits = length + longest_tail <= kPathCapacity - 1;
     EXPECT_EQ(used, fits ? base : L"C:") << "base length " << length;
     EXPECT_EQ(std::wstring(l.default_app_asar), used + L"\\Quorlin\\runtime\\resources\\default_app.asar");
     EXPECT_EQ(AllPaths(l).find(L"D:\\") == std::wstring::npos, !fits) << "no path mixes the two bases";
   }
+}
+
+TEST(FormLayout, TheApplicationsDeepestFileMustFitToo) {
+  // Under a base whose layout just fits, a staged copy's mc\launch-args.js would not.
+  const size_t longest_tail = TextLength(L"\\Quorlin\\runtime\\resources\\default_app.asar");
+  const std::wstring base = L"D:\\" + std::wstring(kPathCapacity - 1 - longest_tail - 3, L'x');
+  Layout l;
+  EXPECT_EQ(std::wstring(FormLayout(&l, base.c_str(), 7)), base) << "main.js fits";
+  EXPECT_EQ(std::wstring(FormLayout(&l, base.c_str(), 17)), L"C:") << "mc/launch-args.js does not";
+  EXPECT_EQ(std::wstring(l.app_dir), L"C:\\Quorlin\\runtime\\resources\\app");
 }

@@ -1,0 +1,33 @@
+#include "archive.h"
+
+#include <gtest/gtest.h>
+
+#include "zip_writer.h"
+
+namespace {
+
+std::vector<unsigned char> Zip(std::vector<ZipEntry> entries) {
+  std::vector<unsigned char> archive;
+  std::string error;
+  EXPECT_TRUE(BuildZip(std::move(entries), &archive, &error)) << error;
+  return archive;
+}
+
+}  // namespace
+
+TEST(LongestEntryName, FindsTheDeepestPathOfTheArchive) {
+  const auto archive = Zip({{"main.js", {'m'}}, {"mc/", {}}, {"mc/launch-args.js", {'a'}}, {"ui/", {}}});
+  EXPECT_EQ(LongestEntryName(archive.data(), archive.size()), 17u);
+}
+
+TEST(LongestEntryName, ReadsPastACommentAndRefusesDamage) {
+  auto archive = Zip({{"assets/brimlox-1.0.0.jar", {'j'}}});
+  archive[archive.size() - 2] = 3;  // comment length
+  archive.insert(archive.end(), {'x', 'y', 'z'});
+  EXPECT_EQ(LongestEntryName(archive.data(), archive.size()), 24u);
+  EXPECT_EQ(LongestEntryName(archive.data(), 21), 0u);
+  archive.resize(archive.size() - 3 - 22 - 10);  // end record gone, directory cut
+  EXPECT_EQ(LongestEntryName(archive.data(), archive.size()), 0u);
+  const std::vector<unsigned char> junk(100, 'P');
+  EXPECT_EQ(LongestEntryName(junk.data(), junk.size()), 0u);
+}
