@@ -181,7 +181,7 @@ describe('Game.launch', () => {
     const javaw = path.join(top, 'jdk', 'bin', 'javaw.exe');
     const child = g.launch({ java: javaw, inst: inst(), account: ACCOUNT, ramGb: 4, versionId: 'v', onExit: (c) => codes.push(c) });
     assert.ok(child);
-    await new Promise((r) => setTimeout(r, 100));
+    for (let i = 0; i < 100 && codes.length === 0; i++) await new Promise((r) => setTimeout(r, 20));
     assert.equal(codes.length, 1);
     assert.notEqual(codes[0], 0);
     assert.equal(logs.length, 2);

@@ -16,8 +16,8 @@ let dir;
 const saved = { ...net.limits };
 before(async () => {
   world = await startWorld({ https: true });
-  net.limits.requestIdleMs = 300;
-  net.limits.downloadIdleMs = 300;
+  net.limits.requestIdleMs = 600;
+  net.limits.downloadIdleMs = 600;
 });
 after(async () => {
   Object.assign(net.limits, saved);
