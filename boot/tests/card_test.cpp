@@ -57,12 +57,8 @@ TEST(Card, At96DpiMatchesTheDrawing) {
       {39, 38, 51, 42}, {39, 38, 43, 56}, {39, 46, 49, 50}, {28, 124, 432, 130}};
   ASSERT_EQ(card.fill_count, 8) << "progress 0 draws the track only";
   for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(card.fills[i].rect, expected[i]) << "fill " << i;
-  EXPECT_EQ(card.fills[kBackground].color, 0x0B0C10u);
-  EXPECT_EQ(card.fills[kStrip].color, 0xFE2C55u);
   EXPECT_EQ(card.fills[kFrame].color, 0xFE2C55u);
-  EXPECT_EQ(card.fills[kInner].color, 0x16171Du);
   EXPECT_EQ(card.fills[kStem].color, 0xFFFFFFu);
-  EXPECT_EQ(card.fills[kTrack].color, 0x1C1E27u);
   EXPECT_EQ(card.title, (CardRect{76, 28, 440, 66}));
   EXPECT_EQ(card.status, (CardRect{28, 92, 432, 116}));
   EXPECT_EQ(card.footer, (CardRect{28, 156, 432, 176}));
@@ -79,7 +75,6 @@ TEST(Card, ScalesEachCoordinateAndExtentOnItsOwn) {
 
 TEST(Card, BarFillFollowsProgress) {
   EXPECT_EQ(Lay(96, 1000).fills[kBar].rect, Lay(96, 1000).fills[kTrack].rect);
-  EXPECT_EQ(Lay(96, 1000).fills[kBar].color, 0xFE2C55u);
   EXPECT_EQ(Lay(96, 500).fills[kBar].rect, (CardRect{28, 124, 230, 130}));
   EXPECT_EQ(Lay(96, 2).fill_count, 8) << "404 × 2 / 1000 truncates to 0: no fill";
   EXPECT_EQ(Lay(96, 3).fills[kBar].rect.right, 29);

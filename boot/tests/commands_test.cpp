@@ -25,12 +25,6 @@ TEST(Commands, SingleQuotesInPathsAreDoubledForPowerShell) {
             L"'C:\\Users\\O''Neil\\app.zip' -DestinationPath 'C:\\Users\\O''Neil\\a''''b' -Force\"");
 }
 
-TEST(Commands, QuotingThatDoesNotFitLeavesNoCommand) {
-  wchar_t buffer[64];
-  EXPECT_EQ(FormExpandArchiveCommand(buffer, 64, L"a", std::wstring(60, L'\'').c_str()), -1);
-  EXPECT_EQ(std::wstring(buffer), L"");
-}
-
 TEST(Commands, RunnerNeverRunsACutCommandLine) {
   wchar_t buffer[kRunnerCapacity];
   const std::wstring longest(2046, L'a');

@@ -35,6 +35,7 @@ async function makePrefix() {
   } finally {
     await x.stop();
   }
+  fs.writeFileSync(path.join(BUILD, 'prefix.ready'), '');
   console.log(`Wine prefix ready in ${((Date.now() - started) / 1000).toFixed(1)} s: ${PREFIX}`);
 }
 

@@ -58,7 +58,6 @@ function sleep(ms) {
 }
 
 async function openTestBed() {
-  if (!wine.isReady()) throw new Error('the Wine prefix is missing: run make test-wine');
   const x = await wine.startXvfb();
   const session = await wine.startWineSession(x.display).catch(async (err) => {
     await x.stop();

@@ -103,6 +103,9 @@ function startXvfb() {
  * pay Wine's start-up once. Resolves { env, stop() }.
  */
 async function startWineSession(display) {
+  if (!fs.existsSync(path.join(BUILD, 'prefix.ready'))) {
+    throw new Error(`no Wine prefix in ${BUILD}: make test-wine makes it (node boot/tests/wine/lib/prefix.js)`);
+  }
   const env = wineEnv(display);
   const server = spawn('wineserver', ['-f', '-p'], { env, stdio: 'ignore' });
   const exited = new Promise((r) => server.once('exit', r));
@@ -119,11 +122,7 @@ async function startWineSession(display) {
   };
 }
 
-function isReady() {
-  return fs.existsSync(path.join(BUILD, 'prefix.ready'));
-}
-
 module.exports = {
   REPO, BUILD, BIN, PREFIX, HOME, LOCAL_APPDATA, SYSTEM32,
-  winPath, wineEnv, run, startXvfb, startWineSession, isReady,
+  winPath, wineEnv, run, startXvfb, startWineSession,
 };
