@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "../../tools/pack/le_bytes.h"
 #include "../card.h"
+#include "../le_bytes.h"
 
 namespace {
 
