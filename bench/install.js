@@ -102,9 +102,12 @@ async function statHashFloor(root) {
 }
 
 async function runPhase(phase, dir) {
+  // loading code and inputs is left out of every figure alike
+  const game = phase === 'install' ? newGame(dir) : null;
+  const urls = phase === 'plain' ? JSON.parse(fs.readFileSync(process.env.BENCH_URLS, 'utf8')) : null;
   const started = process.hrtime.bigint();
-  if (phase === 'plain') await plainLoop(dir, JSON.parse(fs.readFileSync(process.env.BENCH_URLS, 'utf8')));
-  if (phase === 'install') await newGame(dir).install('26.3', process.env.BENCH_PROFILE);
+  if (phase === 'plain') await plainLoop(dir, urls);
+  if (phase === 'install') await game.install('26.3', process.env.BENCH_PROFILE);
   if (phase === 'floor') await statHashFloor(dir);
   const ms = Number(process.hrtime.bigint() - started) / 1e6;
   const usage = process.resourceUsage();

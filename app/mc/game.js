@@ -166,10 +166,18 @@ class Game {
       return v;
     });
     const fabricP = getJson(fabricProfileUrl);
+    const checks = new Map();
+    const check = (t) => {
+      const key = `${t.file}|${t.sha1}|${t.size}`;
+      if (!checks.has(key)) checks.set(key, needs(t.file, t.sha1, t.size));
+      return checks.get(key);
+    };
+    // the client jar and the vanilla libraries are checked while the Fabric profile is on its way
+    const vanillaChecksP = vanillaP.then((vanilla) => this.fileTasks(mcVersion, vanilla, {}).tasks.forEach(check));
 
-    const filesP = Promise.all([vanillaP, fabricP]).then(async ([vanilla, fabric]) => {
+    const filesP = Promise.all([vanillaP, fabricP, vanillaChecksP]).then(async ([vanilla, fabric]) => {
       const { tasks, classpath, logArg } = this.fileTasks(mcVersion, vanilla, fabric);
-      const isDue = await Promise.all(tasks.map((t) => needs(t.file, t.sha1, t.size)));
+      const isDue = await Promise.all(tasks.map(check));
       const due = tasks.filter((_, i) => isDue[i]);
       if (due.length === 0) share.files = 1;
       await pool(due, FILE_WORKERS, (t) => downloadFile(t.url, t.file, t.sha1), (done, total) => {
