@@ -102,7 +102,7 @@ async function req(method, url, options = {}, redirects = MAX_REDIRECTS) {
 
   const res = await hop(method, url, headers, body, limits.requestIdleMs);
   if (isFollowable(res) && redirects > 0) {
-    res.resume();
+    res.destroy(); // the body of a redirect is not wanted; it may never come
     const next = new URL(res.headers.location, url).href;
     return req(method, next, { headers: callerHeaders }, redirects - 1);
   }
@@ -128,7 +128,7 @@ async function downloadFile(url, dest, expectedSha1) {
   for (let hops = 0; ; hops++) {
     res = await hop('GET', address, { 'User-Agent': USER_AGENT }, null, limits.downloadIdleMs);
     if (!isFollowable(res) || hops >= MAX_REDIRECTS) break;
-    res.resume();
+    res.destroy(); // the body of a redirect is not wanted; it may never come
     address = new URL(res.headers.location, address).href;
   }
   // only a final 200 counts; 204, 206 and a redirect beyond the limit are failures too

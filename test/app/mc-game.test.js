@@ -158,31 +158,27 @@ describe('Game.install failures', () => {
 
 describe('Game.install keeps network names inside the game root', () => {
   let hostile;
-  let hostileRestore;
+  let restoreMain;
   before(async () => {
     hostile = await startMojangWorld({ assets: 3, assetSizes: [50], clientSize: 1000 });
+    restoreMain = hostile.useAsEndpoints(endpoints);
   });
-  after(() => hostile.close());
+  after(async () => {
+    restoreMain();
+    await hostile.close();
+  });
 
+  // serves the hostile world's documents after `change`, the version file already stored
   async function installWith(change) {
-    const vanilla = structuredClone(hostile.vanilla);
-    const fabric = structuredClone(hostile.fabric);
-    const index = structuredClone(hostile.index);
+    const [vanilla, fabric, index] = [hostile.vanilla, hostile.fabric, hostile.index].map((d) => structuredClone(d));
     change({ vanilla, fabric, index });
     const indexBytes = Buffer.from(JSON.stringify(index));
-    vanilla.assetIndex.sha1 = crypto.createHash('sha1').update(indexBytes).digest('hex');
-    vanilla.assetIndex.size = indexBytes.length;
+    Object.assign(vanilla.assetIndex, { sha1: crypto.createHash('sha1').update(indexBytes).digest('hex'), size: indexBytes.length });
     hostile.world.route(new URL(hostile.vanilla.assetIndex.url).pathname, { body: indexBytes });
     hostile.world.route(new URL(hostile.profileUrl).pathname, { body: fabric });
     fs.mkdirSync(path.join(root, 'versions', '26.3'), { recursive: true });
     fs.writeFileSync(path.join(root, 'versions', '26.3', '26.3.json'), JSON.stringify(vanilla));
-    hostileRestore = hostile.useAsEndpoints(endpoints);
-    try {
-      await game.install('26.3', hostile.profileUrl);
-    } finally {
-      hostileRestore();
-      restoreEndpoints = mw.useAsEndpoints(endpoints);
-    }
+    await game.install('26.3', hostile.profileUrl);
   }
 
   const cases = [

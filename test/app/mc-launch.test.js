@@ -21,20 +21,12 @@ const CLASSPATH = ROOT + '\\libraries\\a.jar;' + ROOT + '\\versions\\26.3\\26.3.
 const feature = (name) => [{ action: 'allow', features: { [name]: true } }];
 
 function record({ vanillaJvm, vanillaGame, fabricJvm = [], fabricGame = [], fabricMain = KNOT, logArg = '-Dlog4j.configurationFile=C:\\x\\client.xml' } = {}) {
-  return {
-    vanilla: {
-      id: '26.3',
-      mainClass: 'net.minecraft.client.main.Main',
-      arguments: {
-        jvm: vanillaJvm || ['-Djava.library.path=${natives_directory}', '-cp', '${classpath}'],
-        game: vanillaGame || ['--username', '${auth_player_name}', '--accessToken', '${auth_access_token}'],
-      },
-    },
-    fabric: { mainClass: fabricMain, arguments: { jvm: fabricJvm, game: fabricGame } },
-    classpath: [ROOT + '\\libraries\\a.jar', ROOT + '\\versions\\26.3\\26.3.jar'],
-    logArg,
-    assetIndex: '29',
-  };
+  const vanilla = { id: '26.3', mainClass: 'net.minecraft.client.main.Main', arguments: {
+    jvm: vanillaJvm || ['-Djava.library.path=${natives_directory}', '-cp', '${classpath}'],
+    game: vanillaGame || ['--username', '${auth_player_name}', '--accessToken', '${auth_access_token}'],
+  } };
+  const fabric = { mainClass: fabricMain, arguments: { jvm: fabricJvm, game: fabricGame } };
+  return { vanilla, fabric, classpath: [ROOT + '\\libraries\\a.jar', ROOT + '\\versions\\26.3\\26.3.jar'], logArg, assetIndex: '29' };
 }
 
 function args(inst, extra = {}) {
@@ -102,10 +94,7 @@ describe('launch arguments', () => {
 function fakeSpawn() {
   const calls = [];
   const spawn = (cmd, argv, opts) => {
-    const child = new EventEmitter();
-    child.pid = 4242;
-    child.stdout = new PassThrough();
-    child.stderr = new PassThrough();
+    const child = Object.assign(new EventEmitter(), { pid: 4242, stdout: new PassThrough(), stderr: new PassThrough() });
     child.unref = () => { child.isUnref = true; };
     calls.push({ cmd, argv, opts, child });
     return child;
