@@ -35,10 +35,8 @@ function trailingSlash(url) {
   return url.endsWith('/') ? url : url + '/';
 }
 
-function requireVersionFields(vanilla, mcVersion) {
-  const ok = vanilla && vanilla.downloads && vanilla.downloads.client && vanilla.assetIndex
-    && Array.isArray(vanilla.libraries || []);
-  if (!ok) throw new Error('Geçersiz sürüm dosyası: Minecraft ' + mcVersion);
+function isVersionJson(v) {
+  return Boolean(v && v.id && v.downloads && v.downloads.client && v.assetIndex && Array.isArray(v.libraries || []));
 }
 
 class Game {
@@ -59,16 +57,20 @@ class Game {
   async vanillaJson(mcVersion) {
     const id = plainName(mcVersion);
     const file = path.join(this.root, 'versions', id, id + '.json');
+    // a damaged stored copy is fetched again rather than failing every start
+    const damaged = `[Quorlin] HATA: ${id}.json bozuk, yeniden indiriliyor`;
     try {
-      return await readJsonFile(file);
+      const stored = await readJsonFile(file);
+      if (isVersionJson(stored)) return stored;
+      this.log(damaged);
     } catch (err) {
-      // a stored copy that no longer parses is fetched again rather than failing every start
-      if (err.code !== 'ENOENT') this.log(`[Quorlin] HATA: ${id}.json okunamadı, yeniden indiriliyor`);
+      if (err.code !== 'ENOENT') this.log(damaged);
     }
     const manifest = await getJson(endpoints.mojangMeta + '/mc/game/version_manifest_v2.json');
     const entry = (Array.isArray(manifest.versions) ? manifest.versions : []).find((v) => v && v.id === mcVersion);
     if (!entry) throw new Error(`Minecraft ${mcVersion} bulunamadı`);
     const vanilla = await getJson(entry.url);
+    if (!isVersionJson(vanilla)) throw new Error('Geçersiz sürüm dosyası: ' + entry.url);
     await writeFileWhole(file, JSON.stringify(vanilla));
     return vanilla;
   }
@@ -161,10 +163,7 @@ class Game {
     const fraction = () => FILES_SHARE * share.files + (1 - FILES_SHARE) * share.assets;
 
     report('Oyun dosyaları kontrol ediliyor', 0);
-    const vanillaP = this.vanillaJson(mcVersion).then((v) => {
-      requireVersionFields(v, mcVersion);
-      return v;
-    });
+    const vanillaP = this.vanillaJson(mcVersion);
     const fabricP = getJson(fabricProfileUrl);
     const checks = new Map();
     const check = (t) => {
