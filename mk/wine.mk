@@ -34,15 +34,14 @@ $(WINE_BIN)/runenv.exe: $(WINE_SRC)/standins/runenv.c $(WINE_BIN)/.deps
 	$(WINE_CC) -o $@ $<
 
 # A carried application archive whose main.js is damaged: neither unpacker may accept it.
-build/boot-test/payload-broken.zip: $(WINE_SRC)/lib/zip.js $(WINE_SRC)/lib/fixtures.js
+build/boot-test/payload-broken.zip: $(WINE_SRC)/lib/zip.js $(WINE_SRC)/lib/fixtures.js $(WINE_SRC)/lib/wine.js
 	@mkdir -p $(@D)
 	node $(WINE_SRC)/lib/fixtures.js broken-app $@
 
-# The prefix is made once per change of the stand-ins or the test CA and shared by the cases.
-build/wine/prefix.ready: $(WINE_STANDINS) test/ca/ca.der $(WINE_SRC)/lib/prefix.js $(WINE_SRC)/lib/wine.js
-	node $(WINE_SRC)/lib/prefix.js
-	@touch $@
-
+# A fresh prefix for every run, shared by all the cases of the run.
 test-wine: build/boot-test/Quorlin.exe $(foreach p,$(WINE_PAYLOADS),build/boot-test/payload-$(p)/Quorlin.exe) \
-		build/boot-test/boot_unit_tests.exe build/wine/prefix.ready
-	node --test --test-concurrency=1 $(WINE_SRC)/
+		build/boot-test/boot_unit_tests.exe $(WINE_STANDINS)
+	$(call apt-need,$(WINE_PKGS))
+	@mkdir -p build/wine
+	@# One run at a time: a second one would replace the prefix under the first.
+	flock build/wine/.lock sh -c 'node $(WINE_SRC)/lib/prefix.js && node --test --test-concurrency=1 $(WINE_SRC)/'

@@ -1,18 +1,24 @@
 'use strict';
-// Where the install goes: under LOCALAPPDATA when every path of the layout fits its buffer
-// there, otherwise whole under C:\Quorlin, never cut or split between the two.
+// Where the install goes: under LOCALAPPDATA when every path of the layout, and every file of
+// the application, fits a path buffer there; otherwise whole under C:\Quorlin, never cut or
+// split between the two.
 
 const { describe, test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { openTestBed, layoutUnder } = require('./lib/testbed');
+const { openTestBed, layoutUnder, CARRIED_ARCHIVE } = require('./lib/testbed');
+const { readZip } = require('./lib/zip');
 const { assertInstalled, assertStartedFrom } = require('./lib/expect');
 const { PREFIX } = require('./lib/wine');
 
 const DRIVE_C = path.join(PREFIX, 'drive_c');
-// The longest path of the layout below the local application data directory.
-const DEEPEST = '\\Quorlin\\runtime\\resources\\default_app.asar';
+// The base may be as long as leaves room for the longest path of the layout and for the
+// application's deepest file inside a staged copy.
+const LAYOUT_TAIL = '\\Quorlin\\runtime\\resources\\default_app.asar'.length;
+const STAGE_TAIL = '\\Quorlin\\runtime\\resources\\app.new\\'.length
+  + Math.max(...readZip(fs.readFileSync(CARRIED_ARCHIVE)).map((e) => e.name.length));
+const LONGEST_BASE = 259 - Math.max(LAYOUT_TAIL, STAGE_TAIL);
 
 let bed;
 before(async () => { bed = await openTestBed(); });
@@ -55,14 +61,14 @@ describe('local application data', () => {
 
   test('as long as the layout allows: the install goes under it', async () => {
     bed.reset();
-    const base = folderOfLength(259 - DEEPEST.length);
+    const base = folderOfLength(LONGEST_BASE);
     const result = await bed.start({ set: { LOCALAPPDATA: base.windows } });
     await assertRunsUnder(layoutUnder(path.join(base.unix, 'Quorlin')), result);
     assert.equal(fs.existsSync(bed.fallbackLayout.root), false);
   });
 
   // [length of LOCALAPPDATA in characters]
-  for (const length of [260 - DEEPEST.length, 300]) {
+  for (const length of [LONGEST_BASE + 1, 300]) {
     test(`${length} characters, too long for the layout: the whole install goes under C:\\Quorlin`, async () => {
       bed.reset();
       const base = folderOfLength(length);

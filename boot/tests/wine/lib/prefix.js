@@ -6,7 +6,9 @@
 
 const fs = require('node:fs');
 const path = require('node:path');
-const { REPO, BUILD, BIN, PREFIX, HOME, SYSTEM32, winPath, wineEnv, run, startXvfb } = require('./wine');
+const {
+  REPO, BUILD, BIN, PREFIX, HOME, SYSTEM32, winPath, wineEnv, run, startXvfb, stopWineServer,
+} = require('./wine');
 
 async function must(what, promise) {
   const r = await promise;
@@ -16,6 +18,7 @@ async function must(what, promise) {
 
 async function makePrefix() {
   const started = Date.now();
+  await stopWineServer(wineEnv());
   fs.rmSync(PREFIX, { recursive: true, force: true });
   fs.rmSync(HOME, { recursive: true, force: true });
   fs.rmSync(path.join(BUILD, 'prefix.ready'), { force: true });
@@ -31,7 +34,7 @@ async function makePrefix() {
     for (const tool of ['tar.exe', 'powershell.exe']) {
       fs.copyFileSync(path.join(BIN, tool), path.join(SYSTEM32, tool));
     }
-    await run('wineserver', ['-w'], { env, timeout: 120000 });
+    await stopWineServer(env);
   } finally {
     await x.stop();
   }

@@ -144,7 +144,9 @@ async function openTestBed() {
       });
       const seconds = (Date.now() - started) / 1000;
       const seen = await watcher;
-      const report = JSON.parse(seen.stdout.split('\n').filter(Boolean).pop());
+      const last = seen.stdout.split('\n').filter(Boolean).pop() || '';
+      if (!last.startsWith('{')) throw new Error(`the window watcher gave no report (${seen.code}): ${seen.stdout}${seen.stderr}`);
+      const report = JSON.parse(last);
       return { code: boot.code, card: report.card, boxes: report.boxes, seconds };
     },
 

@@ -107,22 +107,24 @@ async function startWineSession(display) {
     throw new Error(`no Wine prefix in ${BUILD}: make test-wine makes it (node boot/tests/wine/lib/prefix.js)`);
   }
   const env = wineEnv(display);
-  const server = spawn('wineserver', ['-f', '-p'], { env, stdio: 'ignore' });
-  const exited = new Promise((r) => server.once('exit', r));
+  await stopWineServer(env);
+  // Without -f the server returns only once it accepts clients, so no Wine program can race
+  // it and start a second server of its own.
+  const server = await run('wineserver', ['-p'], { env });
+  if (server.code !== 0) throw new Error(`wineserver does not start: ${server.stderr}`);
   // The first program brings up Wine's own services, which stay; later starts are quick.
-  const warm = spawn('wine', ['cmd', '/c', 'exit', '0'], { env, stdio: 'ignore' });
-  const code = await new Promise((r) => warm.once('exit', r));
-  if (code !== 0) throw new Error(`Wine does not start (exit code ${code})`);
-  return {
-    env,
-    async stop() {
-      await run('wineserver', ['-k'], { env }).catch(() => {});
-      await exited;
-    },
-  };
+  const warm = await run('wine', ['cmd', '/c', 'exit', '0'], { env });
+  if (warm.code !== 0) throw new Error(`Wine does not start (${warm.code}): ${warm.stderr}`);
+  return { env, stop: () => stopWineServer(env) };
+}
+
+/** Ends the prefix's wineserver, with every Windows program still running, and waits for it. */
+async function stopWineServer(env) {
+  await run('wineserver', ['-k'], { env, timeout: 30000 }).catch(() => {});
+  await run('wineserver', ['-w'], { env, timeout: 30000 }).catch(() => {});
 }
 
 module.exports = {
   REPO, BUILD, BIN, PREFIX, HOME, LOCAL_APPDATA, SYSTEM32,
-  winPath, wineEnv, run, startXvfb, startWineSession,
+  winPath, wineEnv, run, startXvfb, startWineSession, stopWineServer,
 };
