@@ -69,6 +69,7 @@ describe('installing from real version and index files', { skip }, () => {
     if (skip) return;
     restore();
     await mw.close();
+    fs.rmSync(top, { recursive: true, force: true });
   });
 
   test('admits the Windows natives of every kind and leaves out the other systems\' ones', async () => {

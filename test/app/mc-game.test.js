@@ -15,6 +15,7 @@ const SMALL_ASSETS = [120, 2000, 15000, 48000, 300000];
 
 let mw;
 let restoreEndpoints;
+let base;
 let top;
 let root;
 let events;
@@ -23,13 +24,17 @@ let game;
 before(async () => {
   mw = await startMojangWorld({ assets: 200, assetSizes: SMALL_ASSETS });
   restoreEndpoints = mw.useAsEndpoints(endpoints);
+  base = fs.mkdtempSync(path.join(os.tmpdir(), 'mc-game-'));
 });
 after(async () => {
   restoreEndpoints();
   await mw.close();
+  // transfers that outlived a failed install end once the world is gone; then nothing writes here
+  await new Promise((r) => setTimeout(r, 300));
+  fs.rmSync(base, { recursive: true, force: true });
 });
 beforeEach(() => {
-  top = fs.mkdtempSync(path.join(os.tmpdir(), 'mc-game-'));
+  top = fs.mkdtempSync(path.join(base, 'case-'));
   root = path.join(top, 'minecraft');
   events = [];
   game = new Game({

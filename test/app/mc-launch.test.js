@@ -1,5 +1,5 @@
 'use strict';
-const { describe, test, beforeEach } = require('node:test');
+const { describe, test, beforeEach, afterEach } = require('node:test');
 const assert = require('node:assert/strict');
 const childProcess = require('node:child_process');
 const { EventEmitter } = require('node:events');
@@ -109,6 +109,7 @@ describe('Game.launch', () => {
     top = fs.mkdtempSync(path.join(os.tmpdir(), 'mc-launch-'));
     logs = [];
   });
+  afterEach(() => fs.rmSync(top, { recursive: true, force: true }));
   const newGame = (spawn) => new Game({
     root: path.join(top, 'minecraft'), gameDir: path.join(top, 'brimlox'), log: (l) => logs.push(l), spawn, system: WIN,
   });

@@ -13,19 +13,22 @@ const sha1 = (b) => crypto.createHash('sha1').update(b).digest('hex');
 
 let world;
 let dir;
+let base;
 const saved = { ...net.limits };
 before(async () => {
   world = await startWorld({ https: true });
+  base = fs.mkdtempSync(path.join(os.tmpdir(), 'mc-net-'));
   net.limits.requestIdleMs = 600;
   net.limits.downloadIdleMs = 600;
 });
 after(async () => {
   Object.assign(net.limits, saved);
   await world.close();
+  fs.rmSync(base, { recursive: true, force: true });
 });
 beforeEach(() => {
   world.reset();
-  dir = fs.mkdtempSync(path.join(os.tmpdir(), 'mc-net-'));
+  dir = fs.mkdtempSync(path.join(base, 'case-'));
 });
 
 describe('req', () => {

@@ -55,6 +55,7 @@ describe('needs', () => {
     assert.equal(await needs(write('h', 'abc'), sha1('abd')), true);
     assert.equal(await needs(write('n', 'abc')), false);
     assert.deepEqual([await sha1File(path.join(dir, 'a')), await sha1File(dir)], [sha1('abc'), '']);
+    fs.rmSync(dir, { recursive: true });
   });
 });
 
