@@ -1,5 +1,6 @@
-// File moves that survive Windows briefly holding a fresh file.
+// File moves and whole-file writes that survive Windows briefly holding a fresh file.
 const fs = require('node:fs');
+const path = require('node:path');
 
 // Antivirus scanners and indexers open a file just written; a rename over or of it then
 // fails with one of these until they let go.
@@ -24,4 +25,28 @@ function renameHeld(from, to, rename = fs.renameSync) {
   }
 }
 
-module.exports = { limits, renameHeld };
+/**
+ * Replaces `file` with `data` (text or bytes), creating its folder. The data goes to a side
+ * file that is flushed and then renamed over the old one, so a crash mid-write leaves either
+ * the old content or the new, never a torn file. Synchronous; throws on failure, leaving no
+ * side file behind.
+ */
+function writeFileAtomic(file, data) {
+  fs.mkdirSync(path.dirname(file), { recursive: true });
+  const temp = `${file}.${process.pid}.tmp`;
+  const fd = fs.openSync(temp, 'w');
+  try {
+    try {
+      fs.writeFileSync(fd, data);
+      fs.fsyncSync(fd);
+    } finally {
+      fs.closeSync(fd);
+    }
+    renameHeld(temp, file);
+  } catch (err) {
+    fs.rmSync(temp, { force: true });
+    throw err;
+  }
+}
+
+module.exports = { limits, renameHeld, writeFileAtomic };

@@ -1,7 +1,6 @@
 // The settings file launcher.json: defaults, loading, merging and the atomic save.
 const fs = require('node:fs');
-const path = require('node:path');
-const { renameHeld } = require('./files');
+const { writeFileAtomic } = require('./files');
 
 /** Keys and defaults, in the order the file lists them. */
 const DEFAULTS = Object.freeze({
@@ -44,22 +43,9 @@ function loadSettings(file) {
  * either the old settings or the new ones, never a broken file. Synchronous; throws on failure.
  */
 function saveSettings(file, settings) {
-  const temp = `${file}.${process.pid}.tmp`;
-  let isTempMine = false;
   try {
-    const text = JSON.stringify(settings, null, 2);
-    fs.mkdirSync(path.dirname(file), { recursive: true });
-    const fd = fs.openSync(temp, 'w');
-    isTempMine = true;
-    try {
-      fs.writeFileSync(fd, text, 'utf8');
-      fs.fsyncSync(fd);
-    } finally {
-      fs.closeSync(fd);
-    }
-    renameHeld(temp, file);
+    writeFileAtomic(file, JSON.stringify(settings, null, 2));
   } catch (err) {
-    if (isTempMine) fs.rmSync(temp, { force: true });
     throw new Error(`Ayarlar kaydedilemedi: ${err.message}`);
   }
 }

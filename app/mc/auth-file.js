@@ -3,8 +3,7 @@
 // safeStorage when encryption is available, plain UTF-8 otherwise.
 
 const fs = require('node:fs');
-const path = require('node:path');
-const { renameHeld } = require('../files');
+const { writeFileAtomic } = require('../files');
 
 function canEncrypt(safe) {
   return Boolean(safe) && safe.isEncryptionAvailable() === true;
@@ -43,27 +42,12 @@ function failure(err) {
  */
 function writeAccount(file, safe, record) {
   try {
-    fs.mkdirSync(path.dirname(file), { recursive: true });
     if (record === null) {
       fs.rmSync(file, { force: true });
       return;
     }
     const text = JSON.stringify(record);
-    const bytes = canEncrypt(safe) ? safe.encryptString(text) : Buffer.from(text, 'utf8');
-    const temp = file + '.tmp';
-    const fd = fs.openSync(temp, 'w');
-    try {
-      try {
-        fs.writeFileSync(fd, bytes);
-        fs.fsyncSync(fd);
-      } finally {
-        fs.closeSync(fd);
-      }
-      renameHeld(temp, file);
-    } catch (err) {
-      fs.rmSync(temp, { force: true });
-      throw err;
-    }
+    writeFileAtomic(file, canEncrypt(safe) ? safe.encryptString(text) : Buffer.from(text, 'utf8'));
   } catch (err) {
     throw failure(err);
   }

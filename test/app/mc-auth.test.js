@@ -94,11 +94,12 @@ describe('account file', () => {
   test('a write that fails keeps the previous account file and leaves no side file', async () => {
     const auth = await signedIn();
     const bytes = fs.readFileSync(file);
-    fs.mkdirSync(file + '.tmp');
+    const side = `${file}.${process.pid}.tmp`; // a folder in the side file's place makes the write fail
+    fs.mkdirSync(side);
     auth.account = { ...auth.account, name: 'Other' };
     assert.throws(() => auth.save(), { message: /^Hesap dosyası yazılamadı: / });
     assert.deepEqual(fs.readFileSync(file), bytes);
-    fs.rmdirSync(file + '.tmp');
+    fs.rmdirSync(side);
     auth.save();
     assert.deepEqual(fs.readdirSync(path.dirname(file)), ['account.dat']);
   });
