@@ -33,7 +33,7 @@ beforeEach(() => {
 });
 
 const newAuth = (safe = electron.safeStorage) => new Auth(file, safe, { now: () => NOW });
-const route = (p, spec) => () => sw.world.route(p, spec);
+const route = (p, plan) => () => sw.world.route(p, plan);
 
 // Starts a sign-in and plays the user's part in the window: `answer` turns the authorize
 // address into the address the window is then sent to.
@@ -221,11 +221,11 @@ describe('refreshIfNeeded', () => {
 
   test('a service outage or a cut connection keeps the account signed in', async () => {
     const outages = [[{ status: 503, body: '' }, { message: 'Microsoft girişi başarısız: 503' }], [{ body: '{"access_token":"x"}', cut: 3 }, Error]];
-    for (const [spec, expected] of outages) {
+    for (const [plan, expected] of outages) {
       const auth = await signedIn();
       auth.account.mcExpires = NOW;
       const bytes = fs.readFileSync(file);
-      sw.world.route(TOKEN_PATH, spec);
+      sw.world.route(TOKEN_PATH, plan);
       await assert.rejects(auth.refreshIfNeeded(sw.clientId), expected);
       assert.notEqual(auth.account, null);
       assert.deepEqual(fs.readFileSync(file), bytes);
@@ -272,8 +272,8 @@ describe('chain', () => {
   }
 
   test('a failed entitlement request only chooses the no-profile message', async () => {
-    for (const spec of [{ status: 500, body: '' }, { body: '{"items":', cut: 3 }]) {
-      sw.world.route('/entitlements/mcstore', spec);
+    for (const plan of [{ status: 500, body: '' }, { body: '{"items":', cut: 3 }]) {
+      sw.world.route('/entitlements/mcstore', plan);
       sw.account.hasProfile = true;
       assert.equal((await signedIn()).publicInfo().name, 'Example');
       sw.account.hasProfile = false;

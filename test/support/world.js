@@ -5,8 +5,8 @@
 //
 //   const world = await startWorld({ https: true, latency: 0 });
 //   world.url                       'https://localhost:PORT' or 'http://127.0.0.1:PORT'
-//   world.route(path, spec)         spec: { status, headers, body, redirect, delay, stall, cut, chunked }
-//   world.route(path, [s1, s2])     successive requests take successive specs; the last repeats
+//   world.route(path, plan)         plan: { status, headers, body, redirect, delay, stall, cut, chunked }
+//   world.route(path, [s1, s2])     successive requests take successive plans; the last repeats
 //   world.route(path, handler)      handler(req, res, body) answers itself
 //   world.requests, world.count(path), world.reset(), await world.close()
 //
@@ -35,20 +35,20 @@ function isJsonBody(body) {
   return body !== undefined && body !== null && !Buffer.isBuffer(body) && typeof body !== 'string';
 }
 
-function answer(res, spec) {
-  const status = spec.status || (spec.redirect !== undefined ? 302 : 200);
-  const headers = { ...(spec.headers || {}) };
-  if (spec.redirect !== undefined) headers.Location = spec.redirect;
-  if (isJsonBody(spec.body) && !headers['Content-Type']) headers['Content-Type'] = 'application/json';
-  const bytes = bodyBytes(spec.body);
-  if (!spec.chunked) headers['Content-Length'] = bytes.length;
+function answer(res, plan) {
+  const status = plan.status || (plan.redirect !== undefined ? 302 : 200);
+  const headers = { ...(plan.headers || {}) };
+  if (plan.redirect !== undefined) headers.Location = plan.redirect;
+  if (isJsonBody(plan.body) && !headers['Content-Type']) headers['Content-Type'] = 'application/json';
+  const bytes = bodyBytes(plan.body);
+  if (!plan.chunked) headers['Content-Length'] = bytes.length;
   res.writeHead(status, headers);
-  if (spec.stall) {
+  if (plan.stall) {
     res.flushHeaders();
     return;
   }
-  if (spec.cut !== undefined) {
-    res.write(bytes.subarray(0, spec.cut), () => setTimeout(() => res.socket && res.socket.destroy(), 20));
+  if (plan.cut !== undefined) {
+    res.write(bytes.subarray(0, plan.cut), () => setTimeout(() => res.socket && res.socket.destroy(), 20));
     return;
   }
   res.end(bytes);
@@ -85,8 +85,8 @@ async function startWorld({ https: secure = false, latency = 0 } = {}) {
         served.set(key, n + 1);
         return answer(res, route[Math.min(n, route.length - 1)]);
       };
-      const spec = Array.isArray(route) ? route[Math.min(served.get(key) || 0, route.length - 1)] : route;
-      const wait = latency + ((spec && typeof spec === 'object' && spec.delay) || 0);
+      const plan = Array.isArray(route) ? route[Math.min(served.get(key) || 0, route.length - 1)] : route;
+      const wait = latency + ((plan && typeof plan === 'object' && plan.delay) || 0);
       if (wait > 0) setTimeout(reply, wait);
       else reply();
     });
@@ -112,8 +112,8 @@ async function startWorld({ https: secure = false, latency = 0 } = {}) {
     url: secure ? `https://localhost:${port}` : `http://127.0.0.1:${port}`,
     port,
     requests,
-    route(p, spec) {
-      routes.set(p, spec);
+    route(p, plan) {
+      routes.set(p, plan);
       served.delete(p);
       return this;
     },

@@ -75,7 +75,7 @@ bool IsShipped(const std::string& name, bool is_folder) {
   if (is_folder) {
     return name != "test" && name != "tests" && name != "__tests__" && name != "node_modules";
   }
-  return !EndsWith(name, ".test.js") && !EndsWith(name, ".spec.js") && !EndsWith(name, ".mk") &&
+  return !EndsWith(name, ".test.js") && !EndsWith(name, ".mk") &&
          name != "Makefile" && name != "CMakeLists.txt" && name != "package-lock.json";
 }
 
