@@ -5,7 +5,7 @@
 WINE_PKGS := wine wine64 xvfb xauth x11-apps imagemagick mingw-w64 libz-mingw-w64-dev nodejs
 WINE_SRC := boot/tests/wine
 WINE_BIN := build/wine/bin
-WINE_CC := x86_64-w64-mingw32-gcc -std=c11 -O2 -Wall -municode -static -s
+WINE_CXX := x86_64-w64-mingw32-g++ -std=c++17 -O2 -Wall -municode -static -s -Iboot -Iboot/tests
 
 WINE_STANDINS := $(addprefix $(WINE_BIN)/,tar.exe powershell.exe electron.exe findwin.exe addca.exe runenv.exe)
 WINE_PAYLOADS := broken
@@ -17,21 +17,24 @@ $(WINE_BIN)/.deps:
 	$(call apt-need,$(WINE_PKGS))
 	@mkdir -p $(@D) && touch $@
 
-$(WINE_BIN)/tar.exe $(WINE_BIN)/powershell.exe: $(WINE_BIN)/%.exe: $(WINE_SRC)/standins/%.c \
-		$(WINE_SRC)/standins/unzip.c $(WINE_SRC)/standins/record.c $(wildcard $(WINE_SRC)/standins/*.h) $(WINE_BIN)/.deps
-	$(WINE_CC) -o $@ $< $(WINE_SRC)/standins/unzip.c $(WINE_SRC)/standins/record.c -lz
+WINE_RECORD := $(WINE_SRC)/standins/record.cpp $(WINE_SRC)/standins/record.h
+# The unpacking stand-ins read archives with the project's own ZIP reader.
+WINE_UNZIP := $(WINE_SRC)/standins/unzip.cpp boot/tests/zip_reader.cpp
+$(WINE_BIN)/tar.exe $(WINE_BIN)/powershell.exe: $(WINE_BIN)/%.exe: $(WINE_SRC)/standins/%.cpp $(WINE_UNZIP) \
+		$(WINE_SRC)/standins/unzip.h boot/tests/zip_reader.h boot/le_bytes.h $(WINE_RECORD) $(WINE_BIN)/.deps
+	$(WINE_CXX) -o $@ $< $(filter %.cpp,$(WINE_RECORD) $(WINE_UNZIP)) -lz
 
-$(WINE_BIN)/electron.exe: $(WINE_SRC)/standins/electron.c $(WINE_SRC)/standins/record.c $(WINE_SRC)/standins/record.h $(WINE_BIN)/.deps
-	$(WINE_CC) -mwindows -o $@ $< $(WINE_SRC)/standins/record.c -lshell32
+$(WINE_BIN)/electron.exe: $(WINE_SRC)/standins/electron.cpp $(WINE_RECORD) $(WINE_BIN)/.deps
+	$(WINE_CXX) -mwindows -o $@ $< $(filter %.cpp,$(WINE_RECORD)) -lshell32
 
-$(WINE_BIN)/findwin.exe: $(WINE_SRC)/standins/findwin.c $(WINE_SRC)/standins/record.c $(WINE_SRC)/standins/record.h $(WINE_BIN)/.deps
-	$(WINE_CC) -o $@ $< $(WINE_SRC)/standins/record.c
+$(WINE_BIN)/findwin.exe: $(WINE_SRC)/standins/findwin.cpp $(WINE_RECORD) $(WINE_BIN)/.deps
+	$(WINE_CXX) -o $@ $< $(filter %.cpp,$(WINE_RECORD))
 
-$(WINE_BIN)/addca.exe: $(WINE_SRC)/standins/addca.c $(WINE_BIN)/.deps
-	$(WINE_CC) -o $@ $< -lcrypt32
+$(WINE_BIN)/addca.exe: $(WINE_SRC)/standins/addca.cpp $(WINE_BIN)/.deps
+	$(WINE_CXX) -o $@ $< -lcrypt32
 
-$(WINE_BIN)/runenv.exe: $(WINE_SRC)/standins/runenv.c $(WINE_BIN)/.deps
-	$(WINE_CC) -o $@ $<
+$(WINE_BIN)/runenv.exe: $(WINE_SRC)/standins/runenv.cpp $(WINE_BIN)/.deps
+	$(WINE_CXX) -o $@ $<
 
 # A carried application archive whose main.js is damaged: neither unpacker may accept it.
 build/boot-test/payload-broken.zip: $(WINE_SRC)/lib/zip.js $(WINE_SRC)/lib/fixtures.js $(WINE_SRC)/lib/wine.js

@@ -59,6 +59,10 @@ function run(command, args, { env, timeout = 120000, onStdout } = {}) {
     child.on('exit', (code, signal) => {
       clearTimeout(timer);
       const finish = () => {
+        // Windows programs started by this one may hold the pipes open for long; this end
+        // of them is no longer needed.
+        child.stdout.destroy();
+        child.stderr.destroy();
         if (signal) reject(new Error(`${command} ${args.join(' ')} killed by ${signal}\n${stderr}`));
         else resolve({ code, stdout, stderr });
       };
@@ -112,9 +116,13 @@ async function startWineSession(display) {
   // it and start a second server of its own.
   const server = await run('wineserver', ['-p'], { env });
   if (server.code !== 0) throw new Error(`wineserver does not start: ${server.stderr}`);
-  // The first program brings up Wine's own services, which stay; later starts are quick.
-  const warm = await run('wine', ['cmd', '/c', 'exit', '0'], { env });
-  if (warm.code !== 0) throw new Error(`Wine does not start (${warm.code}): ${warm.stderr}`);
+  // The first program brings up Wine's own services and the desktop, which stay; later
+  // starts are quick, and no case races another program for bringing them up.
+  const warm = await run('wine', [path.join(BIN, 'findwin.exe'), 'watch', 'Z:\\nowhere', '500'], { env });
+  if (warm.code !== 0) {
+    await stopWineServer(env);
+    throw new Error(`Wine does not start (${warm.code}): ${warm.stderr}`);
+  }
   return { env, stop: () => stopWineServer(env) };
 }
 

@@ -4,18 +4,6 @@
 
 const zlib = require('node:zlib');
 
-const CRC_TABLE = Array.from({ length: 256 }, (_, n) => {
-  let c = n;
-  for (let k = 0; k < 8; k++) c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
-  return c >>> 0;
-});
-
-function crc32(bytes) {
-  let c = 0xffffffff;
-  for (const b of bytes) c = CRC_TABLE[(c ^ b) & 0xff] ^ (c >>> 8);
-  return (c ^ 0xffffffff) >>> 0;
-}
-
 /**
  * entries: [{ name, data? }] in archive order; a name ending in "/" is a folder.
  * damage: a name whose compressed bytes are spoiled after the CRC is taken, so unpackers
@@ -31,7 +19,7 @@ function makeZip(entries, { damage } = {}) {
     const deflated = zlib.deflateRawSync(plain);
     const method = !name.endsWith('/') && deflated.length < plain.length ? 8 : 0;
     const packed = Buffer.from(method === 8 ? deflated : plain);
-    const crc = crc32(plain);
+    const crc = zlib.crc32(plain);
     if (name === damage) packed.fill(0xff, 0, Math.min(packed.length, 16));
 
     const local = Buffer.alloc(30);
