@@ -69,6 +69,21 @@ describe('version file', () => {
   });
 });
 
+describe('fast launch', () => {
+  test('a runtime executable the shell cannot start: the install path runs and reports the failed start', async () => {
+    bed.reset();
+    bed.seedInstall();
+    fs.writeFileSync(bed.layout.exe, 'not a program');
+    const result = await bed.start();
+    assert.equal(result.code, 0);
+    assert.notEqual(result.card, null);
+    assert.deepEqual(result.boxes.map((b) => b.text), ['Quorlin başlatılamadı.']);
+    assert.equal(bed.world.requests.length, 0, 'the runtime counts as installed');
+    assert.equal(bed.records('tar').length, 1, 'the application is installed again');
+    assertCarriedApp(bed.layout);
+  });
+});
+
 describe('staged application', () => {
   test('a stage with main.js at its root replaces the application, then fast launch runs it', async () => {
     bed.reset();
