@@ -59,6 +59,14 @@ describe('local application data', () => {
     assert.equal(fs.existsSync(bed.layout.root), false);
   });
 
+  test('a folder named with Turkish letters: the install goes under it', async () => {
+    bed.reset();
+    const unix = path.join(DRIVE_C, 'deep', 'Çağrı Şimşek', 'AppData', 'Local');
+    fs.mkdirSync(unix, { recursive: true });
+    const result = await bed.start({ set: { LOCALAPPDATA: 'C:\\deep\\Çağrı Şimşek\\AppData\\Local' } });
+    await assertRunsUnder(layoutUnder(path.join(unix, 'Quorlin')), result);
+  });
+
   test('as long as the layout allows: the install goes under it', async () => {
     bed.reset();
     const base = folderOfLength(LONGEST_BASE);

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "zip_reader.h"
 
@@ -17,10 +18,20 @@ std::wstring Widen(const std::string& utf8) {
   return wide;
 }
 
-std::string PathOf(const wchar_t* path) {
-  char narrow[MAX_PATH * 4];
-  int n = WideCharToMultiByte(CP_UTF8, 0, path, -1, narrow, sizeof narrow, nullptr, nullptr);
-  return n > 0 ? std::string(narrow) : std::string();
+// The whole file, read through its wide name (the system's paths may hold any letter).
+std::vector<unsigned char> ReadWhole(const wchar_t* path, bool* ok) {
+  std::vector<unsigned char> data;
+  *ok = false;
+  HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return data;
+  LARGE_INTEGER size;
+  DWORD got = 0;
+  if (GetFileSizeEx(f, &size) && size.QuadPart < 0x7fffffff) {
+    data.resize(static_cast<size_t>(size.QuadPart));
+    *ok = ReadFile(f, data.data(), static_cast<DWORD>(data.size()), &got, nullptr) && got == data.size();
+  }
+  CloseHandle(f);
+  return data;
 }
 
 // A relative path with no "..", drive or root part.
@@ -55,9 +66,12 @@ bool WriteWhole(const std::wstring& path, const std::vector<unsigned char>& data
 }  // namespace
 
 int UnzipFile(const wchar_t* zipPath, const wchar_t* destDir) {
+  bool read = false;
+  const std::vector<unsigned char> archive = ReadWhole(zipPath, &read);
+  if (!read) return 1;
   ZipListing zip;
   try {
-    zip = ReadZip(ReadBinaryFile(PathOf(zipPath)));
+    zip = ReadZip(archive);
   } catch (const std::out_of_range&) {
     return 1;  // a truncated or damaged directory
   }
