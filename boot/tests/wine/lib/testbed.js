@@ -4,7 +4,6 @@
 // reset the install layout and the stand-ins' records, then start the bootstrapper and look
 // at what it left: files, records, the card and the message boxes.
 
-const { spawn } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
 const { startWorld } = require('../../../../test/support/world');
@@ -116,7 +115,7 @@ async function openTestBed() {
 
     /**
      * Starts a bootstrapper and returns once it has ended:
-     * { code, card, boxes, seconds } where card describes the progress window if one was
+     * { code, card, boxes } where card describes the progress window if one was
      * shown and boxes the message boxes (each confirmed with OK).
      * env: Unix variables handed on to it (stand-in switches); unset / set: changes made in
      * its Windows environment (through runenv.exe).
@@ -138,16 +137,14 @@ async function openTestBed() {
 
       const changes = [...unset.flatMap((n) => ['-u', n]), ...Object.entries(set).flatMap(([k, v]) => ['-s', `${k}=${v}`])];
       const args = changes.length ? [path.join(wine.BIN, 'runenv.exe'), ...changes, '--', wine.winPath(exe)] : [exe];
-      const started = Date.now();
       const boot = await wine.run('wine', args, { env: runEnv, timeout: 240000 }).finally(() => {
         fs.writeFileSync(stopFile, '');
       });
-      const seconds = (Date.now() - started) / 1000;
       const seen = await watcher;
       const last = seen.stdout.split('\n').filter(Boolean).pop() || '';
       if (!last.startsWith('{')) throw new Error(`the window watcher gave no report (${seen.code}): ${seen.stdout}${seen.stderr}`);
       const report = JSON.parse(last);
-      return { code: boot.code, card: report.card, boxes: report.boxes, seconds };
+      return { code: boot.code, card: report.card, boxes: report.boxes };
     },
 
     /**
@@ -158,12 +155,11 @@ async function openTestBed() {
       const xwd = path.join(shots, `${name}.xwd`);
       const png = path.join(shots, `${name}.png`);
       const env = { ...process.env, DISPLAY: x.display };
-      await mustRun('xwd', ['-root', '-silent', '-out', xwd], env);
-      await mustRun('convert', [xwd, png], env);
-      const raw = await mustRun('convert', [xwd, '-depth', '8', 'rgb:-'], env);
-      const geometry = await mustRun('identify', ['-format', '%w %h', xwd], env);
+      await tool('xwd', ['-root', '-silent', '-out', xwd], env);
+      await tool('convert', [xwd, png], env);
+      const raw = await tool('convert', [xwd, '-depth', '8', 'rgb:-'], env, true);
+      const [width] = (await tool('identify', ['-format', '%w %h', xwd], env)).split(' ').map(Number);
       fs.rmSync(xwd, { force: true });
-      const [width] = geometry.toString().split(' ').map(Number);
       return {
         png,
         pixel(px, py) {
@@ -182,16 +178,11 @@ async function openTestBed() {
   return bed;
 }
 
-function mustRun(command, args, env) {
-  return new Promise((resolve, reject) => {
-    const child = spawn(command, args, { env, stdio: ['ignore', 'pipe', 'pipe'] });
-    const out = [];
-    let err = '';
-    child.stdout.on('data', (d) => out.push(d));
-    child.stderr.on('data', (d) => { err += d; });
-    child.on('error', reject);
-    child.on('close', (code) => (code === 0 ? resolve(Buffer.concat(out)) : reject(new Error(`${command}: ${err}`))));
-  });
+/** Runs an X11 or image tool; its output, or an error with what it said. */
+async function tool(command, args, env, binary = false) {
+  const r = await wine.run(command, args, { env, binary });
+  if (r.code !== 0) throw new Error(`${command} failed (${r.code}): ${r.stderr}`);
+  return r.stdout;
 }
 
 module.exports = { openTestBed, layoutUnder, cPath, sleep, TEST_EXE, CARRIED_ARCHIVE, STAMP };

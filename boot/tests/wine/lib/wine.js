@@ -39,18 +39,21 @@ function wineEnv(display, extra = {}) {
 }
 
 /**
- * Runs a program to its end; resolves { code, stdout, stderr }. Ends at the program's exit,
- * not when its pipes close: Windows programs it starts may hold them for long.
+ * Runs a program to its end; resolves { code, stdout, stderr }, stdout as a Buffer when
+ * binary is set. Ends at the program's exit, not when its pipes close: Windows programs it
+ * starts may hold them for long.
  */
-function run(command, args, { env, timeout = 120000, onStdout } = {}) {
+function run(command, args, { env, timeout = 120000, onStdout, binary = false } = {}) {
   return new Promise((resolve, reject) => {
     const child = spawn(command, args, { env, stdio: ['ignore', 'pipe', 'pipe'] });
+    const chunks = [];
     let stdout = '';
     let stderr = '';
-    child.stdout.setEncoding('utf8');
+    if (!binary) child.stdout.setEncoding('utf8');
     child.stderr.setEncoding('utf8');
     child.stdout.on('data', (d) => {
-      stdout += d;
+      if (binary) chunks.push(d);
+      else stdout += d;
       if (onStdout) onStdout(stdout);
     });
     child.stderr.on('data', (d) => { stderr += d; });
@@ -64,7 +67,7 @@ function run(command, args, { env, timeout = 120000, onStdout } = {}) {
         child.stdout.destroy();
         child.stderr.destroy();
         if (signal) reject(new Error(`${command} ${args.join(' ')} killed by ${signal}\n${stderr}`));
-        else resolve({ code, stdout, stderr });
+        else resolve({ code, stdout: binary ? Buffer.concat(chunks) : stdout, stderr });
       };
       // What the program wrote before its exit may still be in the pipe.
       const grace = setTimeout(finish, 300);
