@@ -1,7 +1,7 @@
 'use strict';
 // Where the install goes: under LOCALAPPDATA when every path of the layout, and every file of
 // the application, fits a path buffer there; otherwise whole under C:\Quorlin, never cut or
-// split between the two.
+// split between the two. And a start where no window can be made at all.
 
 const { describe, test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
@@ -11,6 +11,7 @@ const { openTestBed, layoutUnder, CARRIED_ARCHIVE } = require('./lib/testbed');
 const { readZip } = require('./lib/zip');
 const { assertInstalled, assertStartedFrom } = require('./lib/expect');
 const { PREFIX } = require('./lib/wine');
+const { RUNTIME_PATH } = require('./lib/fixtures');
 
 const DRIVE_C = path.join(PREFIX, 'drive_c');
 // The base may be as long as leaves room for the longest path of the layout and for the
@@ -85,4 +86,25 @@ describe('local application data', () => {
       assert.deepEqual(fs.readdirSync(base.unix), [], 'nothing under the long directory');
     });
   }
+});
+
+describe('no display', () => {
+  // Without a display the progress window cannot be created.
+  const NO_DISPLAY = { DISPLAY: ':999' };
+
+  test('the install runs to its end without the window, and the process ends', async () => {
+    bed.reset();
+    const result = await bed.start({ env: NO_DISPLAY });
+    assert.equal(result.card, null);
+    await assertRunsUnder(bed.layout, result);
+  });
+
+  test('a failed install ends the process too', async () => {
+    bed.reset();
+    bed.world.route(RUNTIME_PATH, { status: 404 });
+    const result = await bed.start({ env: NO_DISPLAY });
+    assert.equal(result.code, 0);
+    assert.equal(bed.world.count(RUNTIME_PATH), 3);
+    assert.equal(fs.existsSync(bed.layout.version), false);
+  });
 });
