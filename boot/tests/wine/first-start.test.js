@@ -20,40 +20,52 @@ const COLOURS = {
 const HELD_AT = 20 * 65536;
 
 let bed;
-before(async () => { bed = await openTestBed(); });
+before(async () => {
+  bed = await openTestBed();
+  await bed.setSystemDpi(96);
+});
 after(async () => { if (bed) await bed.close(); });
+
+/**
+ * Starts on a clean machine with the download held after HELD_AT bytes, takes a picture once
+ * the card's bar shows them, then lets the download finish. at(x, y) reads the picture
+ * relative to the card's corner; fill is the bar's expected filled width.
+ */
+async function startWithDownloadHeld(name, card, bar) {
+  bed.reset();
+  const zip = bed.runtimeZip;
+  let reachedHold;
+  const held = new Promise((r) => { reachedHold = r; });
+  let release;
+  const released = new Promise((r) => { release = r; });
+  bed.world.route(RUNTIME_PATH, (req, res) => {
+    res.writeHead(200, { 'Content-Length': zip.length });
+    res.write(zip.subarray(0, HELD_AT), () => reachedHold());
+    released.then(() => res.end(zip.subarray(HELD_AT)));
+  });
+  // Filled to the permille of bytes received.
+  const permille = Math.floor((HELD_AT * 800) / zip.length);
+  const fill = Math.floor((bar.width * permille) / 1000);
+
+  const running = bed.start();
+  await held;
+  // The repaint follows the chunk; on a busy machine it may take a moment.
+  let shot;
+  let at;
+  for (let tries = 0; tries < 20; tries++) {
+    await sleep(500);
+    shot = await bed.screenshot(name);
+    at = (x, y) => shot.pixel(card.left + x, card.top + y);
+    if (at(bar.x + fill - 1, bar.y + 1) === COLOURS.accent) break;
+  }
+  release();
+  return { result: await running, at, png: shot.png, fill };
+}
 
 describe('first start', () => {
   test('shows the card during the download, installs, and starts the runtime', async () => {
-    bed.reset();
-    const zip = bed.runtimeZip;
-    let reachedHold;
-    const held = new Promise((r) => { reachedHold = r; });
-    let release;
-    const released = new Promise((r) => { release = r; });
-    bed.world.route(RUNTIME_PATH, (req, res) => {
-      res.writeHead(200, { 'Content-Length': zip.length });
-      res.write(zip.subarray(0, HELD_AT), () => reachedHold());
-      released.then(() => res.end(zip.subarray(HELD_AT)));
-    });
-
-    // The bar: 404 pixels from x 28, y 124, 6 high; filled to the permille of bytes received.
-    const permille = Math.floor((HELD_AT * 800) / zip.length);
-    const fill = Math.floor((404 * permille) / 1000);
-
-    const running = bed.start();
-    await held;
-    // The repaint follows the chunk; on a busy machine it may take a moment.
-    let shot;
-    let at;
-    for (let tries = 0; tries < 20; tries++) {
-      await sleep(500);
-      shot = await bed.screenshot('card-downloading');
-      at = (x, y) => shot.pixel(CARD.left + x, CARD.top + y);
-      if (at(28 + fill - 1, 126) === COLOURS.accent) break;
-    }
-    release();
-    const result = await running;
+    // The bar: 404 pixels from x 28, y 124, 6 high.
+    const { result, at, png: shot, fill } = await startWithDownloadHeld('card-downloading', CARD, { x: 28, y: 124, width: 404 });
 
     assert.deepEqual({
       background: [at(5, 12), at(20, 80), at(455, 185), at(70, 40)],
@@ -71,12 +83,12 @@ describe('first start', () => {
       inner: Array(3).fill(COLOURS.markInner),
       bars: Array(4).fill(COLOURS.markBars),
       besideBars: COLOURS.markInner,
-    }, `see ${shot.png}`);
+    }, `see ${shot}`);
 
     assert.deepEqual(
       [at(28, 124), at(28 + fill - 1, 129), at(28 + fill, 124), at(431, 129), at(431, 130), at(432, 124)],
       [COLOURS.accent, COLOURS.accent, COLOURS.track, COLOURS.track, COLOURS.background, COLOURS.background],
-      `bar filled to ${fill} pixels; see ${shot.png}`);
+      `bar filled to ${fill} pixels; see ${shot}`);
 
     assert.equal(result.code, 0);
     assert.deepEqual(result.boxes, []);
@@ -150,4 +162,32 @@ describe('runtime download', () => {
       assert.deepEqual(bed.records('electron'), []);
     });
   }
+});
+
+describe('card at 144 DPI', () => {
+  after(() => bed.setSystemDpi(96));
+
+  test('every coordinate and extent scales on its own', async () => {
+    await bed.setSystemDpi(144);
+    const card = { left: 167, top: 241, width: 690, height: 285 };
+    const { result, at, png, fill } = await startWithDownloadHeld('card-144-dpi', card, { x: 42, y: 186, width: 606 });
+    assert.equal(result.code, 0);
+    assert.deepEqual([result.card.left, result.card.top, result.card.width, result.card.height],
+      [card.left, card.top, card.width, card.height]);
+    assert.deepEqual({
+      strip: [at(0, 0), at(689, 4), at(300, 5)],
+      // the mark frame: 51 × 51 at (42, 45); the inner square from (47, 50) to (88, 91)
+      frame: [at(42, 45), at(92, 95), at(44, 70), at(90, 70), at(70, 93), at(41, 45), at(93, 96)],
+      inner: [at(47, 50), at(88, 91), at(85, 90)],
+      upperBar: [at(59, 57), at(76, 62), at(77, 57)],
+      // the bar: 606 × 9 from (42, 186)
+      bar: [at(42, 186), at(42 + fill - 1, 194), at(42 + fill, 186), at(647, 194), at(648, 186), at(42, 195)],
+    }, {
+      strip: [COLOURS.accent, COLOURS.accent, COLOURS.background],
+      frame: [...Array(5).fill(COLOURS.accent), COLOURS.background, COLOURS.background],
+      inner: Array(3).fill(COLOURS.markInner),
+      upperBar: [COLOURS.markBars, COLOURS.markBars, COLOURS.markInner],
+      bar: [COLOURS.accent, COLOURS.accent, COLOURS.track, COLOURS.track, COLOURS.background, COLOURS.background],
+    }, `see ${png}`);
+  });
 });

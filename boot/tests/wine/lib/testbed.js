@@ -99,6 +99,13 @@ async function openTestBed() {
       fs.writeFileSync(l.version, stamp);
     },
 
+    /** Sets the DPI that Windows programs started from now on take as the system's. */
+    async setSystemDpi(dpi) {
+      const r = await wine.run('wine', ['reg', 'add', 'HKCU\\Control Panel\\Desktop', '/v', 'LogPixels',
+        '/t', 'REG_DWORD', '/d', String(dpi), '/f'], { env: session.env });
+      if (r.code !== 0) throw new Error(`the DPI was not set: ${r.stderr}`);
+    },
+
     /** What a stand-in recorded so far ("tar", "powershell", "electron"), one object per call. */
     records(name) {
       const file = path.join(logs, `${name}.log`);
