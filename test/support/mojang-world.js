@@ -1,32 +1,18 @@
 'use strict';
-// A loopback stand-in for Mojang's version and asset services and Fabric's metadata service
-// and Maven repository, all on one HTTPS world. It serves a version manifest v2, a version
-// JSON in the current format, its libraries, client jar, logging configuration, asset index
-// and objects, and a Fabric loader profile; every file has real bytes with a real SHA-1.
-//
-//   const mw = await startMojangWorld({ assets: 300 });
-//   const restore = mw.useAsEndpoints(endpoints);   // point the Mojang and Fabric hosts here
-//   mw.profileUrl        the Fabric loader profile address to give Game.install
-//   mw.vanilla, mw.fabric, mw.index                 the documents as served
-//   mw.bytes(urlPath)    the exact bytes served at a path (for comparing installed files)
-//   mw.files             [{ path, size, sha1 }] every served file
-//   mw.world             the underlying scripted world (requests, count, route overrides)
-//   mw.restore(urlPath)  the original file at a path again; mw.clearRequests()
-//   await mw.close()
-//
-// Options: version (id, default '26.3'), assets (number of objects), assetSizes (sizes to
-// cycle through), clientSize, libraries (extra vanilla entries { name, size, rules }),
-// template (a real version JSON whose libraries and arguments are kept, with served files
-// standing in for the real downloads, capped at maxLibSize bytes), latency (ms per request).
+// Loopback stand-in for Mojang's version/asset services and Fabric's metadata and Maven, on one
+// HTTPS world: manifest v2, a current-format version JSON, its libraries, client jar, logging
+// configuration, asset index and objects, and a Fabric profile, all real bytes with real SHA-1s.
+// `template` (a real version JSON) keeps its libraries and arguments with served stand-in files
+// of at most maxLibSize bytes; `libraries` adds vanilla entries { name, size, rules }.
 
 const crypto = require('node:crypto');
 const { startWorld } = require('./world');
 
+const VERSION = '26.3';
 const LOADER = '0.19.3';
 const POOL = crypto.randomBytes(1 << 20);
 const KNOT = 'net.fabricmc.loader.impl.launch.knot.KnotClient';
 
-/** Deterministic bytes of one served file: a window of a random pool, stamped with its seed. */
 function bytesFor(seed, size) {
   const out = Buffer.allocUnsafe(size);
   let offset = (seed * 7919) % POOL.length;
@@ -48,7 +34,7 @@ function mavenPath(name) {
   return `${group.replace(/\./g, '/')}/${artifact}/${version}/${artifact}-${version}${classifier ? '-' + classifier : ''}.jar`;
 }
 
-/** Sizes of asset objects spread like a real index: mostly small, some large sounds. */
+// asset sizes spread like a real index: mostly small, some large sounds
 function defaultAssetSize(i) {
   const r = ((i * 2654435761) % 1000) / 1000;
   if (r < 0.5) return 500 + Math.floor(r * 40000);
@@ -70,9 +56,8 @@ function versionArguments() {
       { rules: feature('is_demo_user'), value: '--demo' },
       { rules: feature('has_custom_resolution'), value: ['--width', '${resolution_width}', '--height', '${resolution_height}'] },
       { rules: feature('has_quick_plays_support'), value: ['--quickPlayPath', '${quickPlayPath}'] },
-      { rules: feature('is_quick_play_singleplayer'), value: ['--quickPlaySingleplayer', '${quickPlaySingleplayer}'] },
-      { rules: feature('is_quick_play_multiplayer'), value: ['--quickPlayMultiplayer', '${quickPlayMultiplayer}'] },
-      { rules: feature('is_quick_play_realms'), value: ['--quickPlayRealms', '${quickPlayRealms}'] },
+      ...['Singleplayer', 'Multiplayer', 'Realms'].map((k) => ({
+        rules: feature('is_quick_play_' + k.toLowerCase()), value: ['--quickPlay' + k, '${quickPlay' + k + '}'] })),
     ],
     jvm: [
       { rules: allowOs('osx'), value: ['-XstartOnFirstThread'] },
@@ -105,15 +90,14 @@ const SYNTHETIC_LIBRARIES = [
 
 async function startMojangWorld(options = {}) {
   const {
-    version = '26.3', assets = 300, assetSizes = null, clientSize = 2 * 1024 * 1024 + 4096,
+    assets = 300, assetSizes = null, clientSize = 2 * 1024 * 1024 + 4096,
     libraries = [], template = null, maxLibSize = 64 * 1024, latency = 0,
   } = options;
   const world = await startWorld({ https: true, latency });
   const base = world.url;
   const served = new Map();
-  let seed = 1;
-
   const handlers = new Map();
+  let seed = 1;
 
   // `where` is the path, or a function of the SHA-1 giving it (asset objects are named by it)
   function serve(where, size) {
@@ -137,24 +121,15 @@ async function startMojangWorld(options = {}) {
     return { url: base + urlPath, sha1: sha1(bytes), size: bytes.length };
   }
 
-  function artifactOf(name, size) {
-    const p = mavenPath(name);
-    return { path: p, ...serve('/libraries/' + p, size) };
-  }
-
+  const artifactAt = (p, size) => ({ path: p, ...serve('/libraries/' + p, size) });
   const vanillaLibraries = template
     ? template.libraries.map((lib) => {
       const real = lib.downloads && lib.downloads.artifact;
-      if (!real) return lib;
-      const artifact = { path: real.path, ...serve('/libraries/' + real.path, Math.min(real.size, maxLibSize)) };
-      return { ...lib, downloads: { ...lib.downloads, artifact } };
+      return real ? { ...lib, downloads: { ...lib.downloads, artifact: artifactAt(real.path, Math.min(real.size, maxLibSize)) } } : lib;
     })
-    : [...SYNTHETIC_LIBRARIES, ...libraries].map((l) => {
-      if (l.noArtifact) {
-        return { name: l.name, downloads: { classifiers: {} }, natives: { windows: 'natives-windows' } };
-      }
-      return { name: l.name, downloads: { artifact: artifactOf(l.name, l.size) }, ...(l.rules ? { rules: l.rules } : {}) };
-    });
+    : [...SYNTHETIC_LIBRARIES, ...libraries].map((l) => (l.noArtifact
+      ? { name: l.name, downloads: { classifiers: {} }, natives: { windows: 'natives-windows' } }
+      : { name: l.name, downloads: { artifact: artifactAt(mavenPath(l.name), l.size) }, ...(l.rules ? { rules: l.rules } : {}) }));
 
   const objects = {};
   for (let i = 0; i < assets; i++) {
@@ -174,44 +149,41 @@ async function startMojangWorld(options = {}) {
     assetIndex,
     assets: indexId,
     downloads: { client: serve('/v1/objects/client/client.jar', clientSize) },
-    id: version,
+    id: VERSION,
     javaVersion: { component: 'java-runtime-epsilon', majorVersion: 25 },
     libraries: vanillaLibraries,
     logging: { client: { argument: '-Dlog4j.configurationFile=${path}', file: logFile, type: 'log4j2-xml' } },
     mainClass: 'net.minecraft.client.main.Main',
     type: 'release',
   };
-  const versionEntry = serveJson(`/v1/packages/version/${version}.json`, vanilla);
+  const versionEntry = serveJson(`/v1/packages/version/${VERSION}.json`, vanilla);
   serveJson('/mc/game/version_manifest_v2.json', {
-    latest: { release: version, snapshot: version },
+    latest: { release: VERSION, snapshot: VERSION },
     versions: [
       { id: '26.3-snapshot-9', type: 'snapshot', url: base + '/v1/packages/version/26.3-snapshot-9.json' },
-      { id: version, type: 'release', url: versionEntry.url, sha1: versionEntry.sha1, complianceLevel: 1 },
+      { id: VERSION, type: 'release', url: versionEntry.url, sha1: versionEntry.sha1, complianceLevel: 1 },
     ],
   });
 
-  const fabricLib = (name, size) => {
+  // the first two carry their hash and size; the others only a Maven base without a slash
+  const fabricLib = (name, size, bare) => {
     const { sha1: digest } = serve('/maven/' + mavenPath(name), size);
-    return { name, url: base + '/maven/', sha1: digest, size };
-  };
-  const bareFabricLib = (name, size) => {
-    serve('/maven/' + mavenPath(name), size);
-    return { name, url: base + '/maven' };
+    return bare ? { name, url: base + '/maven' } : { name, url: base + '/maven/', sha1: digest, size };
   };
   const fabric = {
-    id: `fabric-loader-${LOADER}-${version}`,
-    inheritsFrom: version,
+    id: `fabric-loader-${LOADER}-${VERSION}`,
+    inheritsFrom: VERSION,
     mainClass: KNOT,
     arguments: { game: [], jvm: ['-DFabricMcEmu= net.minecraft.client.main.Main '] },
     libraries: [
       fabricLib('org.ow2.asm:asm:9.8', 126113),
       fabricLib('net.fabricmc:sponge-mixin:0.15.5+mixin.0.8.7', 150000),
-      bareFabricLib(`net.fabricmc:intermediary:${version}`, 30000),
-      bareFabricLib(`net.fabricmc:fabric-loader:${LOADER}`, 200000),
+      fabricLib(`net.fabricmc:intermediary:${VERSION}`, 30000, true),
+      fabricLib(`net.fabricmc:fabric-loader:${LOADER}`, 200000, true),
     ],
     type: 'release',
   };
-  const profilePath = `/v2/versions/loader/${version}/${LOADER}/profile/json`;
+  const profilePath = `/v2/versions/loader/${VERSION}/${LOADER}/profile/json`;
   serveJson(profilePath, fabric);
 
   return {
@@ -232,7 +204,6 @@ async function startMojangWorld(options = {}) {
       });
       return () => Object.assign(endpoints, saved);
     },
-    /** Serves the original file at a path again after a test replaced its route. */
     restore(urlPath) {
       world.route(urlPath, handlers.get(urlPath));
     },
@@ -243,4 +214,4 @@ async function startMojangWorld(options = {}) {
   };
 }
 
-module.exports = { startMojangWorld, bytesFor };
+module.exports = { startMojangWorld };
