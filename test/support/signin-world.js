@@ -1,31 +1,16 @@
 'use strict';
-// A loopback stand-in for the sign-in services: Microsoft's identity platform (authorize and
-// token), Xbox Live user authentication, XSTS and Minecraft services, all on one HTTPS world.
-// It keeps its own state like the real services do (issued codes with their PKCE challenge,
-// live access, refresh, Xbox and Minecraft tokens) and refuses what they would refuse, with
-// the real services' status codes and body shapes.
-//
-//   const sw = await startSigninWorld({ clientId });
-//   const restore = sw.useAsEndpoints(endpoints);   // point the four sign-in hosts here
-//   sw.account                 the Microsoft account behind every sign-in; change its fields:
-//                              { name, id, uhs, xid, xerr, entitled, hasProfile, mcRefusal,
-//                                mcExpiresIn, msExpiresIn }
-//   sw.authorize(url)          what Microsoft's page does for an authorize address once the
-//                              user has signed in: the redirect address carrying code and state
-//   sw.revokeRefreshTokens()   every refresh token issued so far stops working
-//   sw.issued                  { access: [...], refresh: [...], mc: [...] } tokens handed out
-//   sw.world                   the underlying scripted world (requests, route overrides)
-//   sw.reset()                 the services' own routes and the default account again, no
-//                              requests recorded (issued tokens stay valid)
-//   await sw.close()
+// Loopback stand-in for the sign-in services (Microsoft authorize and token, Xbox user
+// authentication, XSTS, Minecraft services) on one HTTPS world. It keeps state like the real
+// services (codes with their PKCE challenge; live access, refresh, Xbox and Minecraft tokens)
+// and refuses what they refuse, with their status codes and body shapes.
+// `account` is the Microsoft account behind every sign-in (change its fields in a test);
+// `authorize(url)` is what Microsoft's page answers once the user has signed in: the redirect
+// address with code and state; `reset()` restores routes and account, issued tokens stay valid.
 
 const crypto = require('node:crypto');
 const { startWorld } = require('./world');
 
 const SCOPE = 'XboxLive.signin offline_access';
-const XBOX_SITE_NAME = 'user.auth.xboxlive.com';
-const XBOX_RELYING_PARTY = 'http://auth.xboxlive.com';
-const MINECRAFT_RELYING_PARTY = 'rp://api.minecraftservices.com/';
 const AUTHORIZE_PARAMS = ['client_id', 'response_type', 'redirect_uri', 'response_mode', 'scope',
   'code_challenge', 'code_challenge_method', 'state', 'prompt'];
 const CODE_FIELDS = ['client_id', 'grant_type', 'code', 'redirect_uri', 'code_verifier', 'scope'];
@@ -77,7 +62,8 @@ function bearer(req) {
   return m ? m[1] : null;
 }
 
-async function startSigninWorld({ clientId = '00000000-1111-2222-3333-444444444444' } = {}) {
+async function startSigninWorld() {
+  const clientId = '00000000-1111-2222-3333-444444444444';
   const world = await startWorld({ https: true });
   const redirectUri = world.url + '/common/oauth2/nativeclient';
   const codes = new Map(); // code -> { challenge, redirectUri, clientId }
@@ -86,37 +72,28 @@ async function startSigninWorld({ clientId = '00000000-1111-2222-3333-4444444444
   const userTokens = new Map(); // Xbox user token -> uhs
   const xstsTokens = new Map(); // XSTS token -> uhs
   const mcTokens = new Set();
-  const issued = { access: [], refresh: [], mc: [] };
-  const defaults = {
-    name: 'Example',
-    id: 'e7d501015f383003a85959995366a06a',
-    uhs: '23423423423423423',
-    xid: undefined, // XSTS for the Minecraft relying party usually carries no xid
-    xerr: null,
-    entitled: true,
-    hasProfile: true,
-    mcRefusal: null, // { status, body, type } for login_with_xbox
-    mcExpiresIn: 86400,
-    msExpiresIn: 3600,
-  };
+  const issued = { refresh: [], mc: [] };
+  // an XSTS answer for the Minecraft relying party usually carries no xid;
+  // mcRefusal { status, body, type } is the answer of login_with_xbox instead of a token
+  const defaults = { name: 'Example', id: 'e7d501015f383003a85959995366a06a', uhs: '23423423423423423',
+    xid: undefined, xerr: null, entitled: true, hasProfile: true, mcRefusal: null, mcExpiresIn: 86400 };
   const account = { ...defaults };
   const services = new Map();
 
   function grant(res) {
-    const a = token('EwA');
-    const r = token('M.C5');
+    const [a, r] = [token('EwA'), token('M.C5')];
     access.add(a);
     refresh.add(r);
-    issued.access.push(a);
     issued.refresh.push(r);
-    send(res, 200, {
-      token_type: 'Bearer',
-      scope: 'XboxLive.signin XboxLive.offline_access',
-      expires_in: account.msExpiresIn,
-      ext_expires_in: account.msExpiresIn,
-      access_token: a,
-      refresh_token: r,
-    }, 'application/json; charset=utf-8');
+    send(res, 200, { token_type: 'Bearer', scope: 'XboxLive.signin XboxLive.offline_access', expires_in: 3600,
+      ext_expires_in: 3600, access_token: a, refresh_token: r }, 'application/json; charset=utf-8');
+  }
+
+  function xboxToken(res, tokens, prefix, uhs, claim, hours) {
+    const t = token(prefix);
+    tokens.set(t, uhs);
+    return send(res, 200, { IssueInstant: new Date().toISOString(), NotAfter: new Date(Date.now() + hours * 3600e3).toISOString(),
+      Token: t, DisplayClaims: { xui: [claim] } });
   }
 
   services.set('/consumers/oauth2/v2.0/token', (req, res, body) => {
@@ -166,26 +143,19 @@ async function startSigninWorld({ clientId = '00000000-1111-2222-3333-4444444444
   services.set('/user/authenticate', (req, res, body) => {
     const json = jsonBody(req, body);
     const p = json && json.Properties;
-    if (!p || p.AuthMethod !== 'RPS' || p.SiteName !== XBOX_SITE_NAME
-      || json.RelyingParty !== XBOX_RELYING_PARTY || json.TokenType !== 'JWT' || typeof p.RpsTicket !== 'string') {
+    if (!p || p.AuthMethod !== 'RPS' || p.SiteName !== 'user.auth.xboxlive.com'
+      || json.RelyingParty !== 'http://auth.xboxlive.com' || json.TokenType !== 'JWT' || typeof p.RpsTicket !== 'string') {
       return send(res, 400, '', 'text/plain');
     }
     if (!p.RpsTicket.startsWith('d=') || !access.has(p.RpsTicket.slice(2))) return send(res, 401, '', 'text/plain');
-    const t = token('xbl');
-    userTokens.set(t, account.uhs);
-    return send(res, 200, {
-      IssueInstant: new Date().toISOString(),
-      NotAfter: new Date(Date.now() + 14 * 86400e3).toISOString(),
-      Token: t,
-      DisplayClaims: { xui: [{ uhs: account.uhs }] },
-    });
+    return xboxToken(res, userTokens, 'xbl', account.uhs, { uhs: account.uhs }, 14 * 24);
   });
 
   services.set('/xsts/authorize', (req, res, body) => {
     const json = jsonBody(req, body);
     const p = json && json.Properties;
     if (!p || p.SandboxId !== 'RETAIL' || !Array.isArray(p.UserTokens) || p.UserTokens.length !== 1
-      || json.RelyingParty !== MINECRAFT_RELYING_PARTY || json.TokenType !== 'JWT') {
+      || json.RelyingParty !== 'rp://api.minecraftservices.com/' || json.TokenType !== 'JWT') {
       return send(res, 400, '', 'text/plain');
     }
     const uhs = userTokens.get(p.UserTokens[0]);
@@ -193,16 +163,8 @@ async function startSigninWorld({ clientId = '00000000-1111-2222-3333-4444444444
     if (account.xerr) {
       return send(res, 401, { Identity: '0', XErr: account.xerr, Message: '', Redirect: XERR_REDIRECTS[account.xerr] || '' });
     }
-    const t = token('xsts');
-    xstsTokens.set(t, uhs);
-    const claim = { uhs };
-    if (account.xid !== undefined) Object.assign(claim, { xid: account.xid, gtg: account.name });
-    return send(res, 200, {
-      IssueInstant: new Date().toISOString(),
-      NotAfter: new Date(Date.now() + 16 * 3600e3).toISOString(),
-      Token: t,
-      DisplayClaims: { xui: [claim] },
-    });
+    const claim = account.xid === undefined ? { uhs } : { uhs, xid: account.xid, gtg: account.name };
+    return xboxToken(res, xstsTokens, 'xsts', uhs, claim, 16);
   });
 
   services.set('/authentication/login_with_xbox', (req, res, body) => {
@@ -215,10 +177,8 @@ async function startSigninWorld({ clientId = '00000000-1111-2222-3333-4444444444
     if (!m || xstsTokens.get(m[2]) !== m[1]) {
       return servicesError(res, 401, path, 'UnauthorizedOperationException', 'Invalid identity token');
     }
-    if (account.mcRefusal) {
-      const r = account.mcRefusal;
-      return send(res, r.status, r.body, r.type || 'application/json');
-    }
+    const r = account.mcRefusal;
+    if (r) return send(res, r.status, r.body, r.type || 'application/json');
     const t = token('eyJraWQiOiJhYzg0YSJ9');
     mcTokens.add(t);
     issued.mc.push(t);
@@ -227,23 +187,20 @@ async function startSigninWorld({ clientId = '00000000-1111-2222-3333-4444444444
     return send(res, 200, answer);
   });
 
+  // both Minecraft reads answer 401 to a bearer token they did not issue
+  const unauthorized = (req, res, path) => !mcTokens.has(bearer(req))
+    && (servicesError(res, 401, path, 'UnauthorizedOperationException', 'Unauthorized'), true);
+
   services.set('/entitlements/mcstore', (req, res) => {
-    if (!mcTokens.has(bearer(req))) {
-      return servicesError(res, 401, '/entitlements/mcstore', 'UnauthorizedOperationException', 'Unauthorized');
-    }
-    const items = account.entitled
-      ? [{ name: 'product_minecraft', signature: 'sig' }, { name: 'game_minecraft', signature: 'sig' }]
-      : [];
+    if (unauthorized(req, res, '/entitlements/mcstore')) return undefined;
+    const items = account.entitled ? ['product_minecraft', 'game_minecraft'].map((name) => ({ name, signature: 'sig' })) : [];
     return send(res, 200, { items, signature: 'sig', keyId: '1' });
   });
 
   services.set('/minecraft/profile', (req, res) => {
-    if (!mcTokens.has(bearer(req))) {
-      return servicesError(res, 401, '/minecraft/profile', 'UnauthorizedOperationException', 'Unauthorized');
-    }
+    if (unauthorized(req, res, '/minecraft/profile')) return undefined;
     if (!account.hasProfile) {
-      return servicesError(res, 404, '/minecraft/profile', 'NOT_FOUND',
-        'The server has not found anything matching the request URI');
+      return servicesError(res, 404, '/minecraft/profile', 'NOT_FOUND', 'The server has not found anything matching the request URI');
     }
     return send(res, 200, { id: account.id, name: account.name, skins: [], capes: [] });
   });
@@ -256,13 +213,7 @@ async function startSigninWorld({ clientId = '00000000-1111-2222-3333-4444444444
   reset();
 
   return {
-    world,
-    reset,
-    url: world.url,
-    redirectUri,
-    clientId,
-    account,
-    issued,
+    world, reset, url: world.url, redirectUri, clientId, account, issued,
     useAsEndpoints(endpoints) {
       const keys = ['microsoftLogin', 'xboxUserAuth', 'xboxXsts', 'minecraftServices'];
       const saved = keys.map((k) => endpoints[k]);
@@ -293,9 +244,7 @@ async function startSigninWorld({ clientId = '00000000-1111-2222-3333-4444444444
       }
       return back.href;
     },
-    revokeRefreshTokens() {
-      refresh.clear();
-    },
+    revokeRefreshTokens: () => refresh.clear(),
     close: () => world.close(),
   };
 }
