@@ -1,100 +1,56 @@
-// Stand-in for the `electron` module in the launcher's tests. `make test-app` puts
-// test/support/modules on NODE_PATH, so `require('electron')` in the app and in tests
-// resolves here. It models the parts of Electron 45 the launcher uses, with Electron's
-// own messages where the launcher or the page can see them.
+// Stand-in for the `electron` module in the launcher's tests (`make test-app` puts
+// test/support/modules on NODE_PATH). It models what the launcher uses of Electron 45,
+// with Electron's own messages where the launcher or the page can see them.
 //
-// Test-facing API (everything else mirrors Electron):
-//   const electron = require('electron'); const t = electron.testing;
-//   t.reset({ lock = true, ready = false, encryption = true, packaged = true })
-//        forget every window, handler, listener and record; `lock` is what
-//        app.requestSingleInstanceLock() answers; `ready` resolves app.whenReady() at once.
-//   t.setReady()            resolve app.whenReady() and emit app 'ready'
-//   t.secondInstance(argv = [], cwd = '')   emit app 'second-instance' as Electron does
-//   t.windows               every BrowserWindow created since reset, in order
-//   t.calls                 { quit, exit: [codes], lockRequests, openPath: [p], openExternal: [url],
-//                             showOpenDialog: [{ win, options }], handlerErrors: [{ channel, error }] }
-//   t.dialogResult          what dialog.showOpenDialog resolves to (default: cancelled)
-//   t.openPathResult        what shell.openPath resolves to (default '': success)
-//   t.openExternalError     when set, shell.openExternal rejects with it
-//   t.encryptionAvailable   safeStorage.isEncryptionAvailable() once the app is ready
-//   t.autoReadyToShow       (default true) a hidden window emits 'ready-to-show' once after its
-//                           first load; set false to emit it yourself: win.emit('ready-to-show')
-//   t.page                  the page's global object: contextBridge puts its APIs here
-//                           (t.page.quorlin); the page of the window whose webPreferences name a
-//                           preload receives that window's webContents.send events
-//   t.navigate(win, 'will-navigate' | 'will-redirect', url) -> true when a listener
-//                           called preventDefault(); listeners get (details, url, isSameDocument,
-//                           isMainFrame) with details = { url, isSameDocument, isMainFrame,
-//                           frame, initiator, preventDefault() }
-//   t.didNavigate(win, url, code = 200, text = 'OK')  emit 'did-navigate' (event, url, code, text)
-//   t.flush()               a promise that settles after pending IPC deliveries
-// IPC is asynchronous and structured-cloned both ways, as in Electron: a handler's thrown
-// error reaches the page as Error("Error invoking remote method '<ch>': " + String(err)).
+// Test controls, on `require('electron').testing`:
+//   reset({ lock = true, ready = false, encryption = true })  forget every window, handler,
+//       listener and record; `lock` is what requestSingleInstanceLock() answers
+//   setReady()  resolve app.whenReady() and emit 'ready';  secondInstance(argv, cwd)
+//   windows     every BrowserWindow since reset;  calls { quit, openPath, openExternal }
+//   openExternalError  when set, shell.openExternal rejects with it
+//   encryptionAvailable  what safeStorage.isEncryptionAvailable() answers once ready
+//   autoReadyToShow  (default true) a hidden window emits 'ready-to-show' after its first load
+//   page        the page's global object: contextBridge puts its APIs here; the page of the
+//               window with a preload receives that window's webContents.send events
+//   navigate(win, 'will-navigate' | 'will-redirect', url) -> true when a listener prevented it
+//   didNavigate(win, url, code = 200, text = 'OK');  flush() settles pending IPC deliveries
+// IPC is asynchronous and structured-cloned both ways; a handler's thrown error reaches the
+// page as Error("Error invoking remote method '<ch>': " + String(err)).
 const { EventEmitter } = require('node:events');
 const path = require('node:path');
-const os = require('node:os');
 
 const testing = {};
 let readyResolve;
 let readyPromise;
 
 function makeEvent(extra = {}) {
-  const event = {
-    defaultPrevented: false,
-    preventDefault() { event.defaultPrevented = true; },
-    ...extra,
-  };
+  const event = { defaultPrevented: false, preventDefault() { event.defaultPrevented = true; }, ...extra };
   return event;
 }
 
-// ---------------------------------------------------------------- app
 class App extends EventEmitter {
-  get isPackaged() { return testing.packaged; }
-  requestSingleInstanceLock() {
-    testing.calls.lockRequests += 1;
-    return testing.lock;
-  }
+  requestSingleInstanceLock() { return testing.lock; }
   whenReady() { return readyPromise; }
-  isReady() { return testing.ready; }
   quit() {
     testing.calls.quit += 1;
     testing.quitting = true;
   }
-  exit(code = 0) { testing.calls.exit.push(code); }
-  getAppPath() { return testing.appPath; }
-  getPath(name) { return path.join(os.tmpdir(), 'quorlin-electron-standin', name); }
-  getVersion() { return '1.0.0'; }
 }
 const app = new App();
-
-function windowClosed() {
-  if (testing.windows.every((w) => w.isDestroyed()) && !testing.quitting) app.emit('window-all-closed');
-}
-
-// ---------------------------------------------------------------- webContents, BrowserWindow
-let nextId = 1;
 
 class WebContents extends EventEmitter {
   constructor(win) {
     super();
-    this.id = nextId++;
     this.window = win;
     this.sent = [];
     this.url = '';
   }
   isDestroyed() { return this.window.isDestroyed(); }
-  getURL() { return this.url; }
-  loadURL(url) {
-    this.url = url;
-    return Promise.resolve();
-  }
   send(channel, ...args) {
     if (this.isDestroyed()) throw new TypeError('Object has been destroyed');
     const payload = structuredClone(args);
     this.sent.push({ channel, args: payload });
-    if (this.window.options.webPreferences && this.window.options.webPreferences.preload) {
-      deliver(() => ipcRenderer.emitFromMain(channel, payload));
-    }
+    if (this.window === pageWindow()) deliver(() => ipcRenderer.emit(channel, { sender: ipcRenderer, senderId: 0 }, ...payload));
   }
 }
 
@@ -102,7 +58,6 @@ class BrowserWindow extends EventEmitter {
   constructor(options = {}) {
     super();
     this.options = options;
-    this.id = nextId++;
     this.webContents = new WebContents(this);
     this.destroyed = false;
     this.visible = options.show !== false;
@@ -113,8 +68,6 @@ class BrowserWindow extends EventEmitter {
     this.readyToShowSent = false;
     testing.windows.push(this);
   }
-  static getAllWindows() { return testing.windows.filter((w) => !w.destroyed); }
-  static getFocusedWindow() { return testing.windows.find((w) => !w.destroyed && w.focused) || null; }
   isDestroyed() { return this.destroyed; }
   removeMenu() { this.menuRemoved = true; }
   loadFile(file) { return this.load({ file }, path.resolve(testing.appPath, file)); }
@@ -134,7 +87,6 @@ class BrowserWindow extends EventEmitter {
     return super.emit(name, ...args);
   }
   show() { this.visible = true; this.minimized = false; this.focused = true; }
-  hide() { this.visible = false; }
   isVisible() { return this.visible; }
   minimize() { this.minimized = true; this.focused = false; }
   isMinimized() { return this.minimized; }
@@ -142,7 +94,7 @@ class BrowserWindow extends EventEmitter {
   focus() { this.focused = true; }
   isFocused() { return this.focused; }
   getParentWindow() { return this.options.parent || null; }
-  // Asks to close: 'close' listeners may cancel with preventDefault().
+  // 'close' listeners may cancel with preventDefault()
   close() {
     if (this.destroyed) return;
     const event = makeEvent();
@@ -154,17 +106,20 @@ class BrowserWindow extends EventEmitter {
     this.destroyed = true;
     this.visible = false;
     this.emit('closed');
-    windowClosed();
+    if (testing.windows.every((w) => w.destroyed) && !testing.quitting) app.emit('window-all-closed');
   }
 }
 
-// ---------------------------------------------------------------- IPC
 function deliver(fn) {
   testing.pending += 1;
   setImmediate(() => {
     testing.pending -= 1;
     fn();
   });
+}
+
+function pageWindow() {
+  return testing.windows.find((w) => !w.destroyed && w.options.webPreferences && w.options.webPreferences.preload);
 }
 
 class IpcMain extends EventEmitter {
@@ -176,7 +131,6 @@ class IpcMain extends EventEmitter {
     if (this.handlers.has(channel)) throw new Error(`Attempted to register a second handler for '${channel}'`);
     this.handlers.set(channel, fn);
   }
-  removeHandler(channel) { this.handlers.delete(channel); }
 }
 const ipcMain = new IpcMain();
 
@@ -186,27 +140,18 @@ class IpcRenderer extends EventEmitter {
       const cloned = structuredClone(args);
       deliver(async () => {
         const handler = ipcMain.handlers.get(channel);
-        const sender = pageWindow() ? pageWindow().webContents : null;
         try {
           if (!handler) throw new Error(`No handler registered for '${channel}'`);
-          const result = await handler({ sender, senderFrame: null, processId: 1, frameId: 1 }, ...cloned);
-          resolve(structuredClone(result));
+          const sender = pageWindow() ? pageWindow().webContents : null;
+          resolve(structuredClone(await handler({ sender }, ...cloned)));
         } catch (err) {
-          testing.calls.handlerErrors.push({ channel, error: err });
           reject(new Error(`Error invoking remote method '${channel}': ${String(err)}`));
         }
       });
     });
   }
-  emitFromMain(channel, args) {
-    this.emit(channel, { sender: this, senderId: 0 }, ...args);
-  }
 }
 const ipcRenderer = new IpcRenderer();
-
-function pageWindow() {
-  return testing.windows.find((w) => !w.destroyed && w.options.webPreferences && w.options.webPreferences.preload);
-}
 
 // Functions cross the bridge as proxies; everything else is copied and frozen.
 function bridgeValue(value) {
@@ -228,23 +173,14 @@ const contextBridge = {
   },
 };
 
-// ---------------------------------------------------------------- shell, dialog, safeStorage
 const shell = {
   openPath(p) {
     testing.calls.openPath.push(p);
-    return Promise.resolve(testing.openPathResult);
+    return Promise.resolve('');
   },
   openExternal(url) {
     testing.calls.openExternal.push(url);
     return testing.openExternalError ? Promise.reject(testing.openExternalError) : Promise.resolve();
-  },
-};
-
-const dialog = {
-  showOpenDialog(win, options) {
-    if (!(win instanceof BrowserWindow)) [win, options] = [null, win];
-    testing.calls.showOpenDialog.push({ win, options });
-    return Promise.resolve(structuredClone(testing.dialogResult));
   },
 };
 
@@ -262,23 +198,21 @@ const safeStorage = {
   decryptString(buffer) {
     if (!Buffer.isBuffer(buffer)) throw new TypeError('Expected the first argument of decryptString() to be a buffer');
     if (!testing.ready) throw new Error('safeStorage cannot be used before app is ready');
-    if (buffer.length < CIPHER_MARK.length || !buffer.subarray(0, CIPHER_MARK.length).equals(CIPHER_MARK)) {
+    if (!buffer.subarray(0, CIPHER_MARK.length).equals(CIPHER_MARK)) {
       throw new Error('Error while decrypting the ciphertext provided to safeStorage.decryptString.');
     }
     return Buffer.from(buffer.subarray(CIPHER_MARK.length)).reverse().toString('utf8');
   },
 };
 
-// ---------------------------------------------------------------- test controls
 Object.assign(testing, {
-  reset({ lock = true, ready = false, encryption = true, packaged = true } = {}) {
+  reset({ lock = true, ready = false, encryption = true } = {}) {
     for (const emitter of [app, ipcMain, ipcRenderer]) emitter.removeAllListeners();
     ipcMain.handlers.clear();
     readyPromise = new Promise((resolve) => { readyResolve = resolve; });
     Object.assign(testing, {
       lock,
       ready: false,
-      packaged,
       quitting: false,
       encryptionAvailable: encryption,
       autoReadyToShow: true,
@@ -286,10 +220,8 @@ Object.assign(testing, {
       windows: [],
       page: {},
       pending: 0,
-      dialogResult: { canceled: true, filePaths: [] },
-      openPathResult: '',
       openExternalError: null,
-      calls: { quit: 0, exit: [], lockRequests: 0, openPath: [], openExternal: [], showOpenDialog: [], handlerErrors: [] },
+      calls: { quit: 0, openPath: [], openExternal: [] },
     });
     if (ready) testing.setReady();
   },
@@ -317,4 +249,4 @@ Object.assign(testing, {
 });
 testing.reset();
 
-module.exports = { app, BrowserWindow, ipcMain, ipcRenderer, contextBridge, shell, dialog, safeStorage, testing };
+module.exports = { app, BrowserWindow, ipcMain, ipcRenderer, contextBridge, shell, safeStorage, testing };
