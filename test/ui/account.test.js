@@ -1,11 +1,9 @@
 'use strict';
-const { describe, test, before, after } = require('node:test');
+const { describe, test } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, openPage, snapshot } = require('./harness');
+const { shareBrowser, openPage, snapshot } = require('./harness');
 
-let browser;
-before(async () => { browser = await launchBrowser(); });
-after(() => browser.close());
+const shared = shareBrowser();
 
 function accountView(ui) {
   return ui.page.evaluate(() => ({
@@ -25,7 +23,7 @@ const NOBODY = { on: false, avatar: '?', name: 'Giriş', loginBox: true, step: '
 
 describe('sign-in', () => {
   test('success shows the account everywhere and greets with the name escaped', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     await ui.click('#loginBtn');
     assert.equal(await ui.page.isDisabled('#loginBtn'), true);
     await ui.answer('auth:login', { ok: true, account: { name: '<efe>&co', uuid: 'u1' } });
@@ -35,11 +33,11 @@ describe('sign-in', () => {
     assert.deepEqual(await notice(ui), ['notice', 'Hoş geldin, <efe>&co. Artık Oyna\'ya basman yeterli.']);
     assert.equal(await ui.page.isEnabled('#loginBtn'), true);
     assert.deepEqual((await ui.calls()).map((c) => c.channel), ['state', 'state', 'auth:login']);
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 
   test('a cancelled sign-in shows nothing and frees the button; another error is shown literally', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     await ui.click('#acct');
     await ui.answer('auth:login', { ok: false, error: 'CANCELLED' });
     assert.equal(await ui.isHidden('#notice'), true);
@@ -48,11 +46,11 @@ describe('sign-in', () => {
     await ui.answer('auth:login', { ok: false, error: 'Xbox hesabı yok <script>' });
     assert.deepEqual(await notice(ui), ['notice err', 'Giriş olmadı: Xbox hesabı yok <script>']);
     assert.deepEqual(await accountView(ui), NOBODY);
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 
   test('without an application id the card is shown, highlighted for 2.5 s and scrolled to', async () => {
-    const ui = await openPage(browser, { state: snapshot({ hasClientId: false }) });
+    const ui = await openPage(shared.browser, { state: snapshot({ hasClientId: false }) });
     await ui.click('#loginBtn');
     assert.equal((await ui.calls('auth:login')).length, 0);
     assert.equal(await ui.classes('#view-settings'), 'view on');
@@ -60,11 +58,11 @@ describe('sign-in', () => {
     assert.ok(await ui.page.locator('#msCard').isVisible());
     await ui.page.waitForFunction(() => !msCard.classList.contains('flash'), null, { timeout: 4000 });
     assert.equal(await ui.classes('#msCard'), 'card wide', 'the card stays visible after the highlight');
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 
   test('the NO_CLIENT_ID answer goes to the card too, scrolling a short window to it', async () => {
-    const ui = await openPage(browser, { viewport: { width: 940, height: 360 } });
+    const ui = await openPage(shared.browser, { viewport: { width: 940, height: 360 } });
     await ui.click('#loginBtn');
     await ui.answer('auth:login', { ok: false, error: 'NO_CLIENT_ID' });
     assert.equal(await ui.classes('#msCard'), 'card wide flash');
@@ -73,13 +71,13 @@ describe('sign-in', () => {
       return document.getElementById('view-settings').scrollTop > 0 && card.top >= 0 && card.top < innerHeight;
     }, null, { timeout: 3000 });
     assert.equal(await ui.isHidden('#notice'), true);
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 });
 
 describe('sign-out', () => {
   test('asks first; declining changes nothing, confirming forgets the account', async () => {
-    const ui = await openPage(browser, { state: snapshot({ account: { name: 'ayşe', uuid: 'u2' } }) });
+    const ui = await openPage(shared.browser, { state: snapshot({ account: { name: 'ayşe', uuid: 'u2' } }) });
     const signedIn = await accountView(ui);
     assert.deepEqual(signedIn, { on: true, avatar: 'A', name: 'ayşe', loginBox: false, step: '1ayşe olarak giriş yaptın.' });
     const asked = [];
@@ -93,13 +91,13 @@ describe('sign-out', () => {
     assert.deepEqual(await accountView(ui), NOBODY);
     assert.equal((await ui.calls('auth:logout')).length, 1);
     assert.equal(await ui.isHidden('#notice'), true);
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 });
 
 describe('settings form', () => {
   test('stored memory outside the range is labelled as stored; dragging and committing', async () => {
-    const ui = await openPage(browser, { state: snapshot({ settings: { gameRam: 24, serverRam: 1, stopServerOnExit: true, clientId: 'abc' } }) });
+    const ui = await openPage(shared.browser, { state: snapshot({ settings: { gameRam: 24, serverRam: 1, stopServerOnExit: true, clientId: 'abc' } }) });
     const read = () => ui.page.evaluate(() => [gameRam.value, gameRamV.textContent, serverRam.value, serverRamV.textContent]);
     assert.deepEqual(await read(), ['16', '24 GB', '2', '1 GB']);
     await ui.page.locator('#gameRam').evaluate((el) => { el.value = '9'; el.dispatchEvent(new Event('input')); });
@@ -116,6 +114,6 @@ describe('settings form', () => {
     assert.deepEqual((await ui.calls('settings:set')).map((c) => c.args[0]), [
       { gameRam: 9 }, { stopServerOnExit: false }, { clientId: '11111111-2222-3333-4444-555555555555' },
     ]);
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 });

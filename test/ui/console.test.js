@@ -1,11 +1,9 @@
 'use strict';
-const { describe, test, before, after } = require('node:test');
+const { describe, test } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, openPage } = require('./harness');
+const { shareBrowser, openPage } = require('./harness');
 
-let browser;
-before(async () => { browser = await launchBrowser(); });
-after(() => browser.close());
+const shared = shareBrowser();
 
 function entries(ui) {
   return ui.page.locator('#log > *').evaluateAll((els) => els.map((el) => [el.className, el.textContent]));
@@ -16,7 +14,7 @@ function scrollState(ui) {
 }
 
 async function serverViewWithLines(count) {
-  const ui = await openPage(browser);
+  const ui = await openPage(shared.browser);
   await ui.click('.nav[data-view="server"]');
   await ui.emit('log', ...Array.from({ length: count }, (_, i) => `line ${i + 1}`));
   return ui;
@@ -24,7 +22,7 @@ async function serverViewWithLines(count) {
 
 describe('log lines', () => {
   test('are coloured by case-sensitive words, the error words winning', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     const rows = [
       ['[Quorlin] HATA: Java indirilemedi', 'err'],
       ['[12:00:01] [Server thread/INFO]: Done (3.2s)! For help, type "help"', 'ok'],
@@ -35,7 +33,7 @@ describe('log lines', () => {
     ];
     await ui.emit('log', ...rows.map(([text]) => text));
     assert.deepEqual(await entries(ui), rows.map(([text, cls]) => [cls, text + '\n']));
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 
   test('the 1501st entry removes the first, also when many arrive in one burst', async () => {
@@ -47,7 +45,7 @@ describe('log lines', () => {
     await ui.emit('log', ...Array.from({ length: 4000 }, (_, i) => `burst ${i + 1}`));
     shown = await entries(ui);
     assert.deepEqual([shown.length, shown[0][1], shown[1499][1]], [1500, 'burst 2501\n', 'burst 4000\n']);
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 
   test('a view scrolled up by more than 30 px stays put; within 30 px it follows', async () => {
@@ -64,7 +62,7 @@ describe('log lines', () => {
     await ui.emit('log', 'and another');
     s = await scrollState(ui);
     assert.equal(s.top, s.bottom);
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 });
 
@@ -84,11 +82,11 @@ describe('server controls', () => {
     await ui.click('#srvStart');
     await ui.answer('server:start', { ok: true });
     assert.equal((await entries(ui)).length, 1500);
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 
   test('stop is asked; commands lose one leading slash; blank input sends nothing and stays', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     await ui.click('.nav[data-view="server"]');
     await ui.click('#srvStop');
     assert.equal((await ui.calls('server:stop')).length, 1);
@@ -102,6 +100,6 @@ describe('server controls', () => {
     }
     assert.deepEqual((await ui.calls('server:cmd')).map((c) => c.args), [['time set day'], ['/wand'], ['say merhaba']]);
     assert.equal(await ui.page.evaluate(() => window.notReloaded), true);
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 });

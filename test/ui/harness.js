@@ -7,13 +7,13 @@
 const fs = require('fs');
 const path = require('path');
 const { pathToFileURL } = require('url');
+const assert = require('node:assert/strict');
 const { chromium } = require('playwright-core');
 
 const ROOT = path.join(__dirname, '..', '..');
 const PAGE_URL = pathToFileURL(path.join(ROOT, 'app', 'ui', 'index.html')).href;
 const SHOTS = path.join(ROOT, 'build', 'ui-shots');
 
-// Keeps the browser off the network: no updates, no sync, no background fetches.
 const LAUNCH_ARGS = [
   '--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
   '--disable-component-update', '--disable-sync', '--no-first-run', '--disable-quic',
@@ -21,6 +21,15 @@ const LAUNCH_ARGS = [
 
 function launchBrowser() {
   return chromium.launch({ executablePath: '/usr/bin/chromium', args: LAUNCH_ARGS });
+}
+
+// One browser for a whole test file: `const shared = shareBrowser()`, then `shared.browser`.
+function shareBrowser() {
+  const { before, after } = require('node:test');
+  const shared = {};
+  before(async () => { shared.browser = await launchBrowser(); });
+  after(() => shared.browser.close());
+  return shared;
 }
 
 function snapshot(overrides = {}) {
@@ -148,6 +157,10 @@ class PageUnderTest {
     await this.page.context().close();
     return [...this.problems, ...csp];
   }
+
+  async closeClean() {
+    assert.deepEqual(await this.close(), [], 'no console errors and no policy violations');
+  }
 }
 
 // Opens the page. `state` is the snapshot answered to the start-up request, or null to
@@ -185,4 +198,4 @@ async function pixels(browser, png, points) {
   }
 }
 
-module.exports = { launchBrowser, openPage, snapshot, pixels, ROOT, SHOTS };
+module.exports = { launchBrowser, shareBrowser, openPage, snapshot, pixels, ROOT, SHOTS };

@@ -1,19 +1,13 @@
 'use strict';
-const { describe, test, before, after } = require('node:test');
+const { describe, test } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, openPage, snapshot } = require('./harness');
+const { shareBrowser, openPage, snapshot } = require('./harness');
 
-let browser;
-before(async () => { browser = await launchBrowser(); });
-after(() => browser.close());
-
-async function closeClean(ui) {
-  assert.deepEqual(await ui.close(), [], 'no console errors and no policy violations');
-}
+const shared = shareBrowser();
 
 describe('the page at load', () => {
   test('shows the document defaults until the snapshot arrives, then the snapshot', async () => {
-    const ui = await openPage(browser, { state: null });
+    const ui = await openPage(shared.browser, { state: null });
     const head = await ui.page.evaluate(() => [document.documentElement.lang, document.title,
       document.querySelector('meta[http-equiv="Content-Security-Policy"]').content, document.body.lastElementChild.src.split('/').pop()]);
     assert.deepEqual(head, ['tr', 'Quorlin',
@@ -32,49 +26,49 @@ describe('the page at load', () => {
     const after = await ui.page.evaluate(() => [ver.textContent, paths.textContent, srvPill.textContent, gameRamV.textContent]);
     assert.deepEqual(after, ['v1.0.26 • Minecraft 26.3', 'Oyun klasörü: C:\\Users\\Ayşe\\AppData\\Roaming\\.quorlin\\brimlox', 'Çalışıyor', '6 GB']);
     assert.ok(await ui.page.isChecked('#stopOnExit'));
-    await closeClean(ui);
+    await ui.closeClean();
   });
 
   test('events that come before the snapshot are shown, then the snapshot overwrites the server state', async () => {
-    const ui = await openPage(browser, { state: null });
+    const ui = await openPage(shared.browser, { state: null });
     await ui.emit('server', { state: 'starting' });
     await ui.emit('log', '[Quorlin] erken');
     assert.equal(await ui.text('#srvPill'), 'Açılıyor…');
     await ui.answer('state', snapshot());
     assert.equal(await ui.text('#srvPill'), 'Kapalı');
     assert.equal(await ui.text('#log'), '[Quorlin] erken\n');
-    await closeClean(ui);
+    await ui.closeClean();
   });
 
   test('a rejected snapshot leaves the defaults and says why in the console', async () => {
-    const ui = await openPage(browser, { state: null });
+    const ui = await openPage(shared.browser, { state: null });
     await ui.rejectRequest('state', 'kanal yok');
     assert.equal(await ui.text('#gameRamV'), '4 GB');
     assert.equal(await ui.text('#log'), '[Quorlin] kanal yok\n');
-    await closeClean(ui);
+    await ui.closeClean();
   });
 
   test('a long account name is cut with an ellipsis within 64 px', async () => {
-    const ui = await openPage(browser, { state: snapshot({ account: { name: 'PekUzunBirOyuncuAdi_123', uuid: 'u' } }) });
+    const ui = await openPage(shared.browser, { state: snapshot({ account: { name: 'PekUzunBirOyuncuAdi_123', uuid: 'u' } }) });
     const name = await ui.page.locator('#acctName').evaluate((el) => ({
       width: el.getBoundingClientRect().width, cut: el.scrollWidth > el.clientWidth, overflow: getComputedStyle(el).textOverflow,
     }));
     assert.ok(name.width <= 64 && name.cut && name.overflow === 'ellipsis', JSON.stringify(name));
-    await closeClean(ui);
+    await ui.closeClean();
   });
 
   test('only the drag region moves the window', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     const regions = await ui.page.evaluate(() => ['.drag', '.brand', '#wMin', '#wClose']
       .map((s) => getComputedStyle(document.querySelector(s)).getPropertyValue('app-region')));
     assert.deepEqual(regions, ['drag', 'none', 'none', 'none']);
-    await closeClean(ui);
+    await ui.closeClean();
   });
 });
 
 describe('navigation and plain buttons', () => {
   test('a rail button shows its view alone and asks nothing', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     for (const view of ['server', 'settings', 'play']) {
       await ui.click(`.nav[data-view="${view}"]`);
       const on = await ui.page.evaluate(() => [...document.querySelectorAll('.nav.on, .view.on')]
@@ -82,11 +76,11 @@ describe('navigation and plain buttons', () => {
       assert.deepEqual(on, [view, 'view-' + view]);
     }
     assert.deepEqual((await ui.calls()).map((c) => c.channel), ['state']);
-    await closeClean(ui);
+    await ui.closeClean();
   });
 
   test('window, folder and link buttons ask the main process with their values', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     await ui.click('#wMin');
     await ui.click('#wClose');
     await ui.click('.nav[data-view="settings"]');
@@ -100,23 +94,23 @@ describe('navigation and plain buttons', () => {
       ['open', 'game'], ['open', 'mods'], ['open', 'server'], ['open', 'launcher'],
       ['link', 'azure'], ['link', 'review'],
     ]);
-    await closeClean(ui);
+    await ui.closeClean();
   });
 
   test('the closing overlay covers the page for good', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     await ui.emit('closing', true);
     await ui.emit('server', { state: 'stopped', code: 0 });
     const top = await ui.page.evaluate(() => document.elementFromPoint(560, 345).id);
     assert.equal(top, 'closing');
     assert.equal(await ui.text('#closing'), 'Sunucu güvenle kapatılıyor…');
-    await closeClean(ui);
+    await ui.closeClean();
   });
 });
 
 describe('the hero drawing', () => {
   test('is built once with its viewer tiles and the bobbing TNT at its projected place', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     const art = await ui.page.evaluate(() => {
       const svg = document.querySelector('#art svg');
       const tnt = svg.querySelector('g.tnt');
@@ -137,6 +131,6 @@ describe('the hero drawing', () => {
     assert.equal(art.cubeFaces, 61, 'one top face per block of the height table');
     assert.deepEqual(art.spark.map((v) => Math.round(v * 10) / 10), [278.4, 81.2]);
     assert.deepEqual(art.animation, ['2.8s', 'infinite', 'ease-in-out']);
-    await closeClean(ui);
+    await ui.closeClean();
   });
 });

@@ -1,11 +1,9 @@
 'use strict';
-const { describe, test, before, after } = require('node:test');
+const { describe, test } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, openPage } = require('./harness');
+const { shareBrowser, openPage } = require('./harness');
 
-let browser;
-before(async () => { browser = await launchBrowser(); });
-after(() => browser.close());
+const shared = shareBrowser();
 
 async function status(ui) {
   return ui.page.evaluate(() => {
@@ -37,7 +35,7 @@ const DIRECT = {
 
 describe('overall progress', () => {
   test('step and fraction become one bar over six steps', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     const rows = [
       [{ step: 'mods', label: 'Modlar hazırlanıyor', pct: 0.5 }, 'Modlar hazırlanıyor', '42%'],
       [{ step: 'java', label: 'Java kuruluyor', pct: 1.7 }, 'Java kuruluyor', '17%'],
@@ -53,23 +51,23 @@ describe('overall progress', () => {
       assert.deepEqual([s.text, s.pct, s.width], [text, pct, pct], JSON.stringify(event));
     }
     assert.equal((await status(ui)).done, false, 'progress never marks the bar done');
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 
   test('a press of play starts the count again at the first step', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     await ui.emit('progress', { step: 'server', label: 'Sunucu açılıyor', pct: 0.5 });
     await ui.click('#playBtn');
     await ui.emit('progress', { step: 'unknown', label: 'x', pct: 0.6 });
     assert.equal((await status(ui)).pct, '10%');
     await ui.answer('play', { ok: false });
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 });
 
 describe('play results', () => {
   test('a direct start, fresh or already running, and the game exit after it', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     await ui.click('#playBtn');
     assert.deepEqual(await ui.page.evaluate(() => [playBtn.disabled, playBtn.textContent, notice.className]),
       [true, 'HAZIRLANIYOR', 'notice hidden']);
@@ -81,22 +79,22 @@ describe('play results', () => {
     assert.equal(await ui.text('#stSub'), 'Oyun açık • sunucu çalışıyor');
     await ui.emit('game', { running: false, code: 0 });
     assert.equal(await ui.text('#stSub'), 'Oyun kapandı');
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 
   test('the official launcher opened, and its button opens it again', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     assert.deepEqual(await playWith(ui, { ok: true, how: 'store', wasOpen: false }), {
       text: 'Hazır — Minecraft Launcher açıldı', pct: '100%', width: '100%', done: true, notice: 'notice',
       message: LAUNCHER_READY, reopen: 'Launcher\'ı tekrar aç',
     });
     await ui.click('#reopen');
     assert.deepEqual((await ui.calls('open')).map((c) => c.args), [['launcher']]);
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 
   test('no official launcher: a full pink bar, then "Konumunu seç" picks the file', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     await playWith(ui, { ok: true, how: 'direct' });
     const missing = await playWith(ui, { ok: true, how: null, wasOpen: false });
     assert.deepEqual(missing, {
@@ -114,11 +112,11 @@ describe('play results', () => {
     });
     assert.equal((await ui.calls('launcher:pick')).length, 2);
     assert.equal((await ui.calls('open')).length, 0);
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 
   test('a failure is shown literally, keeps the notice button, and a busy answer shows nothing', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     await playWith(ui, { ok: true, how: 'exe' });
     const error = '<img src=x> & "disk" dolu';
     assert.deepEqual(await playWith(ui, { ok: false, error }), {
@@ -130,23 +128,23 @@ describe('play results', () => {
     const before = await status(ui);
     const after = await playWith(ui, { ok: false });
     assert.deepEqual(after, { ...before, notice: 'notice err hidden' });
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 
   test('a rejected play request is shown as a failure and frees the button', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     await ui.click('#playBtn');
     await ui.rejectRequest('play', 'No handler registered for \'play\'');
     const s = await status(ui);
     assert.equal(s.message, 'Olmadı: No handler registered for \'play\' — ayrıntılar Sunucu sekmesinde.');
     assert.equal(await ui.page.evaluate(() => playBtn.disabled), false);
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 });
 
 describe('server display', () => {
   test('state classes are replaced whole and a join overrides the sub-line', async () => {
-    const ui = await openPage(browser);
+    const ui = await openPage(shared.browser);
     const look = () => ui.page.evaluate(() => [srvPill.textContent, srvPill.className, railDot.className, stSub.textContent]);
     await ui.emit('server', { state: 'starting' });
     assert.deepEqual(await look(), ['Açılıyor…', 'pill start', 'dot start', 'Sunucu açılıyor…']);
@@ -156,6 +154,6 @@ describe('server display', () => {
     assert.deepEqual(await look(), ['Çalışıyor', 'pill run', 'dot run', '<Efe> sunucuya girdi • iyi yayınlar!']);
     await ui.emit('server', { state: 'stopped', code: 1 });
     assert.deepEqual(await look(), ['Kapalı', 'pill', 'dot', 'Sunucu kapalı']);
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 });

@@ -1,18 +1,14 @@
 'use strict';
 // Screenshots of the three views and the closing overlay at the window's size, kept in
 // build/ui-shots for a person to look at, with colours read back against the palette.
-const { describe, test, before, after } = require('node:test');
+const { describe, test } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('fs');
 const path = require('path');
-const { launchBrowser, openPage, snapshot, pixels, SHOTS } = require('./harness');
+const { shareBrowser, openPage, snapshot, pixels, SHOTS } = require('./harness');
 
-let browser;
-before(async () => {
-  browser = await launchBrowser();
-  fs.mkdirSync(SHOTS, { recursive: true });
-});
-after(() => browser.close());
+const shared = shareBrowser();
+fs.mkdirSync(SHOTS, { recursive: true });
 
 const PINK = [0xfe, 0x2c, 0x55];
 const OK = [0x3d, 0xdc, 0x84];
@@ -25,11 +21,10 @@ function assertColour(actual, expected, what) {
   assert.ok(off <= 3, `${what}: got rgb(${actual}), want rgb(${expected.map(Math.round)})`);
 }
 
-async function shoot(ui, name) {
-  // lets the bar's width animation finish before the picture
-  await ui.page.waitForTimeout(400);
-  const png = await ui.page.screenshot({ path: path.join(SHOTS, name + '.png') });
-  return png;
+// Keeps a picture of the page and reads the colours at `points` from it.
+async function shoot(ui, name, points) {
+  await ui.page.waitForTimeout(400); // the bar's width animation
+  return pixels(shared.browser, await ui.page.screenshot({ path: path.join(SHOTS, name + '.png') }), points);
 }
 
 async function centre(ui, selector, dx = 0) {
@@ -39,13 +34,13 @@ async function centre(ui, selector, dx = 0) {
 
 describe('screens at 1120 × 690', () => {
   test('the Play view: play button, rail marker, bar after progress and after success', async () => {
-    const ui = await openPage(browser, { state: snapshot({ server: 'running' }) });
+    const ui = await openPage(shared.browser, { state: snapshot({ server: 'running' }) });
     await ui.emit('progress', { step: 'mods', label: 'Fabric API indiriliyor', pct: 0.5 });
     const button = await centre(ui, '#playBtn', 12);
     const marker = await centre(ui, '.nav.on');
     marker[0] = 1;
     const bar = await centre(ui, '#bar', 4);
-    let [b, m, f] = await pixels(browser, await shoot(ui, 'play-progress'), [button, marker, bar]);
+    let [b, m, f] = await shoot(ui, 'play-progress', [button, marker, bar]);
     assertColour(b, PINK, 'play button');
     assertColour(m, PINK, 'rail marker');
     assertColour(f, PINK, 'bar fill during progress');
@@ -55,7 +50,7 @@ describe('screens at 1120 × 690', () => {
     await ui.page.mouse.move(0, 600);
     const icon = await centre(ui, '.nicon', 3);
     const inside = await centre(ui, '#notice', 4);
-    [f, m, b] = await pixels(browser, await shoot(ui, 'play'), [bar, icon, inside]);
+    [f, m, b] = await shoot(ui, 'play', [bar, icon, inside]);
     assertColour(f, OK, 'bar fill when done');
     assertColour(b, over(OK, 0.07), 'success notice background');
     assertColour(m, over(OK, 0.16, over(OK, 0.07)), 'success notice icon box');
@@ -63,13 +58,13 @@ describe('screens at 1120 × 690', () => {
     await ui.click('#playBtn');
     await ui.answer('play', { ok: false, error: 'Java indirilemedi' });
     await ui.page.mouse.move(0, 600);
-    [b] = await pixels(browser, await shoot(ui, 'play-error'), [inside]);
+    [b] = await shoot(ui, 'play-error', [inside]);
     assertColour(b, over(PINK, 0.08), 'error notice background');
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 
   test('the Server view with a busy console, and the closing overlay over it', async () => {
-    const ui = await openPage(browser, { state: snapshot({ server: 'running' }) });
+    const ui = await openPage(shared.browser, { state: snapshot({ server: 'running' }) });
     await ui.click('.nav[data-view="server"]');
     await ui.emit('log',
       '[Quorlin] Sunucu başlatılıyor',
@@ -78,25 +73,25 @@ describe('screens at 1120 × 690', () => {
       '[Quorlin] HATA: Mod güncellemesi alınamadı',
       '[Oyun] [Render thread/INFO]: Setting user: Efe');
     const pill = await centre(ui, '#srvPill', 3);
-    const [p] = await pixels(browser, await shoot(ui, 'server'), [pill]);
+    const [p] = await shoot(ui, 'server', [pill]);
     assertColour(p, over(OK, 0.08), 'running pill background');
     await ui.emit('closing', true);
-    const [o] = await pixels(browser, await shoot(ui, 'closing'), [[560, 100]]);
+    const [o] = await shoot(ui, 'closing', [[560, 100]]);
     assertColour(o, over([6, 6, 9], 0.85), 'overlay over the page');
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 
   test('the Settings view, and its application id card when sign-in needs one', async () => {
-    const ui = await openPage(browser, { state: snapshot({ hasClientId: false }) });
+    const ui = await openPage(shared.browser, { state: snapshot({ hasClientId: false }) });
     await ui.click('.nav[data-view="settings"]');
     const marker = await centre(ui, '.nav.on');
-    const [m] = await pixels(browser, await shoot(ui, 'settings'), [[1, marker[1]]]);
+    const [m] = await shoot(ui, 'settings', [[1, marker[1]]]);
     assertColour(m, PINK, 'rail marker on Settings');
     await ui.click('#acct');
     await ui.page.waitForTimeout(800); // the smooth scroll to the card
     const box = await ui.page.locator('#msCard').boundingBox();
-    const [edge] = await pixels(browser, await shoot(ui, 'settings-card'), [[Math.round(box.x + box.width / 2), Math.ceil(box.y)]]);
+    const [edge] = await shoot(ui, 'settings-card', [[Math.round(box.x + box.width / 2), Math.ceil(box.y)]]);
     assertColour(edge, PINK, 'highlighted card border');
-    assert.deepEqual(await ui.close(), []);
+    await ui.closeClean();
   });
 });
