@@ -8,6 +8,7 @@ const path = require('node:path');
 
 const endpoints = require('../../app/endpoints');
 const { Game } = require('../../app/mc');
+const { mavenPath } = require('../../app/mc/rules');
 const { startMojangWorld } = require('../support/mojang-world');
 
 const WINDOWS = { os: 'windows', arch: 'x86_64' };
@@ -53,18 +54,12 @@ function allFiles(dir) {
     .filter((e) => e.isFile()).map((e) => path.join(e.parentPath || e.path, e.name));
 }
 
+// Fabric's first; asm 9.6 gives way to Fabric's 9.8 but its sources jar stays; only Windows natives
 const EXPECTED_LIBS = [
-  ['/maven/', 'org/ow2/asm/asm/9.8/asm-9.8.jar'],
-  ['/maven/', 'net/fabricmc/sponge-mixin/0.15.5+mixin.0.8.7/sponge-mixin-0.15.5+mixin.0.8.7.jar'],
-  ['/maven/', 'net/fabricmc/intermediary/26.3/intermediary-26.3.jar'],
-  ['/maven/', 'net/fabricmc/fabric-loader/0.19.3/fabric-loader-0.19.3.jar'],
-  ['/libraries/', 'org/ow2/asm/asm/9.6/asm-9.6-sources.jar'],
-  ['/libraries/', 'com/mojang/brigadier/1.3.10/brigadier-1.3.10.jar'],
-  ['/libraries/', 'org/lwjgl/lwjgl/3.4.1/lwjgl-3.4.1.jar'],
-  ['/libraries/', 'org/lwjgl/lwjgl/3.4.1/lwjgl-3.4.1-natives-windows.jar'],
-  ['/libraries/', 'ca/weblite/java-objc-bridge/1.1/java-objc-bridge-1.1.jar'],
-  ['/libraries/', 'com/example/one-mib/1.0/one-mib-1.0.jar'],
-  ['/libraries/', 'com/example/three-mib/1.0/three-mib-1.0.jar'],
+  ...['org.ow2.asm:asm:9.8', 'net.fabricmc:sponge-mixin:0.15.5+mixin.0.8.7', 'net.fabricmc:intermediary:26.3',
+    'net.fabricmc:fabric-loader:0.19.3'].map((n) => ['/maven/', mavenPath(n)]),
+  ...['org.ow2.asm:asm:9.6:sources', 'com.mojang:brigadier:1.3.10', 'org.lwjgl:lwjgl:3.4.1', 'org.lwjgl:lwjgl:3.4.1:natives-windows',
+    'ca.weblite:java-objc-bridge:1.1', 'com.example:one-mib:1.0', 'com.example:three-mib:1.0'].map((n) => ['/libraries/', mavenPath(n)]),
 ];
 
 describe('Game.install on an empty game root', () => {
