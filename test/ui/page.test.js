@@ -8,10 +8,8 @@ const shared = shareBrowser();
 describe('the page at load', () => {
   test('shows the document defaults until the snapshot arrives, then the snapshot', async () => {
     const ui = await openPage(shared.browser, { state: null });
-    const head = await ui.page.evaluate(() => [document.documentElement.lang, document.title,
-      document.querySelector('meta[http-equiv="Content-Security-Policy"]').content, document.body.lastElementChild.src.split('/').pop()]);
-    assert.deepEqual(head, ['tr', 'Quorlin',
-      "default-src 'self'; img-src 'self' data:; style-src 'self' 'unsafe-inline'; script-src 'self'", 'renderer.js']);
+    assert.equal(await ui.page.locator('meta[http-equiv="Content-Security-Policy"]').getAttribute('content'),
+      "default-src 'self'; img-src 'self' data:; style-src 'self' 'unsafe-inline'; script-src 'self'");
     const texts = await ui.page.evaluate(() => ['stText', 'stPct', 'stSub', 'srvPill', 'gameRamV', 'serverRamV', 'acctAv', 'acctName', 'ver']
       .map((id) => document.getElementById(id).textContent));
     assert.deepEqual(texts, ['Hazır', '', 'Sunucu kapalı', 'Kapalı', '4 GB', '3 GB', '?', 'Giriş', '']);
@@ -115,22 +113,15 @@ describe('the hero drawing', () => {
       const svg = document.querySelector('#art svg');
       const tnt = svg.querySelector('g.tnt');
       const spark = tnt.querySelector('circle');
-      const style = getComputedStyle(tnt);
       return {
         count: document.querySelectorAll('#art svg').length,
-        viewBox: svg.getAttribute('viewBox'),
-        tiles: svg.querySelectorAll('polygon[fill-opacity="0.85"]').length,
-        cubeFaces: svg.querySelectorAll('polygon[fill="#3f4456"]').length,
-        spark: [+spark.getAttribute('cx'), +spark.getAttribute('cy')],
-        animation: [style.animationDuration, style.animationIterationCount, style.animationTimingFunction],
+        tiles: svg.querySelectorAll('polygon[fill-opacity="0.85"]').length, // one on every column that has blocks
+        cubeFaces: svg.querySelectorAll('polygon[fill="#3f4456"]').length, // one top face per block of the height table
+        spark: [+spark.getAttribute('cx'), +spark.getAttribute('cy')].map((v) => Math.round(v * 10) / 10),
+        bobbing: getComputedStyle(tnt).animationIterationCount,
       };
     });
-    assert.equal(art.count, 1);
-    assert.equal(art.viewBox, '0 0 560 440');
-    assert.equal(art.tiles, 28, 'one tile on every column that has blocks');
-    assert.equal(art.cubeFaces, 61, 'one top face per block of the height table');
-    assert.deepEqual(art.spark.map((v) => Math.round(v * 10) / 10), [278.4, 81.2]);
-    assert.deepEqual(art.animation, ['2.8s', 'infinite', 'ease-in-out']);
+    assert.deepEqual(art, { count: 1, tiles: 28, cubeFaces: 61, spark: [278.4, 81.2], bobbing: 'infinite' });
     await ui.closeClean();
   });
 });
