@@ -7,9 +7,8 @@
 namespace {
 
 struct Recorder {
-  bool window = true;
-  bool thread = true;
-  const wchar_t* error = L"Quorlin başlatılamadı.";  // what the worker ends with
+  bool window, thread;
+  const wchar_t* error;  // what the worker ends with
   BootProgress* progress = nullptr;
   std::string calls;
   std::wstring shown;
@@ -40,31 +39,24 @@ std::string RunWith(Recorder* r) {
 
 }  // namespace
 
-TEST(InstallPath, WithAWindowTheMessageLoopRunsAndTheWindowShowsTheError) {
-  Recorder r;
-  EXPECT_EQ(RunWith(&r), "window thread loop ");
-}
-
-TEST(InstallPath, WithoutAWindowTheWorkerIsAwaitedAndItsErrorShown) {
-  Recorder r;
-  r.window = false;
-  EXPECT_EQ(RunWith(&r), "window thread wait box ");
-  EXPECT_EQ(r.shown, L"Quorlin başlatılamadı.");
-}
-
-TEST(InstallPath, WithoutAWindowASuccessfulInstallEndsQuietly) {
-  Recorder r;
-  r.window = false;
-  r.error = L"";
-  EXPECT_EQ(RunWith(&r), "window thread wait ");
-}
-
-TEST(InstallPath, AWorkerThreadThatCannotStartRunsInline) {
-  Recorder with_window;
-  with_window.thread = false;
-  EXPECT_EQ(RunWith(&with_window), "window thread inline loop ");
-  Recorder without_window;
-  without_window.thread = false;
-  without_window.window = false;
-  EXPECT_EQ(RunWith(&without_window), "window thread inline box ");
+TEST(InstallPath, RunsTheWorkerAndEndsByWhetherAWindowAndAThreadCouldBeMade) {
+  struct Row {
+    bool window, thread;
+    const wchar_t* error;
+    const char* calls;
+  } rows[] = {
+      {true, true, L"Quorlin başlatılamadı.", "window thread loop "},  // the window shows the error
+      {false, true, L"Quorlin başlatılamadı.", "window thread wait box "},
+      {false, true, L"", "window thread wait "},  // success without a window ends quietly
+      {true, false, L"", "window thread inline loop "},
+      {false, false, L"Quorlin başlatılamadı.", "window thread inline box "},
+  };
+  for (const Row& row : rows) {
+    Recorder r;
+    r.window = row.window;
+    r.thread = row.thread;
+    r.error = row.error;
+    EXPECT_EQ(RunWith(&r), row.calls) << row.window << row.thread;
+    EXPECT_EQ(r.shown, std::string(row.calls).find("box") == std::string::npos ? L"" : row.error);
+  }
 }
