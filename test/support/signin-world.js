@@ -66,7 +66,7 @@ async function startSigninWorld() {
   const clientId = '00000000-1111-2222-3333-444444444444';
   const world = await startWorld({ https: true });
   const redirectUri = world.url + '/common/oauth2/nativeclient';
-  const codes = new Map(); // code -> { challenge, redirectUri, clientId }
+  const codes = new Map(); // code -> its PKCE challenge
   const access = new Set();
   const refresh = new Set();
   const userTokens = new Map(); // Xbox user token -> uhs
@@ -124,17 +124,17 @@ async function startSigninWorld() {
     if (grantType !== 'authorization_code') {
       return oauthError(res, 400, 'unsupported_grant_type', 'AADSTS70003: The app requested an unsupported grant type.');
     }
-    const issuedCode = codes.get(form.get('code'));
+    const issuedChallenge = codes.get(form.get('code'));
     codes.delete(form.get('code')); // a code is redeemed once, even by a failed attempt
-    if (!issuedCode || issuedCode.clientId !== clientId) {
+    if (!issuedChallenge) {
       return oauthError(res, 400, 'invalid_grant', "AADSTS70000: The provided value for the 'code' parameter is not valid.");
     }
-    if (form.get('redirect_uri') !== issuedCode.redirectUri) {
+    if (form.get('redirect_uri') !== redirectUri) {
       return oauthError(res, 400, 'invalid_grant', "AADSTS50148: The redirect_uri doesn't match the one of the authorization request.");
     }
     const verifier = form.get('code_verifier') || '';
     const challenge = crypto.createHash('sha256').update(verifier).digest('base64url');
-    if (!/^[A-Za-z0-9\-._~]{43,128}$/.test(verifier) || challenge !== issuedCode.challenge) {
+    if (!/^[A-Za-z0-9\-._~]{43,128}$/.test(verifier) || challenge !== issuedChallenge) {
       return oauthError(res, 400, 'invalid_grant', 'AADSTS501481: The Code_Verifier does not match the code_challenge supplied in the authorization request.');
     }
     return grant(res);
@@ -231,15 +231,12 @@ async function startSigninWorld() {
         || Object.entries(fixed).some(([k, v]) => q.get(k) !== v)
         || !/^[A-Za-z0-9_-]{43}$/.test(q.get('code_challenge'));
       const back = new URL(q.get('redirect_uri') || redirectUri);
-      if (q.get('client_id') !== clientId) {
-        back.search = new URLSearchParams({ error: 'unauthorized_client',
-          error_description: 'The client does not exist or is not enabled for consumers.' }).toString();
-      } else if (wrong || q.get('redirect_uri') !== redirectUri) {
+      if (wrong || q.get('client_id') !== clientId || q.get('redirect_uri') !== redirectUri) {
         back.search = new URLSearchParams({ error: 'invalid_request',
           error_description: 'The request is not valid.', state: q.get('state') || '' }).toString();
       } else {
         const code = token('M.C5_BAY');
-        codes.set(code, { challenge: q.get('code_challenge'), redirectUri, clientId });
+        codes.set(code, q.get('code_challenge'));
         back.search = new URLSearchParams({ code, state: q.get('state') }).toString();
       }
       return back.href;
