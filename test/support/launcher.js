@@ -1,11 +1,5 @@
-// Starts the launcher's main process in a test, against the Electron stand-in, as Electron
-// would: a fresh load of app/main.js with its own APPDATA, and the bridge in the page.
-//
-//   const { loadLauncher, openPage } = require('../support/launcher');
-//   const { state, window, testing } = loadLauncher({ appData: tmpDir, lock: true });
-//   testing.setReady(); await testing.flush();      // start-up runs, the window exists
-//   const quorlin = openPage();                      // window.quorlin of the main window's page
-// Other options go to electron.testing.reset (ready, encryption, packaged).
+// Starts the launcher's main process in a test against the Electron stand-in: a fresh load
+// of app/main.js with its own APPDATA, then (openPage) the bridge in the main window's page.
 const path = require('node:path');
 const electron = require('electron');
 
@@ -17,7 +11,7 @@ function forgetApp() {
   }
 }
 
-/** Loads app/main.js afresh with APPDATA set to `appData`; returns the launcher's live modules. */
+/** Other options go to electron.testing.reset; returns the launcher's live modules. */
 function loadLauncher({ appData, ...electronOptions }) {
   electron.testing.reset(electronOptions);
   forgetApp();
