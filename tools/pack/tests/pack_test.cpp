@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "pack.h"
 #include "tests/zip_reader.h"
@@ -27,19 +30,24 @@ class PackTest : public ::testing::Test {
     std::ofstream(path, std::ios::binary) << content;
   }
 
-  // A small application with what ships and what never does.
-  void WriteApp(const std::string& dir) {
-    Write(dir + "/main.js", std::string(2000, 'm'));
-    Write(dir + "/package.json", "{\"name\":\"quorlin\",\"main\":\"main.js\"}");
-    Write(dir + "/ui/logo.png", std::string("\x89PNG\r\n\x1a\n\x01\x02\x03", 11));
-    Write(dir + "/ui/index.html", "<!doctype html>");
-    Write(dir + "/assets/empty.txt", "");
-    Write(dir + "/build-info.json", "{\"stale\":true}");
-    Write(dir + "/tests/main.test.js", "test");
-    Write(dir + "/ui/renderer.test.js", "test");
-    Write(dir + "/node_modules/x/index.js", "x");
-    Write(dir + "/.eslintrc", "{}");
-    Write(dir + "/Makefile", "all:");
+  // A small application with what ships and what never does; `reversed` writes it in the
+  // opposite order, so listing order and file times differ.
+  void WriteApp(const std::string& dir, bool reversed = false) {
+    std::vector<std::pair<std::string, std::string>> files = {
+        {"main.js", std::string(2000, 'm')},
+        {"package.json", "{\"name\":\"quorlin\",\"main\":\"main.js\"}"},
+        {"ui/logo.png", std::string("\x89PNG\r\n\x1a\n\x01\x02\x03", 11)},
+        {"ui/index.html", "<!doctype html>"},
+        {"assets/empty.txt", ""},
+        {"build-info.json", "{\"stale\":true}"},
+        {"tests/main.test.js", "test"},
+        {"ui/renderer.test.js", "test"},
+        {"node_modules/x/index.js", "x"},
+        {".eslintrc", "{}"},
+        {"Makefile", "all:"},
+    };
+    if (reversed) std::reverse(files.begin(), files.end());
+    for (const auto& [name, content] : files) Write(dir + "/" + name, content);
   }
 
   ZipListing Pack(const std::string& dir, const std::string& info, std::vector<unsigned char>* archive) {
@@ -86,12 +94,7 @@ TEST_F(PackTest, ShipsTheApplicationAtTheRootAndNothingElse) {
 
 TEST_F(PackTest, SameFilesGiveTheSameBytes) {
   WriteApp("one");
-  // The second copy is written in another order, later, so its times and listing order differ.
-  Write("two/ui/index.html", "<!doctype html>");
-  Write("two/assets/empty.txt", "");
-  Write("two/ui/logo.png", std::string("\x89PNG\r\n\x1a\n\x01\x02\x03", 11));
-  Write("two/package.json", "{\"name\":\"quorlin\",\"main\":\"main.js\"}");
-  Write("two/main.js", std::string(2000, 'm'));
+  WriteApp("two", true);
   fs::last_write_time(root_ / "two/main.js", fs::file_time_type::clock::now() + std::chrono::hours(5));
   std::vector<unsigned char> one, two, other;
   Pack("one", BuildInfoJson("", "http://u"), &one);
