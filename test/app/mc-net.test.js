@@ -32,23 +32,18 @@ beforeEach(() => {
 });
 
 describe('req', () => {
-  test('sends its own headers under the caller\'s and encodes a form with + for spaces', async () => {
-    world.route('/token', { body: { ok: 1 } });
-    const r = await net.req('POST', world.url + '/token', {
+  test('own headers under the caller\'s; a form with + for spaces, a json value replaces it, a raw body both', async () => {
+    world.route('/x', { body: { ok: 1 } });
+    const r = await net.req('POST', world.url + '/x', {
       headers: { accept: 'text/plain', 'X-Extra': 'a' },
       form: { client_id: 'id', scope: 'XboxLive.signin offline_access', code: 'ç&=' },
     });
-    const { headers: h, body } = world.requests[0];
+    await net.req('POST', world.url + '/x', { form: { a: 1 }, json: { ad: 'ğüş' } });
+    await net.req('POST', world.url + '/x', { form: { a: 1 }, json: { b: 2 }, body: 'raw' });
+    const [{ headers: h, body }, withJson, withRaw] = world.requests;
     assert.deepEqual([r.status, r.json, h['user-agent'], h.accept, h['x-extra'], h['content-type'], Number(h['content-length'])],
       [200, { ok: 1 }, 'Quorlin-Launcher/1.0', 'text/plain', 'a', 'application/x-www-form-urlencoded', body.length]);
     assert.equal(body.toString(), 'client_id=id&scope=XboxLive.signin+offline_access&code=%C3%A7%26%3D');
-  });
-
-  test('a json value replaces a form, a raw body replaces both; length counts bytes', async () => {
-    world.route('/x', { body: '' });
-    await net.req('POST', world.url + '/x', { form: { a: 1 }, json: { ad: 'ğüş' } });
-    await net.req('POST', world.url + '/x', { form: { a: 1 }, json: { b: 2 }, body: 'raw' });
-    const [withJson, withRaw] = world.requests;
     assert.deepEqual([withJson.headers['content-type'], JSON.parse(withJson.body), Number(withJson.headers['content-length'])],
       ['application/json', { ad: 'ğüş' }, Buffer.byteLength('{"ad":"ğüş"}')]);
     assert.equal(withRaw.body.toString(), 'raw');
@@ -62,16 +57,14 @@ describe('req', () => {
     assert.deepEqual(got.map((r) => [r.status, r.json, r.text]), [[401, { error: 'x' }, '{"error":"x"}'], [500, null, '<html>'], [204, null, '']]);
   });
 
-  test('a redirect repeats the method at the resolved address with the caller\'s headers and no body', async () => {
+  test('a redirect repeats the method at the resolved address with the caller\'s headers and no body, up to a count', async () => {
     world.route('/first', { status: 307, redirect: 'second?q=1' });
     world.route('/second', { body: { done: true } });
     const r = await net.req('POST', world.url + '/first', { headers: { Authorization: 'Bearer t' }, json: { a: 1 } });
     assert.deepEqual(r.json, { done: true });
     const { method, path: p, headers, body } = world.requests[1];
     assert.deepEqual([method, p, headers.authorization, body.length, headers['content-type']], ['POST', '/second?q=1', 'Bearer t', 0, undefined]);
-  });
-
-  test('redirects stop at the given count and the 3xx answer is returned', async () => {
+    // redirects stop at the given count and the 3xx answer is returned
     world.route('/loop', { redirect: '/loop' });
     assert.equal((await net.req('GET', world.url + '/loop', {}, 2)).status, 302);
     assert.equal(world.count('/loop'), 3);
