@@ -113,11 +113,14 @@ describe('Game.launch', () => {
   const newGame = (spawn) => new Game({
     root: path.join(top, 'minecraft'), gameDir: path.join(top, 'brimlox'), log: (l) => logs.push(l), spawn, system: WIN,
   });
-  const inst = () => ({ ...record(), classpath: [path.join(top, 'a.jar')] });
+  const launch = (spawn, extra) => newGame(spawn).launch({
+    java: 'java', inst: { ...record(), classpath: [path.join(top, 'a.jar')] }, account: ACCOUNT, ramGb: 4, versionId: 'v', ...extra,
+  });
 
-  test('starts java detached with a hidden window in the game directory and returns the process', () => {
+  test('starts java detached and hidden in the game directory; output split per chunk, one exit code', () => {
     const { spawn, calls } = fakeSpawn();
-    const child = newGame(spawn).launch({ java: 'C:\\jdk\\bin\\javaw.exe', inst: inst(), account: ACCOUNT, ramGb: 4, versionId: 'v', quickPlay: 'localhost:25565' });
+    const [lines, codes] = [[], []];
+    const child = launch(spawn, { java: 'C:\\jdk\\bin\\javaw.exe', quickPlay: 'localhost:25565', onLine: (l) => lines.push(l), onExit: (c) => codes.push(c) });
     const { cmd, argv, opts } = calls[0];
     assert.deepEqual([calls.length, child, cmd, argv[0]], [1, calls[0].child, 'C:\\jdk\\bin\\javaw.exe', '-Xmx4G']);
     const natives = path.join(top, 'minecraft', 'natives', '26.3');
@@ -126,14 +129,7 @@ describe('Game.launch', () => {
     assert.ok(child.isUnref);
     assert.deepEqual([fs.readdirSync(natives), fs.statSync(path.join(top, 'brimlox')).isDirectory()], [[], true]);
     assert.deepEqual(logs, ['[Quorlin] Oyun başlatılıyor: Ayse_42']);
-  });
-
-  test('output is split per chunk at LF and CR LF, characters split between chunks stay whole', () => {
-    const { spawn, calls } = fakeSpawn();
-    const lines = [];
-    const codes = [];
-    newGame(spawn).launch({ java: 'java', inst: inst(), account: ACCOUNT, ramGb: 4, versionId: 'v', onLine: (l) => lines.push(l), onExit: (c) => codes.push(c) });
-    const { child } = calls[0];
+    // LF and CR LF end lines; a character split between chunks stays whole
     const s = Buffer.from('Dünya yüklendi\r\n\r\nşimdi');
     const cut = s.indexOf(Buffer.from('ş')) + 1;
     child.stdout.write(s.subarray(0, cut));
@@ -141,16 +137,12 @@ describe('Game.launch', () => {
     child.stderr.write('uyarı\n');
     child.emit('exit', 3, null);
     child.emit('exit', 3, null);
-    assert.deepEqual(lines, ['Dünya yüklendi', 'şimdi', 'uyarı']);
-    assert.deepEqual(codes, [3]);
+    assert.deepEqual([lines, codes], [['Dünya yüklendi', 'şimdi', 'uyarı'], [3]]);
   });
 
   test('a missing executable ends in onExit with a non-zero code and a log line, not an exception', async () => {
     const codes = [];
-    const g = newGame(undefined);
-    const javaw = path.join(top, 'jdk', 'bin', 'javaw.exe');
-    const child = g.launch({ java: javaw, inst: inst(), account: ACCOUNT, ramGb: 4, versionId: 'v', onExit: (c) => codes.push(c) });
-    assert.ok(child);
+    assert.ok(launch(undefined, { java: path.join(top, 'jdk', 'bin', 'javaw.exe'), onExit: (c) => codes.push(c) }));
     for (let i = 0; i < 100 && codes.length === 0; i++) await new Promise((r) => setTimeout(r, 20));
     assert.equal(codes.length, 1);
     assert.notEqual(codes[0], 0);
@@ -166,7 +158,7 @@ describe('Game.launch', () => {
     // the game is unreferenced so it never holds the launcher; the test keeps itself alive
     const alive = setInterval(() => {}, 1000);
     const code = await new Promise((resolve) => {
-      newGame(spawn).launch({ java: 'javaw', inst: inst(), account: ACCOUNT, ramGb: 2, versionId: 'v', quickPlay: 'localhost:25565', onLine: (l) => lines.push(l), onExit: resolve });
+      launch(spawn, { ramGb: 2, quickPlay: 'localhost:25565', onLine: (l) => lines.push(l), onExit: resolve });
     }).finally(() => clearInterval(alive));
     assert.equal(code, 7);
     await new Promise((r) => setTimeout(r, 50));
