@@ -16,20 +16,23 @@ const TOKEN_PATH = '/consumers/oauth2/v2.0/token';
 const REAL = path.join(__dirname, '..', '..', '..', 'shared', 'realdata', 'auth', 'real-response-excerpts.md');
 let sw;
 let restore;
+let base;
 let file;
 
 before(async () => {
   sw = await startSigninWorld();
   restore = sw.useAsEndpoints(endpoints);
+  base = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-auth-'));
 });
 after(async () => {
   restore();
   await sw.close();
+  fs.rmSync(base, { recursive: true, force: true });
 });
 beforeEach(() => {
   t.reset({ ready: true, encryption: true });
   sw.reset();
-  file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-auth-')), 'sub', 'account.dat');
+  file = path.join(fs.mkdtempSync(path.join(base, 'case-')), 'sub', 'account.dat');
 });
 
 const newAuth = (safe = electron.safeStorage) => new Auth(file, safe, { now: () => NOW });
