@@ -94,16 +94,6 @@ describe('navigation and plain buttons', () => {
     ]);
     await ui.closeClean();
   });
-
-  test('the closing overlay covers the page for good', async () => {
-    const ui = await openPage(shared.browser);
-    await ui.emit('closing', true);
-    await ui.emit('server', { state: 'stopped', code: 0 });
-    const top = await ui.page.evaluate(() => document.elementFromPoint(560, 345).id);
-    assert.equal(top, 'closing');
-    assert.equal(await ui.text('#closing'), 'Sunucu güvenle kapatılıyor…');
-    await ui.closeClean();
-  });
 });
 
 describe('the hero drawing', () => {

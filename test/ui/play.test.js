@@ -51,15 +51,9 @@ describe('overall progress', () => {
       assert.deepEqual([s.text, s.pct, s.width], [text, pct, pct], JSON.stringify(event));
     }
     assert.equal((await status(ui)).done, false, 'progress never marks the bar done');
-    await ui.closeClean();
-  });
-
-  test('a press of play starts the count again at the first step', async () => {
-    const ui = await openPage(shared.browser);
-    await ui.emit('progress', { step: 'server', label: 'Sunucu açılıyor', pct: 0.5 });
     await ui.click('#playBtn');
     await ui.emit('progress', { step: 'unknown', label: 'x', pct: 0.6 });
-    assert.equal((await status(ui)).pct, '10%');
+    assert.equal((await status(ui)).pct, '10%', 'a press of play starts the count again at the first step');
     await ui.answer('play', { ok: false });
     await ui.closeClean();
   });
@@ -115,7 +109,7 @@ describe('play results', () => {
     await ui.closeClean();
   });
 
-  test('a failure is shown literally, keeps the notice button, and a busy answer shows nothing', async () => {
+  test('a failure is shown literally, keeps the notice button, a busy answer shows nothing, a rejected request frees the button', async () => {
     const ui = await openPage(shared.browser);
     await playWith(ui, { ok: true, how: 'exe' });
     const error = '<img src=x> & "disk" dolu';
@@ -128,15 +122,9 @@ describe('play results', () => {
     const before = await status(ui);
     const after = await playWith(ui, { ok: false });
     assert.deepEqual(after, { ...before, notice: 'notice err hidden' });
-    await ui.closeClean();
-  });
-
-  test('a rejected play request is shown as a failure and frees the button', async () => {
-    const ui = await openPage(shared.browser);
     await ui.click('#playBtn');
     await ui.rejectRequest('play', 'No handler registered for \'play\'');
-    const s = await status(ui);
-    assert.equal(s.message, 'Olmadı: No handler registered for \'play\' — ayrıntılar Sunucu sekmesinde.');
+    assert.equal((await status(ui)).message, 'Olmadı: No handler registered for \'play\' — ayrıntılar Sunucu sekmesinde.');
     assert.equal(await ui.page.evaluate(() => playBtn.disabled), false);
     await ui.closeClean();
   });

@@ -78,6 +78,9 @@ describe('screens at 1120 × 690', () => {
     await ui.emit('closing', true);
     const [o] = await shoot(ui, 'closing', [[560, 100]]);
     assertColour(o, over([6, 6, 9], 0.85), 'overlay over the page');
+    await ui.emit('server', { state: 'stopped', code: 0 });
+    assert.deepEqual(await ui.page.evaluate(() => [document.elementFromPoint(560, 345).id, closing.textContent]),
+      ['closing', 'Sunucu güvenle kapatılıyor…'], 'the overlay stays for good');
     await ui.closeClean();
   });
 
