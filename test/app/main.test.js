@@ -32,16 +32,12 @@ describe('single instance', () => {
     assert.equal(state.win, null);
   });
 
-  test('a second start restores a minimised window and focuses it', async () => {
+  test('a second start restores a minimised window and focuses it; closing the window quits', async () => {
     const { testing, win } = await runningLauncher();
     win.minimize();
     testing.secondInstance(['Quorlin.exe', '--ignored']);
-    assert.equal(win.isMinimized(), false);
-    assert.equal(win.isFocused(), true);
-  });
-
-  test('the application quits when its window has closed', async () => {
-    const { testing, win } = await runningLauncher();
+    assert.deepEqual([win.isMinimized(), win.isFocused()], [false, true]);
+    assert.equal(testing.calls.quit, 0);
     win.close();
     assert.equal(testing.calls.quit, 1);
   });
@@ -52,10 +48,8 @@ describe('main window', () => {
     const { testing, win } = await runningLauncher();
     assert.equal(testing.windows.length, 1);
     const { frame, show, webPreferences } = win.options;
-    assert.deepEqual({ frame, show }, { frame: false, show: false });
+    assert.deepEqual({ frame, show, menuRemoved: win.menuRemoved, loaded: win.loaded }, { frame: false, show: false, menuRemoved: true, loaded: [{ file: 'ui/index.html' }] });
     assert.deepEqual(webPreferences, { preload: path.join(APP_DIR, 'preload.js'), contextIsolation: true, nodeIntegration: false, sandbox: true });
-    assert.equal(win.menuRemoved, true);
-    assert.deepEqual(win.loaded, [{ file: 'ui/index.html' }]);
     assert.ok(fs.existsSync(path.join(APP_DIR, 'ui', 'index.html')));
   });
 
@@ -171,9 +165,7 @@ describe('requests', () => {
 
   test('work that is not in this launcher yet answers a clear error instead of pretending', async () => {
     const { quorlin } = await runningLauncher();
-    assert.deepEqual(await quorlin.play(), { ok: false, error: NOT_AVAILABLE });
-    assert.deepEqual(await quorlin.startServer(), { ok: false, error: NOT_AVAILABLE });
-    assert.deepEqual(await quorlin.login(), { ok: false, error: NOT_AVAILABLE });
+    for (const fn of ['play', 'startServer', 'login']) assert.deepEqual(await quorlin[fn](), { ok: false, error: NOT_AVAILABLE }, fn);
     await assert.rejects(quorlin.logout(), { message: `Error invoking remote method 'auth:logout': Error: ${NOT_AVAILABLE}` });
     assert.equal(await quorlin.stopServer(), undefined);
     await assert.rejects(quorlin.open('launcher'), { message: `Error invoking remote method 'open': Error: ${NOT_AVAILABLE}` });

@@ -3,19 +3,13 @@
 // with Electron's own messages where the launcher or the page can see them.
 //
 // Test controls, on `require('electron').testing`:
-//   reset({ lock = true, ready = false, encryption = true })  forget every window, handler,
-//       listener and record; `lock` is what requestSingleInstanceLock() answers
-//   setReady()  resolve app.whenReady() and emit 'ready';  secondInstance(argv, cwd)
-//   windows     every BrowserWindow since reset;  calls { quit, openPath, openExternal }
-//   openExternalError  when set, shell.openExternal rejects with it
-//   encryptionAvailable  what safeStorage.isEncryptionAvailable() answers once ready
-//   autoReadyToShow  (default true) a hidden window emits 'ready-to-show' after its first load
-//   page        the page's global object: contextBridge puts its APIs here; the page of the
-//               window with a preload receives that window's webContents.send events
-//   navigate(win, 'will-navigate' | 'will-redirect', url) -> true when a listener prevented it
-//   didNavigate(win, url, code = 200, text = 'OK');  flush() settles pending IPC deliveries
-// IPC is asynchronous and structured-cloned both ways; a handler's thrown error reaches the
-// page as Error("Error invoking remote method '<ch>': " + String(err)).
+//   reset({ lock = true, ready = false, encryption = true }) forgets every window, handler,
+//     listener and record; setReady(); secondInstance(argv, cwd); flush() settles pending IPC
+//   windows, calls { quit, openPath, openExternal }, openExternalError, encryptionAvailable,
+//   autoReadyToShow (default true: a hidden window emits 'ready-to-show' after its first load)
+//   page: the page's global object; the window with a preload delivers its sends there
+//   navigate(win, 'will-navigate' | 'will-redirect', url) -> prevented?; didNavigate(win, url)
+// IPC is asynchronous and structured-cloned both ways, as in Electron.
 const { EventEmitter } = require('node:events');
 const path = require('node:path');
 
@@ -28,15 +22,14 @@ function makeEvent(extra = {}) {
   return event;
 }
 
-class App extends EventEmitter {
-  requestSingleInstanceLock() { return testing.lock; }
-  whenReady() { return readyPromise; }
+const app = Object.assign(new EventEmitter(), {
+  requestSingleInstanceLock: () => testing.lock,
+  whenReady: () => readyPromise,
   quit() {
     testing.calls.quit += 1;
     testing.quitting = true;
-  }
-}
-const app = new App();
+  },
+});
 
 class WebContents extends EventEmitter {
   constructor(win) {
@@ -65,7 +58,6 @@ class BrowserWindow extends EventEmitter {
     this.focused = false;
     this.menuRemoved = false;
     this.loaded = [];
-    this.readyToShowSent = false;
     testing.windows.push(this);
   }
   isDestroyed() { return this.destroyed; }
@@ -75,16 +67,10 @@ class BrowserWindow extends EventEmitter {
   load(record, url) {
     this.loaded.push(record);
     this.webContents.url = url;
-    if (testing.autoReadyToShow && !this.readyToShowSent && !this.visible) {
-      setImmediate(() => {
-        if (!this.destroyed && !this.readyToShowSent) this.emit('ready-to-show');
-      });
+    if (testing.autoReadyToShow && this.loaded.length === 1 && !this.visible) {
+      setImmediate(() => { if (!this.destroyed) this.emit('ready-to-show'); });
     }
     return Promise.resolve();
-  }
-  emit(name, ...args) {
-    if (name === 'ready-to-show') this.readyToShowSent = true;
-    return super.emit(name, ...args);
   }
   show() { this.visible = true; this.minimized = false; this.focused = true; }
   isVisible() { return this.visible; }
@@ -122,36 +108,28 @@ function pageWindow() {
   return testing.windows.find((w) => !w.destroyed && w.options.webPreferences && w.options.webPreferences.preload);
 }
 
-class IpcMain extends EventEmitter {
-  constructor() {
-    super();
-    this.handlers = new Map();
-  }
+const ipcMain = Object.assign(new EventEmitter(), {
+  handlers: new Map(),
   handle(channel, fn) {
-    if (this.handlers.has(channel)) throw new Error(`Attempted to register a second handler for '${channel}'`);
-    this.handlers.set(channel, fn);
-  }
-}
-const ipcMain = new IpcMain();
+    if (ipcMain.handlers.has(channel)) throw new Error(`Attempted to register a second handler for '${channel}'`);
+    ipcMain.handlers.set(channel, fn);
+  },
+});
 
-class IpcRenderer extends EventEmitter {
+const ipcRenderer = Object.assign(new EventEmitter(), {
   invoke(channel, ...args) {
-    return new Promise((resolve, reject) => {
-      const cloned = structuredClone(args);
-      deliver(async () => {
-        const handler = ipcMain.handlers.get(channel);
-        try {
-          if (!handler) throw new Error(`No handler registered for '${channel}'`);
-          const sender = pageWindow() ? pageWindow().webContents : null;
-          resolve(structuredClone(await handler({ sender }, ...cloned)));
-        } catch (err) {
-          reject(new Error(`Error invoking remote method '${channel}': ${String(err)}`));
-        }
-      });
-    });
-  }
-}
-const ipcRenderer = new IpcRenderer();
+    const cloned = structuredClone(args);
+    return new Promise((resolve, reject) => deliver(async () => {
+      const handler = ipcMain.handlers.get(channel);
+      try {
+        if (!handler) throw new Error(`No handler registered for '${channel}'`);
+        resolve(structuredClone(await handler({ sender: pageWindow()?.webContents ?? null }, ...cloned)));
+      } catch (err) {
+        reject(new Error(`Error invoking remote method '${channel}': ${String(err)}`));
+      }
+    }));
+  },
+});
 
 // Functions cross the bridge as proxies; everything else is copied and frozen.
 function bridgeValue(value) {
