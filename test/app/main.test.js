@@ -72,28 +72,21 @@ describe('main window', () => {
   });
 });
 
-describe('events to the page', () => {
-  test('reach the page as payloads while the window exists', async () => {
-    const { window, testing, quorlin } = await runningLauncher();
-    const got = [];
-    quorlin.on('progress', (p) => got.push(p));
-    quorlin.on('log', (line) => got.push(line));
-    window.progress('java', 'Java 25 indiriliyor', 0.25);
-    window.log('[Quorlin] HATA: olmadı');
-    await testing.flush();
-    assert.deepEqual(got, [{ step: 'java', label: 'Java 25 indiriliyor', pct: 0.25 }, '[Quorlin] HATA: olmadı']);
-  });
-
-  test('are dropped without error before the window exists and after it is gone', async () => {
-    const { window, testing, state } = loadLauncher({ appData });
-    assert.doesNotThrow(() => window.log('too early'));
-    testing.setReady();
-    await testing.flush();
-    const { win } = state;
-    win.destroy();
-    assert.doesNotThrow(() => window.send('server', { state: 'stopped', code: 0 }));
-    assert.deepEqual(win.webContents.sent, []);
-  });
+test('events reach the page as payloads while the window exists, and are dropped without error before and after', async () => {
+  const { window, testing, state } = loadLauncher({ appData });
+  assert.doesNotThrow(() => window.log('too early'));
+  testing.setReady();
+  await testing.flush();
+  const quorlin = openPage();
+  const got = [];
+  quorlin.on('progress', (p) => got.push(p));
+  quorlin.on('log', (line) => got.push(line));
+  window.progress('java', 'Java 25 indiriliyor', 0.25);
+  window.log('[Quorlin] HATA: olmadı');
+  await testing.flush();
+  assert.deepEqual(got, [{ step: 'java', label: 'Java 25 indiriliyor', pct: 0.25 }, '[Quorlin] HATA: olmadı']);
+  state.win.destroy();
+  assert.doesNotThrow(() => window.send('server', { state: 'stopped', code: 0 }));
 });
 
 describe('requests', () => {

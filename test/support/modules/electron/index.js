@@ -35,14 +35,12 @@ class WebContents extends EventEmitter {
   constructor(win) {
     super();
     this.window = win;
-    this.sent = [];
     this.url = '';
   }
   isDestroyed() { return this.window.isDestroyed(); }
   send(channel, ...args) {
     if (this.isDestroyed()) throw new TypeError('Object has been destroyed');
     const payload = structuredClone(args);
-    this.sent.push({ channel, args: payload });
     if (this.window === pageWindow()) deliver(() => ipcRenderer.emit(channel, { sender: ipcRenderer, senderId: 0 }, ...payload));
   }
 }
