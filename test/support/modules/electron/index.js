@@ -11,7 +11,6 @@
 //   navigate(win, 'will-navigate' | 'will-redirect', url) -> prevented?; didNavigate(win, url)
 // IPC is asynchronous and structured-cloned both ways, as in Electron.
 const { EventEmitter } = require('node:events');
-const path = require('node:path');
 
 const testing = {};
 let readyResolve;
@@ -35,7 +34,6 @@ class WebContents extends EventEmitter {
   constructor(win) {
     super();
     this.window = win;
-    this.url = '';
   }
   isDestroyed() { return this.window.isDestroyed(); }
   send(channel, ...args) {
@@ -48,23 +46,16 @@ class WebContents extends EventEmitter {
 class BrowserWindow extends EventEmitter {
   constructor(options = {}) {
     super();
-    this.options = options;
-    this.webContents = new WebContents(this);
-    this.destroyed = false;
-    this.visible = options.show !== false;
-    this.minimized = false;
-    this.focused = false;
-    this.menuRemoved = false;
-    this.loaded = [];
+    Object.assign(this, { options, webContents: new WebContents(this), loaded: [], visible: options.show !== false });
+    Object.assign(this, { destroyed: false, minimized: false, focused: false, menuRemoved: false });
     testing.windows.push(this);
   }
   isDestroyed() { return this.destroyed; }
   removeMenu() { this.menuRemoved = true; }
-  loadFile(file) { return this.load({ file }, path.resolve(testing.appPath, file)); }
-  loadURL(url) { return this.load({ url }, url); }
-  load(record, url) {
+  loadFile(file) { return this.load({ file }); }
+  loadURL(url) { return this.load({ url }); }
+  load(record) {
     this.loaded.push(record);
-    this.webContents.url = url;
     if (testing.autoReadyToShow && this.loaded.length === 1 && !this.visible) {
       setImmediate(() => { if (!this.destroyed) this.emit('ready-to-show'); });
     }
@@ -186,25 +177,13 @@ Object.assign(testing, {
     for (const emitter of [app, ipcMain, ipcRenderer]) emitter.removeAllListeners();
     ipcMain.handlers.clear();
     readyPromise = new Promise((resolve) => { readyResolve = resolve; });
-    Object.assign(testing, {
-      lock,
-      ready: false,
-      quitting: false,
-      encryptionAvailable: encryption,
-      autoReadyToShow: true,
-      appPath: path.resolve(__dirname, '..', '..', '..', '..', 'app'),
-      windows: [],
-      page: {},
-      pending: 0,
-      openExternalError: null,
-      calls: { quit: 0, openPath: [], openExternal: [] },
-    });
+    Object.assign(testing, { lock, ready: false, quitting: false, encryptionAvailable: encryption, autoReadyToShow: true });
+    Object.assign(testing, { windows: [], page: {}, pending: 0, openExternalError: null, calls: { quit: 0, openPath: [], openExternal: [] } });
     if (ready) testing.setReady();
   },
   setReady() {
     testing.ready = true;
     readyResolve();
-    app.emit('ready');
   },
   secondInstance(argv = [], cwd = '') {
     app.emit('second-instance', makeEvent(), argv, cwd, {});
@@ -215,7 +194,6 @@ Object.assign(testing, {
     return details.defaultPrevented;
   },
   didNavigate(win, url, code = 200, text = 'OK') {
-    win.webContents.url = url;
     win.webContents.emit('did-navigate', makeEvent(), url, code, text);
   },
   async flush() {
