@@ -91,22 +91,20 @@ describe('request', () => {
   });
 });
 
-describe('retry', () => {
-  test('pauses 1.5 s, then 3 s, and answers the first success or the last error', async () => {
-    client.limits.retryStepMs = savedLimits.retryStepMs;
-    let pauses = [];
-    const sleep = async (ms) => { pauses.push(ms); };
-    const failingUntil = (n) => {
-      let calls = 0;
-      return async () => { calls += 1; if (calls < n) throw new Error(`fail ${calls}`); return 'ok'; };
-    };
-    assert.equal(await retry(failingUntil(3), 3, sleep), 'ok');
-    assert.deepEqual(pauses, [1500, 3000]);
-    pauses = [];
-    await assert.rejects(retry(failingUntil(9), 2, sleep), { message: 'fail 2' });
-    assert.deepEqual(pauses, [1500]);
-    await assert.rejects(retry(failingUntil(9), 0, sleep), { message: 'fail 1' });
-  });
+test('retry pauses 1.5 s, then 3 s, and answers the first success or the last error', async () => {
+  client.limits.retryStepMs = savedLimits.retryStepMs;
+  let pauses = [];
+  const sleep = async (ms) => { pauses.push(ms); };
+  const failingUntil = (n) => {
+    let calls = 0;
+    return async () => { calls += 1; if (calls < n) throw new Error(`fail ${calls}`); return 'ok'; };
+  };
+  assert.equal(await retry(failingUntil(3), 3, sleep), 'ok');
+  assert.deepEqual(pauses, [1500, 3000]);
+  pauses = [];
+  await assert.rejects(retry(failingUntil(9), 2, sleep), { message: 'fail 2' });
+  assert.deepEqual(pauses, [1500]);
+  await assert.rejects(retry(failingUntil(9), 0, sleep), { message: 'fail 1' });
 });
 
 describe('getText and getJson', () => {

@@ -22,19 +22,17 @@ function store(text) {
   fs.writeFileSync(file, text);
 }
 
-describe('launcher directories', () => {
-  test('lie under APPDATA, joined the Windows way', () => {
-    const roaming = 'C:\\Users\\Ayşe\\AppData\\Roaming';
-    const p = launcherPaths({ env: { APPDATA: roaming }, home: 'C:\\Users\\Ayşe', appDir: 'C:\\Q\\resources\\app' }, path.win32);
-    assert.deepEqual([p.BASE, p.GAME_DIR, p.SETTINGS_FILE, p.MC_DIR, p.CARRIED_MOD_JAR], [
-      `${roaming}\\.quorlin`, `${roaming}\\.quorlin\\brimlox`, `${roaming}\\.quorlin\\launcher.json`, `${roaming}\\.minecraft`,
-      'C:\\Q\\resources\\app\\assets\\brimlox-1.0.0.jar',
-    ]);
-    for (const env of [{}, { APPDATA: '' }]) {
-      const fallback = launcherPaths({ env, home: 'C:\\Users\\Ayşe', appDir: 'C:\\app' }, path.win32);
-      assert.equal(fallback.BASE, `${roaming}\\.quorlin`, 'without APPDATA: the roaming folder under home');
-    }
-  });
+test('launcher directories lie under APPDATA, joined the Windows way', () => {
+  const roaming = 'C:\\Users\\Ayşe\\AppData\\Roaming';
+  const p = launcherPaths({ env: { APPDATA: roaming }, home: 'C:\\Users\\Ayşe', appDir: 'C:\\Q\\resources\\app' }, path.win32);
+  assert.deepEqual([p.BASE, p.GAME_DIR, p.SETTINGS_FILE, p.MC_DIR, p.CARRIED_MOD_JAR], [
+    `${roaming}\\.quorlin`, `${roaming}\\.quorlin\\brimlox`, `${roaming}\\.quorlin\\launcher.json`, `${roaming}\\.minecraft`,
+    'C:\\Q\\resources\\app\\assets\\brimlox-1.0.0.jar',
+  ]);
+  for (const env of [{}, { APPDATA: '' }]) {
+    const fallback = launcherPaths({ env, home: 'C:\\Users\\Ayşe', appDir: 'C:\\app' }, path.win32);
+    assert.equal(fallback.BASE, `${roaming}\\.quorlin`, 'without APPDATA: the roaming folder under home');
+  }
 });
 
 describe('loadSettings', () => {
@@ -104,15 +102,13 @@ describe('saveSettings', () => {
   });
 });
 
-describe('applySettings', () => {
-  test('lays the given keys over the settings in place; anything but an object changes nothing', () => {
-    const settings = { ...DEFAULTS };
-    assert.equal(applySettings(settings, { gameRam: 6, extra: true }), settings);
-    assert.deepEqual(settings, { ...DEFAULTS, gameRam: 6, extra: true });
-    for (const changes of [undefined, null, 'abc', 7, ['x']]) {
-      assert.deepEqual(applySettings({ ...DEFAULTS }, changes), DEFAULTS, String(changes));
-    }
-  });
+test('applySettings lays the given keys over the settings in place; anything but an object changes nothing', () => {
+  const settings = { ...DEFAULTS };
+  assert.equal(applySettings(settings, { gameRam: 6, extra: true }), settings);
+  assert.deepEqual(settings, { ...DEFAULTS, gameRam: 6, extra: true });
+  for (const changes of [undefined, null, 'abc', 7, ['x']]) {
+    assert.deepEqual(applySettings({ ...DEFAULTS }, changes), DEFAULTS, String(changes));
+  }
 });
 
 describe('effective client id', () => {
@@ -133,29 +129,27 @@ describe('effective client id', () => {
   });
 });
 
-describe('renameHeld', () => {
-  test('retries while Windows holds the file and gives up after the limit; other errors fail at once', () => {
-    const saved = { ...files.limits };
-    Object.assign(files.limits, { renameTries: 3, renamePauseMs: 1 });
-    // a rename that fails with the given codes, one per call, then succeeds
-    const failing = (codes) => {
-      const rename = () => {
-        const code = codes[rename.calls++];
-        if (code) throw Object.assign(new Error(code), { code });
-      };
-      rename.calls = 0;
-      return rename;
+test('renameHeld retries while Windows holds the file and gives up after the limit; other errors fail at once', () => {
+  const saved = { ...files.limits };
+  Object.assign(files.limits, { renameTries: 3, renamePauseMs: 1 });
+  // a rename that fails with the given codes, one per call, then succeeds
+  const failing = (codes) => {
+    const rename = () => {
+      const code = codes[rename.calls++];
+      if (code) throw Object.assign(new Error(code), { code });
     };
-    try {
-      const heldTwice = failing(['EBUSY', 'EPERM']);
-      files.renameHeld('a', 'b', heldTwice);
-      assert.equal(heldTwice.calls, 3);
-      assert.throws(() => files.renameHeld('a', 'b', failing(['EPERM', 'EPERM', 'EACCES'])), { code: 'EACCES' });
-      const missing = failing(['ENOENT']);
-      assert.throws(() => files.renameHeld('a', 'b', missing), { code: 'ENOENT' });
-      assert.equal(missing.calls, 1);
-    } finally {
-      Object.assign(files.limits, saved);
-    }
-  });
+    rename.calls = 0;
+    return rename;
+  };
+  try {
+    const heldTwice = failing(['EBUSY', 'EPERM']);
+    files.renameHeld('a', 'b', heldTwice);
+    assert.equal(heldTwice.calls, 3);
+    assert.throws(() => files.renameHeld('a', 'b', failing(['EPERM', 'EPERM', 'EACCES'])), { code: 'EACCES' });
+    const missing = failing(['ENOENT']);
+    assert.throws(() => files.renameHeld('a', 'b', missing), { code: 'ENOENT' });
+    assert.equal(missing.calls, 1);
+  } finally {
+    Object.assign(files.limits, saved);
+  }
 });
