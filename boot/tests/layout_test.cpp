@@ -8,6 +8,9 @@
 
 namespace {
 
+// The longest path is RuntimeDir\resources\default_app.asar: 42 characters after the base.
+const size_t kLongestTail = TextLength(L"\\Quorlin\\runtime\\resources\\default_app.asar");
+
 // Every path of the layout, to check that none is cut.
 std::wstring AllPaths(const Layout& l) {
   std::wstring all;
@@ -51,13 +54,11 @@ TEST(FormLayout, UnsetOrEmptyLocalAppDataGivesCQuorlin) {
 }
 
 TEST(FormLayout, TooLongForTheLayoutFallsBackWhole) {
-  // The longest path is RuntimeDir\resources\default_app.asar: 42 characters after the base.
-  const size_t longest_tail = TextLength(L"\\Quorlin\\runtime\\resources\\default_app.asar");
-  for (size_t length : {kPathCapacity - 1 - longest_tail, kPathCapacity - longest_tail, kPathCapacity - 1}) {
+  for (size_t length : {kPathCapacity - 1 - kLongestTail, kPathCapacity - kLongestTail, kPathCapacity - 1}) {
     std::wstring base = L"D:\\" + std::wstring(length - 3, L'x');
     Layout l;
     const std::wstring used = FormLayout(&l, base.c_str(), 0);
-    const bool fits = length + longest_tail <= kPathCapacity - 1;
+    const bool fits = length + kLongestTail <= kPathCapacity - 1;
     EXPECT_EQ(used, fits ? base : L"C:") << "base length " << length;
     EXPECT_EQ(std::wstring(l.default_app_asar), used + L"\\Quorlin\\runtime\\resources\\default_app.asar");
     EXPECT_EQ(AllPaths(l).find(L"D:\\") == std::wstring::npos, !fits) << "no path mixes the two bases";
@@ -66,8 +67,7 @@ TEST(FormLayout, TooLongForTheLayoutFallsBackWhole) {
 
 TEST(FormLayout, TheApplicationsDeepestFileMustFitToo) {
   // Under a base whose layout just fits, a staged copy's mc\launch-args.js would not.
-  const size_t longest_tail = TextLength(L"\\Quorlin\\runtime\\resources\\default_app.asar");
-  const std::wstring base = L"D:\\" + std::wstring(kPathCapacity - 1 - longest_tail - 3, L'x');
+  const std::wstring base = L"D:\\" + std::wstring(kPathCapacity - 1 - kLongestTail - 3, L'x');
   Layout l;
   EXPECT_EQ(std::wstring(FormLayout(&l, base.c_str(), 7)), base) << "main.js fits";
   EXPECT_EQ(std::wstring(FormLayout(&l, base.c_str(), 17)), L"C:") << "mc/launch-args.js does not";
