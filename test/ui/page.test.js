@@ -46,20 +46,15 @@ describe('the page at load', () => {
     await ui.closeClean();
   });
 
-  test('a long account name is cut with an ellipsis within 64 px', async () => {
+  test('only the drag region moves the window, and a long account name is cut with an ellipsis within 64 px', async () => {
     const ui = await openPage(shared.browser, { state: snapshot({ account: { name: 'PekUzunBirOyuncuAdi_123', uuid: 'u' } }) });
+    const regions = await ui.page.evaluate(() => ['.drag', '.brand', '#wMin', '#wClose']
+      .map((s) => getComputedStyle(document.querySelector(s)).getPropertyValue('app-region')));
+    assert.deepEqual(regions, ['drag', 'none', 'none', 'none']);
     const name = await ui.page.locator('#acctName').evaluate((el) => ({
       width: el.getBoundingClientRect().width, cut: el.scrollWidth > el.clientWidth, overflow: getComputedStyle(el).textOverflow,
     }));
     assert.ok(name.width <= 64 && name.cut && name.overflow === 'ellipsis', JSON.stringify(name));
-    await ui.closeClean();
-  });
-
-  test('only the drag region moves the window', async () => {
-    const ui = await openPage(shared.browser);
-    const regions = await ui.page.evaluate(() => ['.drag', '.brand', '#wMin', '#wClose']
-      .map((s) => getComputedStyle(document.querySelector(s)).getPropertyValue('app-region')));
-    assert.deepEqual(regions, ['drag', 'none', 'none', 'none']);
     await ui.closeClean();
   });
 });
