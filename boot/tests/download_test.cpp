@@ -37,25 +37,11 @@ TEST(Download, AttemptSucceedsOnlyWithTheAnnouncedLength) {
   EXPECT_FALSE(BodyOverruns(1 << 30, 0));
 }
 
-namespace {
-
-struct Attempts {
-  int calls = 0;
-  int succeed_on = 0;  // 0: never
-};
-
-bool Attempt(void* context) {
-  auto* a = static_cast<Attempts*>(context);
-  return ++a->calls == a->succeed_on;
-}
-
-}  // namespace
-
 TEST(Download, MakesAtMostThreeAttempts) {
-  for (int succeed_on : {0, 1, 2, 3}) {
-    Attempts a;
-    a.succeed_on = succeed_on;
-    EXPECT_EQ(DownloadWithAttempts(Attempt, &a), succeed_on != 0);
-    EXPECT_EQ(a.calls, succeed_on == 0 ? 3 : succeed_on);
+  for (int succeed_on : {0, 1, 2, 3}) {  // 0: never
+    int calls_and_success[2] = {0, succeed_on};
+    const auto attempt = [](void* c) { int* n = static_cast<int*>(c); return ++n[0] == n[1]; };
+    EXPECT_EQ(DownloadWithAttempts(attempt, calls_and_success), succeed_on != 0);
+    EXPECT_EQ(calls_and_success[0], succeed_on == 0 ? 3 : succeed_on);
   }
 }
