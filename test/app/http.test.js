@@ -3,6 +3,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
+const { text: body } = require('node:stream/consumers');
 const { startWorld } = require('../support/world');
 const client = require('../../app/http');
 
@@ -27,12 +28,6 @@ beforeEach(() => {
   dir = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-http-'));
 });
 afterEach(() => fs.rmSync(dir, { recursive: true, force: true }));
-
-async function body(res) {
-  const chunks = [];
-  for await (const chunk of res) chunks.push(chunk);
-  return Buffer.concat(chunks).toString('utf8');
-}
 
 // A chain of `n` redirects /r1 → /r2 → … ending at /end.
 function redirectChain(world, n) {

@@ -57,7 +57,6 @@ describe('main window', () => {
     const paths = launcherPaths({ env: { APPDATA: 'C:\\U' }, appDir: 'C:\\R\\resources\\app' }, path.win32);
     const onWindows = mainWindowOptions(paths, 'win32', path.win32);
     assert.equal(onWindows.icon, 'C:\\R\\resources\\app\\assets\\quorlin.ico');
-    assert.equal(onWindows.webPreferences.preload, 'C:\\R\\resources\\app\\preload.js');
     assert.equal(mainWindowOptions(paths, 'linux', path.win32).icon, 'C:\\R\\resources\\app\\assets\\quorlin.png');
   });
 

@@ -135,7 +135,8 @@ test('renameHeld retries while Windows holds the file and gives up after the lim
   // a rename that fails with the given codes, one per call, then succeeds
   const failing = (codes) => {
     const rename = () => {
-      const code = codes[rename.calls++];
+      const code = codes[rename.calls];
+      rename.calls += 1;
       if (code) throw Object.assign(new Error(code), { code });
     };
     rename.calls = 0;

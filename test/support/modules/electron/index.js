@@ -120,23 +120,12 @@ const ipcRenderer = Object.assign(new EventEmitter(), {
   },
 });
 
-// Functions cross the bridge as proxies; everything else is copied and frozen.
-function bridgeValue(value) {
-  if (typeof value === 'function') return (...args) => value(...args);
-  if (value && typeof value === 'object') {
-    const copy = Array.isArray(value) ? [] : {};
-    for (const key of Object.keys(value)) copy[key] = bridgeValue(value[key]);
-    return Object.freeze(copy);
-  }
-  return value;
-}
-
+// Functions cross the bridge as proxies, other values as copies; the page gets a frozen object.
 const contextBridge = {
   exposeInMainWorld(key, api) {
-    if (Object.prototype.hasOwnProperty.call(testing.page, key)) {
-      throw new Error('Cannot bind an API on top of an existing property on the window object');
-    }
-    testing.page[key] = bridgeValue(api);
+    if (Object.hasOwn(testing.page, key)) throw new Error('Cannot bind an API on top of an existing property on the window object');
+    const bridged = Object.entries(api).map(([k, v]) => [k, typeof v === 'function' ? (...args) => v(...args) : structuredClone(v)]);
+    testing.page[key] = Object.freeze(Object.fromEntries(bridged));
   },
 };
 
