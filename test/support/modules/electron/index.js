@@ -31,10 +31,7 @@ const app = Object.assign(new EventEmitter(), {
 });
 
 class WebContents extends EventEmitter {
-  constructor(win) {
-    super();
-    this.window = win;
-  }
+  constructor(win) { super(); this.window = win; }
   isDestroyed() { return this.window.isDestroyed(); }
   send(channel, ...args) {
     if (this.isDestroyed()) throw new TypeError('Object has been destroyed');
@@ -87,10 +84,7 @@ class BrowserWindow extends EventEmitter {
 
 function deliver(fn) {
   testing.pending += 1;
-  setImmediate(() => {
-    testing.pending -= 1;
-    fn();
-  });
+  setImmediate(() => { testing.pending -= 1; fn(); });
 }
 
 function pageWindow() {
