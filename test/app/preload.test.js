@@ -2,7 +2,7 @@ const { test, describe, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
 const path = require('node:path');
 const { BrowserWindow, ipcMain, ipcRenderer, testing } = require('electron');
-const { APP_DIR, openPage } = require('../support/launcher');
+const { APP_DIR, REQUESTS, openPage } = require('../support/launcher');
 
 let win;
 let quorlin;
@@ -12,14 +12,6 @@ beforeEach(() => {
   win = new BrowserWindow({ show: false, webPreferences: { preload: path.join(APP_DIR, 'preload.js') } });
   quorlin = openPage();
 });
-
-// [bridge function, channel, argument]
-const REQUESTS = [
-  ['play', 'play'], ['state', 'state'], ['startServer', 'server:start'], ['stopServer', 'server:stop'],
-  ['command', 'server:cmd', 'say hi'], ['setSettings', 'settings:set', { gameRam: 8 }], ['open', 'open', 'mods'],
-  ['installLauncher', 'launcher:install'], ['pickLauncher', 'launcher:pick'], ['login', 'auth:login'],
-  ['logout', 'auth:logout'], ['link', 'link', 'azure'], ['win', 'win', 'min'],
-];
 
 describe('window.quorlin requests', () => {
   test('are the thirteen request functions and on, nothing else', () => {

@@ -4,6 +4,13 @@ const path = require('node:path');
 const electron = require('electron');
 
 const APP_DIR = path.resolve(__dirname, '..', '..', 'app');
+// The page's requests: [bridge function, channel, a sample argument]
+const REQUESTS = [
+  ['play', 'play'], ['state', 'state'], ['startServer', 'server:start'], ['stopServer', 'server:stop'],
+  ['command', 'server:cmd', 'say hi'], ['setSettings', 'settings:set', { gameRam: 8 }], ['open', 'open', 'mods'],
+  ['installLauncher', 'launcher:install'], ['pickLauncher', 'launcher:pick'], ['login', 'auth:login'],
+  ['logout', 'auth:logout'], ['link', 'link', 'azure'], ['win', 'win', 'min'],
+];
 
 function forgetApp() {
   for (const key of Object.keys(require.cache)) {
@@ -38,4 +45,4 @@ function openPage() {
   return electron.testing.page.quorlin;
 }
 
-module.exports = { APP_DIR, loadLauncher, openPage };
+module.exports = { APP_DIR, REQUESTS, loadLauncher, openPage };
