@@ -95,13 +95,13 @@ describe('requests', () => {
   });
 
   test('setSettings merges, saves at once and answers the whole settings', async () => {
-    fs.mkdirSync(path.join(appData, '.quorlin'));
-    fs.writeFileSync(path.join(appData, '.quorlin', 'launcher.json'), '{ "serverRam": 5, "own": "x" }');
+    const file = path.join(appData, '.quorlin', 'launcher.json');
+    fs.mkdirSync(path.dirname(file));
+    fs.writeFileSync(file, '{ "serverRam": 5, "own": "x" }');
     const { quorlin } = await runningLauncher();
     const settings = await quorlin.setSettings({ gameRam: 8 });
     assert.deepEqual(settings, { clientId: '', gameRam: 8, serverRam: 5, stopServerOnExit: true, shortcut: false, lastPlay: 0, own: 'x' });
-    const saved = JSON.parse(fs.readFileSync(path.join(appData, '.quorlin', 'launcher.json'), 'utf8'));
-    assert.deepEqual(saved, settings);
+    assert.deepEqual(JSON.parse(fs.readFileSync(file, 'utf8')), settings);
     assert.deepEqual(await quorlin.setSettings(null), settings);
   });
 
@@ -120,16 +120,13 @@ describe('requests', () => {
     const mods = path.join(appData, '.quorlin', 'brimlox', 'mods');
     assert.equal(await quorlin.open('mods'), undefined);
     assert.ok(fs.statSync(mods).isDirectory());
-    await quorlin.open('constructor');
-    await quorlin.open('C:\\Windows');
+    for (const name of ['constructor', 'C:\\Windows']) await quorlin.open(name);
     assert.deepEqual(testing.calls.openPath, [mods]);
   });
 
   test('link opens the two fixed pages and nothing else; a failing browser is logged', async () => {
     const { quorlin, testing } = await runningLauncher();
-    await quorlin.link('azure');
-    await quorlin.link('review');
-    await quorlin.link('https://example.com');
+    for (const which of ['azure', 'review', 'https://example.com']) await quorlin.link(which);
     assert.deepEqual(testing.calls.openExternal, [
       'https://portal.azure.com/#view/Microsoft_AAD_RegisteredApps/ApplicationsListBlade',
       'https://aka.ms/mce-reviewappid',
