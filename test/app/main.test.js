@@ -24,12 +24,10 @@ async function runningLauncher(options = {}) {
 describe('single instance', () => {
   test('a process without the lock quits and sets up nothing', async () => {
     const { testing, state } = loadLauncher({ appData, lock: false });
-    assert.equal(testing.calls.quit, 1);
-    assert.equal(ipcMain.handlers.size, 0);
+    assert.deepEqual([testing.calls.quit, ipcMain.handlers.size], [1, 0]);
     testing.setReady();
     await testing.flush();
-    assert.equal(testing.windows.length, 0);
-    assert.equal(state.win, null);
+    assert.deepEqual([testing.windows.length, state.win], [0, null]);
   });
 
   test('a second start restores a minimised window and focuses it; closing the window quits', async () => {
@@ -46,9 +44,9 @@ describe('single instance', () => {
 describe('main window', () => {
   test('is created once the application is ready, frameless, sandboxed and without a menu', async () => {
     const { testing, win } = await runningLauncher();
-    assert.equal(testing.windows.length, 1);
     const { frame, show, webPreferences } = win.options;
-    assert.deepEqual({ frame, show, menuRemoved: win.menuRemoved, loaded: win.loaded }, { frame: false, show: false, menuRemoved: true, loaded: [{ file: 'ui/index.html' }] });
+    assert.deepEqual({ windows: testing.windows.length, frame, show, menuRemoved: win.menuRemoved, loaded: win.loaded },
+      { windows: 1, frame: false, show: false, menuRemoved: true, loaded: [{ file: 'ui/index.html' }] });
     assert.deepEqual(webPreferences, { preload: path.join(APP_DIR, 'preload.js'), contextIsolation: true, nodeIntegration: false, sandbox: true });
     assert.ok(fs.existsSync(path.join(APP_DIR, 'ui', 'index.html')));
   });
