@@ -6,8 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "pack.h"
 #include "tests/zip_reader.h"
