@@ -122,10 +122,8 @@ DWORD WINAPI InstallWorker(LPVOID /*unused*/) {
   // The shell start at the end needs COM on this thread.
   (void)CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
-  char stamp[kStampCapacity] = {};
-  const bool stamp_opened = ReadVersionStamp(g_layout.version_file, stamp);
-  const InstalledCopy copy{IsFile(g_layout.runtime_exe), stamp_opened, stamp, IsFile(g_layout.app_main_js)};
-  if (!RuntimeIsCurrent(copy) && !InstallRuntime()) return 0;
+  char stamp[kStampCapacity];
+  if (!RuntimeIsCurrent(ReadInstalledCopy(stamp)) && !InstallRuntime()) return 0;
 
   SetStatus(kStatusPreparing, 900);
   WriteCarriedArchive(g_layout.app_archive);

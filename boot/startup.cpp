@@ -50,11 +50,7 @@ void PromoteStage() {
 
 bool TryFastLaunch() {
   char stamp[kStampCapacity];
-  const bool runtime_exe_is_file = IsFile(g_layout.runtime_exe);
-  const bool stamp_opened = runtime_exe_is_file && ReadVersionStamp(g_layout.version_file, stamp);
-  const InstalledCopy copy{runtime_exe_is_file, stamp_opened, stamp_opened ? stamp : "",
-                           IsFile(g_layout.app_main_js)};
-  return CanFastLaunch(copy) && StartApp(g_layout);
+  return CanFastLaunch(ReadInstalledCopy(stamp)) && StartApp(g_layout);
 }
 
 struct InstallContext {
@@ -91,6 +87,11 @@ void ShowErrorOp(void*, const wchar_t* text) { MessageBoxW(nullptr, text, kProdu
 bool IsFile(const wchar_t* path) {
   FileState state = Probe(path);
   return state.found && !state.is_directory;
+}
+
+InstalledCopy ReadInstalledCopy(char* stamp) {
+  const bool stamp_opened = ReadVersionStamp(g_layout.version_file, stamp);
+  return {IsFile(g_layout.runtime_exe), stamp_opened, stamp_opened ? stamp : "", IsFile(g_layout.app_main_js)};
 }
 
 void RunBootstrapper(HINSTANCE instance) {

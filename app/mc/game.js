@@ -2,11 +2,11 @@
 // Installs Minecraft with the Fabric loader into the launcher's own game root and starts it.
 
 const childProcess = require('node:child_process');
-const crypto = require('node:crypto');
 const fs = require('node:fs');
 const fsp = require('node:fs/promises');
 const path = require('node:path');
 const endpoints = require('../endpoints');
+const { writeFileAtomic } = require('../files');
 const { getJson, downloadFile } = require('./net');
 const { needs, pool, inside, plainName } = require('./files');
 const { ruleAllows, mavenPath, libKey, currentSystem } = require('./rules');
@@ -21,14 +21,6 @@ const SHA1_HEX = /^[0-9a-f]{40}$/;
 
 async function readJsonFile(file) {
   return JSON.parse(await fsp.readFile(file, 'utf8'));
-}
-
-// Written beside the target and moved in, so an interrupted write never leaves half a file.
-async function writeFileWhole(file, text) {
-  await fsp.mkdir(path.dirname(file), { recursive: true });
-  const tmp = file + '.' + crypto.randomBytes(3).toString('hex') + '.part';
-  await fsp.writeFile(tmp, text);
-  await fsp.rename(tmp, file);
 }
 
 function trailingSlash(url) {
@@ -71,7 +63,7 @@ class Game {
     if (!entry) throw new Error(`Minecraft ${mcVersion} bulunamadı`);
     const vanilla = await getJson(entry.url);
     if (!isVersionJson(vanilla)) throw new Error('Geçersiz sürüm dosyası: ' + entry.url);
-    await writeFileWhole(file, JSON.stringify(vanilla));
+    writeFileAtomic(file, JSON.stringify(vanilla));
     return vanilla;
   }
 
