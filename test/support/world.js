@@ -1,5 +1,5 @@
 'use strict';
-// Loopback stand-ins for the outside services: an HTTP or HTTPS server on 127.0.0.1 whose
+// Loopback stand-ins for the outside services: an HTTP or HTTPS server on 127.0.0.1 (and ::1) whose
 // answers are scripted per path. HTTPS uses the committed test CA (test/ca), which the test
 // command trusts through NODE_EXTRA_CA_CERTS; Wine trusts it through its Root store.
 //
@@ -92,21 +92,30 @@ async function startWorld({ https: secure = false, latency = 0 } = {}) {
     });
   }
 
-  const server = secure
-    ? https.createServer({
-      key: fs.readFileSync(path.join(CA_DIR, 'localhost.key')),
-      cert: fs.readFileSync(path.join(CA_DIR, 'localhost.pem')),
-    }, handle)
-    : http.createServer(handle);
-  server.on('connection', (s) => {
-    sockets.add(s);
-    s.on('close', () => sockets.delete(s));
-  });
-  await new Promise((resolve, reject) => {
+  const makeServer = () => {
+    const server = secure
+      ? https.createServer({
+        key: fs.readFileSync(path.join(CA_DIR, 'localhost.key')),
+        cert: fs.readFileSync(path.join(CA_DIR, 'localhost.pem')),
+      }, handle)
+      : http.createServer(handle);
+    server.on('connection', (s) => {
+      sockets.add(s);
+      s.on('close', () => sockets.delete(s));
+    });
+    return server;
+  };
+  const listen = (server, port, host) => new Promise((resolve, reject) => {
     server.once('error', reject);
-    server.listen(0, '127.0.0.1', resolve);
+    server.listen(port, host, resolve);
   });
-  const { port } = server.address();
+  const servers = [makeServer()];
+  await listen(servers[0], 0, '127.0.0.1');
+  const { port } = servers[0].address();
+  // `localhost` resolves to ::1 first on many machines, and older Node tries only that:
+  // answer on the IPv6 loopback too, when the machine has one.
+  const twin = makeServer();
+  await listen(twin, port, '::1').then(() => servers.push(twin), () => {});
 
   return {
     url: secure ? `https://localhost:${port}` : `http://127.0.0.1:${port}`,
@@ -127,7 +136,7 @@ async function startWorld({ https: secure = false, latency = 0 } = {}) {
     },
     close() {
       for (const s of sockets) s.destroy();
-      return new Promise((resolve) => server.close(() => resolve()));
+      return Promise.all(servers.map((server) => new Promise((resolve) => server.close(() => resolve()))));
     },
   };
 }
