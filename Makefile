@@ -5,6 +5,7 @@
 all: dist/Quorlin.exe
 
 include mk/deps.mk
+include mk/node.mk
 include mk/boot.mk
 include mk/wine.mk
 include mk/app.mk

@@ -4,12 +4,10 @@
 APP_TESTS = $(shell find test/app -name '*.test.js' 2>/dev/null | sort)
 
 .PHONY: test-app bench-download
-test-app:
-	$(call apt-need,nodejs)
+test-app: $(NODE)
 	NODE_PATH=$(CURDIR)/test/support/modules NODE_EXTRA_CA_CERTS=$(CURDIR)/test/ca/ca.pem \
 	  node --test $(APP_TESTS)
 
 # Prints throughput and memory figures of a large download; not part of `make test`.
-bench-download:
-	$(call apt-need,nodejs)
+bench-download: $(NODE)
 	NODE_EXTRA_CA_CERTS=$(CURDIR)/test/ca/ca.pem node bench/download.js

@@ -2,7 +2,7 @@
 # loopback release host and Windows stand-ins for tar.exe, powershell.exe and the runtime.
 # All of it lives under build/wine; screenshots land in build/wine/shots.
 
-WINE_PKGS := wine wine64 xvfb xauth x11-apps imagemagick mingw-w64 libz-mingw-w64-dev nodejs
+WINE_PKGS := wine wine64 xvfb xauth x11-apps imagemagick mingw-w64 libz-mingw-w64-dev
 WINE_SRC := boot/tests/wine
 WINE_BIN := build/wine/bin
 WINE_CXX := x86_64-w64-mingw32-g++ -std=c++17 -O2 -Wall -municode -static -s -Iboot -Iboot/tests
@@ -37,13 +37,13 @@ $(WINE_BIN)/runenv.exe: $(WINE_SRC)/standins/runenv.cpp $(WINE_BIN)/.deps
 	$(WINE_CXX) -o $@ $<
 
 # A carried application archive whose main.js is damaged: neither unpacker may accept it.
-build/boot-test/payload-broken.zip: $(WINE_SRC)/lib/zip.js $(WINE_SRC)/lib/fixtures.js $(WINE_SRC)/lib/wine.js
+build/boot-test/payload-broken.zip: $(NODE) $(WINE_SRC)/lib/zip.js $(WINE_SRC)/lib/fixtures.js $(WINE_SRC)/lib/wine.js
 	@mkdir -p $(@D)
 	node $(WINE_SRC)/lib/fixtures.js broken-app $@
 
 # A fresh prefix for every run, shared by all the cases of the run.
 test-wine: build/boot-test/Quorlin.exe $(foreach p,$(WINE_PAYLOADS),build/boot-test/payload-$(p)/Quorlin.exe) \
-		build/boot-test/boot_unit_tests.exe $(WINE_STANDINS)
+		build/boot-test/boot_unit_tests.exe $(WINE_STANDINS) $(NODE)
 	$(call apt-need,$(WINE_PKGS))
 	@mkdir -p build/wine
 	@# One run at a time: a second one would replace the prefix under the first.
