@@ -1,0 +1,89 @@
+'use strict';
+// Answers of Fabric's metadata service and Maven, Modrinth and Adoptium, shaped like the real
+// ones, for a loopback world from ./world.js; and a window stand-in that records what the
+// launcher sends to the page.
+const crypto = require('node:crypto');
+
+const MC = '26.3';
+const PATHS = {
+  loaders: `/v2/versions/loader/${MC}`,
+  installers: '/v2/versions/installer',
+  profile: (loader) => `/v2/versions/loader/${MC}/${loader}/profile/json`,
+  maven: '/net/fabricmc/fabric-api/fabric-api/',
+  modrinth: (slug) => `/v2/project/${slug}/version`,
+  jre: '/v3/binary/latest/25/ga/windows/x64/jre/hotspot/normal/eclipse',
+};
+
+/** Points the services at `world`; returns a function that points them back. */
+function useWorld(endpoints, world) {
+  const keys = ['fabricMeta', 'fabricMaven', 'modrinth', 'adoptium'];
+  const saved = keys.map((k) => endpoints[k]);
+  for (const k of keys) endpoints[k] = world.url;
+  return () => keys.forEach((k, i) => { endpoints[k] = saved[i]; });
+}
+
+/** A loader list of the game version, newest first: [[version, stable], …]. */
+function loaderList(loaders) {
+  return loaders.map(([version, stable], i) => ({
+    loader: { separator: '.', build: 40 - i, maven: `net.fabricmc:fabric-loader:${version}`, version, stable },
+    intermediary: { maven: `net.fabricmc:intermediary:${MC}`, version: MC, stable: true },
+  }));
+}
+
+/** The installer list: [[version, stable], …]. */
+function installerList(installers) {
+  return installers.map(([version, stable]) => ({
+    url: `https://maven.fabricmc.net/net/fabricmc/fabric-installer/${version}/fabric-installer-${version}.jar`,
+    maven: `net.fabricmc:fabric-installer:${version}`,
+    version,
+    stable,
+  }));
+}
+
+/** fabric-api's maven-metadata.xml, written compact as the real one is served. */
+function mavenMetadata(versions) {
+  const list = versions.map((v) => `<version>${v}</version>`).join('');
+  return `<?xml version="1.0" encoding="UTF-8"?><metadata><groupId>net.fabricmc.fabric-api</groupId>`
+    + `<artifactId>fabric-api</artifactId><versioning><latest>${versions.at(-1)}</latest>`
+    + `<release>${versions.at(-1)}</release><versions>${list}</versions>`
+    + '<lastUpdated>20260820101500</lastUpdated></versioning></metadata>';
+}
+
+/**
+ * Routes a Modrinth version list for `slug` holding one version whose `files` are
+ * [{ filename, body, primary }], each served from the world's CDN path; returns the file routes.
+ */
+function serveModrinth(world, slug, files) {
+  const served = files.map(({ filename, body = `${slug}:${filename}`, primary = false }) => {
+    const bytes = Buffer.from(body);
+    const at = `/data/${slug}/versions/${encodeURIComponent(filename)}`;
+    world.route(at, { body: bytes });
+    return {
+      hashes: {
+        sha1: crypto.createHash('sha1').update(bytes).digest('hex'),
+        sha512: crypto.createHash('sha512').update(bytes).digest('hex'),
+      },
+      url: `${world.url}${at}`,
+      filename,
+      primary,
+      size: bytes.length,
+      file_type: null,
+    };
+  });
+  world.route(PATHS.modrinth(slug), {
+    body: [{
+      game_versions: [MC], loaders: ['fabric'], id: 'kJx0Vd3S', project_id: 'AANobbMI', name: `${slug} ${MC}`,
+      version_number: '1.0.0', version_type: 'release', status: 'listed', featured: false, files: served,
+    }],
+  });
+  return served.map((f) => new URL(f.url).pathname);
+}
+
+/** Makes `state.win` a window that records every event sent to the page as [channel, data]. */
+function recordWindow(state) {
+  const sent = [];
+  state.win = { isDestroyed: () => false, webContents: { isDestroyed: () => false, send: (ch, data) => sent.push([ch, data]) } };
+  return sent;
+}
+
+module.exports = { MC, PATHS, useWorld, loaderList, installerList, mavenMetadata, serveModrinth, recordWindow };
