@@ -1,0 +1,176 @@
+// The mod archives of the game and the server: Modrinth look-ups, the download cache with its
+// offline fallback, the performance mods, and putting the mod set into a `mods` folder.
+const crypto = require('node:crypto');
+const fs = require('node:fs');
+const path = require('node:path');
+const endpoints = require('../endpoints');
+const { download, getJson, retry } = require('../http');
+const { MC_VERSION } = require('../layout');
+const { state } = require('../state');
+const { progress, log } = require('../window');
+
+// Modrinth project slugs of the performance mods, by side, in the order they are fetched.
+const PERF_MODS = { client: ['sodium', 'lithium'], server: ['lithium'] };
+// The jars of these families in a `mods` folder are ours to replace; every other file is the user's.
+const OWN_FAMILIES = /^(fabric-api|brimlox|sodium|lithium).*\.jar$/i;
+
+/** Slug → path of the jar found for it this run; a slug that gave nothing is looked up again. */
+const perfCache = new Map();
+
+/**
+ * Compares two names as text, except that runs of digits compare by their value, so
+ * "0.140.10" sorts after "0.140.2". For Array.prototype.sort.
+ */
+function naturalCompare(a, b) {
+  const x = String(a).match(/\d+|\D+/g) || [];
+  const y = String(b).match(/\d+|\D+/g) || [];
+  for (let i = 0; i < Math.min(x.length, y.length); i += 1) {
+    if (x[i] === y[i]) continue;
+    if (/^\d/.test(x[i]) && /^\d/.test(y[i])) {
+      const m = x[i].replace(/^0+/, '');
+      const n = y[i].replace(/^0+/, '');
+      // any length of digits: more significant digits is the larger number
+      if (m.length !== n.length) return m.length - n.length;
+      if (m !== n) return m < n ? -1 : 1;
+      continue;
+    }
+    return x[i] < y[i] ? -1 : 1;
+  }
+  return x.length - y.length;
+}
+
+/** True for a bare file name that stays inside the folder it is joined to. */
+function isPlainFileName(name) {
+  return typeof name === 'string' && name !== '' && name !== '.' && name !== '..' && !/[\\/:]/.test(name);
+}
+
+/**
+ * The file of the newest Modrinth version of `slug` for the game version and Fabric, as
+ * `{ filename, url }`; null when Modrinth lists no such version. A file name that would leave
+ * the cache folder is refused.
+ */
+async function modrinthFile(slug) {
+  const query = `game_versions=${encodeURIComponent(JSON.stringify([MC_VERSION]))}`
+    + `&loaders=${encodeURIComponent(JSON.stringify(['fabric']))}`;
+  const versions = await getJson(`${endpoints.modrinth}/v2/project/${encodeURIComponent(slug)}/version?${query}`);
+  if (!Array.isArray(versions) || versions.length === 0) return null;
+  const files = Array.isArray(versions[0] && versions[0].files) ? versions[0].files : [];
+  const file = files.find((f) => f && f.primary === true) || files[0];
+  if (!file || !isPlainFileName(file.filename) || typeof file.url !== 'string') {
+    throw new Error(`Modrinth: ${slug} için geçersiz dosya bilgisi`);
+  }
+  return { filename: file.filename, url: file.url };
+}
+
+/**
+ * Path of `name` in the cache folder; when it is not there yet, `url` is downloaded to it with
+ * up to three attempts, reporting progress on the step "mods" under `label`.
+ */
+async function cachedDownload(url, name, label) {
+  const jar = path.join(state.paths.CACHE_DIR, name);
+  if (!fs.existsSync(jar)) {
+    await retry(() => download(url, jar, (pct) => progress('mods', label, pct)));
+  }
+  return jar;
+}
+
+/** Entry names of `dir`; [] when it is missing or cannot be listed. */
+function listNames(dir) {
+  try {
+    return fs.readdirSync(dir);
+  } catch {
+    return [];
+  }
+}
+
+/** The name a Modrinth file of `slug` is cached under: it starts with the slug and names the game version. */
+function cacheName(slug, filename) {
+  let name = filename.toLowerCase().startsWith(`${slug}-`) ? filename : `${slug}-${filename}`;
+  if (!name.includes(MC_VERSION)) name = name.replace(/\.jar$/i, `-mc${MC_VERSION}.jar`);
+  return name;
+}
+
+/**
+ * Resolves to the path of the jar of the Modrinth project `slug` for the game version, or null.
+ * Offline, the newest copy cached earlier stands in; never rejects.
+ */
+async function modrinthMod(slug) {
+  if (perfCache.has(slug)) return perfCache.get(slug);
+  try {
+    const file = await modrinthFile(slug);
+    if (!file) throw new Error(`${slug} ${MC_VERSION} için yok`);
+    const label = `${slug[0].toUpperCase()}${slug.slice(1)} indiriliyor`;
+    const jar = await cachedDownload(file.url, cacheName(slug, file.filename), label);
+    perfCache.set(slug, jar);
+    return jar;
+  } catch (err) {
+    const cached = listNames(state.paths.CACHE_DIR)
+      .filter((n) => {
+        const lower = n.toLowerCase();
+        return lower.startsWith(`${slug}-`) && lower.includes(MC_VERSION) && lower.endsWith('.jar');
+      })
+      .sort((a, b) => naturalCompare(b, a))[0];
+    if (!cached) {
+      log(`[Quorlin] ${slug} indirilemedi, onsuz devam ediliyor (${err.message})`);
+      return null;
+    }
+    log(`[Quorlin] ${slug} indirilemedi, önbellekteki kullanılıyor: ${cached}`);
+    const jar = path.join(state.paths.CACHE_DIR, cached);
+    perfCache.set(slug, jar);
+    return jar;
+  }
+}
+
+/** Resolves to the paths of the performance mods of `side` ("client" or "server") that could be had, in order. */
+async function perfMods(side) {
+  const jars = [];
+  for (const slug of PERF_MODS[side] || []) {
+    const jar = await modrinthMod(slug);
+    if (jar) jars.push(jar);
+  }
+  return jars;
+}
+
+/** Resolves to the lowercase hex SHA-1 of the whole file; rejects when it cannot be read. */
+function sha1(file) {
+  return new Promise((resolve, reject) => {
+    const hash = crypto.createHash('sha1');
+    fs.createReadStream(file)
+      .on('error', reject)
+      .on('data', (chunk) => hash.update(chunk))
+      .on('end', () => resolve(hash.digest('hex')));
+  });
+}
+
+/**
+ * Makes `modsDir` hold the jars `files`: older jars of our own families that are not among
+ * them are deleted, and each jar is copied unless an identical one is there. Every other file
+ * stays. File system errors (a jar in use) reject.
+ */
+async function syncMods(modsDir, files) {
+  fs.mkdirSync(modsDir, { recursive: true });
+  const keep = new Set(files.map((f) => path.basename(f)));
+  for (const entry of fs.readdirSync(modsDir, { withFileTypes: true })) {
+    if (entry.isDirectory() || !OWN_FAMILIES.test(entry.name) || keep.has(entry.name)) continue;
+    fs.rmSync(path.join(modsDir, entry.name));
+  }
+  for (const file of files) {
+    const target = path.join(modsDir, path.basename(file));
+    if (fs.existsSync(target) && (await sha1(target)) === (await sha1(file))) continue;
+    await fs.promises.copyFile(file, target);
+  }
+}
+
+module.exports = {
+  PERF_MODS,
+  perfCache,
+  naturalCompare,
+  isPlainFileName,
+  modrinthFile,
+  cachedDownload,
+  listNames,
+  modrinthMod,
+  perfMods,
+  sha1,
+  syncMods,
+};

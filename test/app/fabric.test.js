@@ -1,0 +1,224 @@
+'use strict';
+// Fabric versions, the Fabric version entry, Fabric API, the performance mods and the mods folders.
+const { describe, test, before, after, beforeEach } = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+
+const endpoints = require('../../app/endpoints');
+const http = require('../../app/http');
+const { initState, state } = require('../../app/state');
+const fabric = require('../../app/setup/fabric');
+const mods = require('../../app/setup/mods');
+const { startWorld } = require('../support/world');
+const { PATHS, useWorld, loaderList, installerList, mavenMetadata, serveModrinth, recordWindow } = require('../support/fabric-world');
+
+const OFFLINE = { status: 503, body: 'Service Unavailable' };
+const FABRIC_API_FILE = 'fabric-api-0.140.10+26.3.jar';
+
+let world;
+let restore;
+let base;
+let top;
+let sent;
+const retryStep = http.limits.retryStepMs;
+
+before(async () => {
+  world = await startWorld({ https: true });
+  restore = useWorld(endpoints, world);
+  base = fs.mkdtempSync(path.join(os.tmpdir(), 'fabric-'));
+  http.limits.retryStepMs = 1;
+});
+after(async () => {
+  http.limits.retryStepMs = retryStep;
+  restore();
+  await world.close();
+  fs.rmSync(base, { recursive: true, force: true });
+});
+beforeEach(() => {
+  top = fs.mkdtempSync(path.join(base, 'case-'));
+  initState({ env: { APPDATA: top }, home: top });
+  sent = recordWindow(state);
+  world.reset();
+  mods.perfCache.clear();
+});
+
+const logs = () => sent.filter(([ch]) => ch === 'log').map(([, line]) => line);
+const labels = () => [...new Set(sent.filter(([ch]) => ch === 'progress').map(([, p]) => `${p.step}:${p.label}`))];
+const storedSettings = () => JSON.parse(fs.readFileSync(state.paths.SETTINGS_FILE, 'utf8'));
+
+function put(dir, name, text = name) {
+  fs.mkdirSync(dir, { recursive: true });
+  fs.writeFileSync(path.join(dir, name), text);
+  return path.join(dir, name);
+}
+
+test('natural order compares runs of digits by their value', () => {
+  const names = ['0.140.10+26.3', 'fabric-api-0.9', '0.140.2+26.3', '0.140.02+26.3', '0.14+26.3', 'a10', 'a9b', '0.140.2+26.3.1'];
+  assert.deepEqual([...names].sort(mods.naturalCompare),
+    ['0.14+26.3', '0.140.2+26.3', '0.140.02+26.3', '0.140.2+26.3.1', '0.140.10+26.3', 'a9b', 'a10', 'fabric-api-0.9']);
+});
+
+describe('fabricVersions', () => {
+  test('chooses the first stable loader and installer, else the first, and stores them as lastFabric', async () => {
+    for (const [loaders, installers, expected] of [
+      [[['0.19.4', false], ['0.19.3', true]], [['1.1.1', false], ['1.1.0', true]], { loader: '0.19.3', installer: '1.1.0' }],
+      [[['0.19.4', false], ['0.19.3', false]], [['1.1.1', false]], { loader: '0.19.4', installer: '1.1.1' }],
+    ]) {
+      world.route(PATHS.loaders, { body: loaderList(loaders) }).route(PATHS.installers, { body: installerList(installers) });
+      assert.deepEqual(await fabric.fabricVersions(), expected);
+      assert.deepEqual(storedSettings().lastFabric, expected);
+    }
+  });
+
+  test('offline: the stored versions with a log line, without them the error of the request', async () => {
+    world.route(PATHS.loaders, OFFLINE);
+    await assert.rejects(fabric.fabricVersions(), { message: `HTTP 503 — ${world.url}${PATHS.loaders}` });
+    state.settings.lastFabric = { loader: '0.19.2', installer: '1.0.3' };
+    assert.deepEqual(await fabric.fabricVersions(), { loader: '0.19.2', installer: '1.0.3' });
+    assert.deepEqual(logs(), ['[Quorlin] Fabric sunucusu yanıt vermedi, kayıtlı sürüm kullanılıyor.']);
+    assert.equal(fs.existsSync(state.paths.SETTINGS_FILE), false, 'nothing new to store');
+  });
+
+  test('an empty list or one whose version could not be a file name finds nothing', async () => {
+    for (const body of [[], { error: 'x' }, loaderList([['../../evil', true]])]) {
+      world.route(PATHS.loaders, { body }).route(PATHS.installers, { body: installerList([['1.1.0', true]]) });
+      await assert.rejects(fabric.fabricVersionsOnline(), { message: 'Fabric 26.3 için bulunamadı' }, JSON.stringify(body));
+    }
+    world.route(PATHS.loaders, { body: loaderList([['0.19.3', true]]) }).route(PATHS.installers, { body: [] });
+    await assert.rejects(fabric.fabricVersionsOnline(), { message: 'Fabric yükleyicisi bulunamadı' });
+  });
+});
+
+describe('ensureClientFabric', () => {
+  const id = 'fabric-loader-0.19.3-26.3';
+  const file = () => path.join(state.paths.MC_DIR, 'versions', id, `${id}.json`);
+  const profile = { id, inheritsFrom: '26.3', mainClass: 'net.fabricmc.loader.impl.launch.knot.KnotClient', libraries: [] };
+
+  test('writes the loader profile indented by two spaces once, and leaves an existing file as it is', async () => {
+    world.route(PATHS.profile('0.19.3'), { body: profile });
+    assert.equal(await fabric.ensureClientFabric({ loader: '0.19.3', installer: '1.1.0' }), id);
+    assert.equal(fs.readFileSync(file(), 'utf8'), JSON.stringify(profile, null, 2));
+    fs.writeFileSync(file(), 'edited by hand');
+    assert.equal(await fabric.ensureClientFabric({ loader: '0.19.3' }), id);
+    assert.equal(fs.readFileSync(file(), 'utf8'), 'edited by hand');
+    assert.equal(world.count(PATHS.profile('0.19.3')), 1);
+    assert.deepEqual(labels(), ['fabric:Fabric hazırlanıyor']);
+  });
+
+  test('a failed request or a loader version that is no plain name writes nothing', async () => {
+    world.route(PATHS.profile('0.19.3'), OFFLINE);
+    await assert.rejects(fabric.ensureClientFabric({ loader: '0.19.3' }), /^Error: HTTP 503/);
+    await assert.rejects(fabric.ensureClientFabric({ loader: '..' }), { message: 'Fabric sürümü geçersiz: ..' });
+    assert.equal(fs.existsSync(path.join(state.paths.MC_DIR, 'versions')), false);
+  });
+});
+
+describe('fabricApi', () => {
+  const versions = ['0.140.2+26.3', '0.141.0+26.2', '0.140.10+26.3', '0.150.0+26.3-rc', '0.99.0+1.21.5'];
+
+  test('Modrinth first: its primary file is downloaded into the cache once', async () => {
+    const [, primary] = serveModrinth(world, 'fabric-api', [{ filename: 'other.jar' }, { filename: FABRIC_API_FILE, primary: true }]);
+    const jar = path.join(state.paths.CACHE_DIR, FABRIC_API_FILE);
+    assert.equal(await fabric.fabricApi(), jar);
+    assert.equal(await fabric.fabricApi(), jar);
+    assert.equal(fs.readFileSync(jar, 'utf8'), `fabric-api:${FABRIC_API_FILE}`);
+    assert.equal(world.count(primary), 1);
+    assert.ok(world.requests[0].path.endsWith('?game_versions=%5B%2226.3%22%5D&loaders=%5B%22fabric%22%5D'));
+    assert.deepEqual([labels(), logs()], [['mods:Fabric API indiriliyor'], []]);
+  });
+
+  test('Maven next: the highest version of the game version, fetched with the plus sign encoded', async () => {
+    world.route(PATHS.modrinth('fabric-api'), { body: [] });
+    world.route(`${PATHS.maven}maven-metadata.xml`, { body: mavenMetadata(versions) });
+    world.route(`${PATHS.maven}0.140.10%2B26.3/${FABRIC_API_FILE}`, { body: 'from maven' });
+    const jar = await fabric.fabricApi();
+    assert.equal(jar, path.join(state.paths.CACHE_DIR, FABRIC_API_FILE));
+    assert.equal(fs.readFileSync(jar, 'utf8'), 'from maven');
+    assert.deepEqual(logs(), ['[Quorlin] Modrinth yanıt vermedi, Fabric sunucusu deneniyor…']);
+  });
+
+  test('offline: the best jar on the computer, the cache copy before an equal one in a mods folder', async () => {
+    const { CACHE_DIR, GAME_DIR, SERVER_DIR } = state.paths;
+    put(path.join(GAME_DIR, 'mods'), FABRIC_API_FILE);
+    put(CACHE_DIR, FABRIC_API_FILE);
+    put(path.join(SERVER_DIR, 'mods'), 'Fabric-API-0.140.2+26.3.JAR');
+    for (const other of ['fabric-api-0.200.0+26.2.jar', 'fabric-api-0.200.0.jar', 'fabric-api-0.200.0+26.3.zip', 'fabric-apix-0.9+26.3.jar']) {
+      put(path.join(SERVER_DIR, 'mods'), other);
+    }
+    assert.equal(fabric.localFabricApi(), path.join(CACHE_DIR, FABRIC_API_FILE));
+    world.route(PATHS.modrinth('fabric-api'), OFFLINE).route(`${PATHS.maven}maven-metadata.xml`, OFFLINE);
+    assert.equal(await fabric.fabricApi(), path.join(CACHE_DIR, FABRIC_API_FILE));
+    assert.equal(logs()[1], `[Quorlin] İnternet yavaş — bilgisayardaki Fabric API kullanılıyor: ${FABRIC_API_FILE}`);
+  });
+
+  test('with nothing anywhere, one message names every source that failed', async () => {
+    world.route(PATHS.modrinth('fabric-api'), { body: [] });
+    world.route(`${PATHS.maven}maven-metadata.xml`, { body: mavenMetadata(['0.141.0+26.2']) });
+    assert.equal(fabric.localFabricApi(), null);
+    await assert.rejects(fabric.fabricApi(), {
+      message: 'Fabric API indirilemedi. İnternet bağlantını kontrol edip tekrar dene.\n  Fabric API 26.3 yok\n  Maven: 26.3 için sürüm yok',
+    });
+  });
+});
+
+describe('performance mods', () => {
+  test('cache names carry the slug in front and the game version; a found jar is not looked up again', async () => {
+    for (const [slug, filename, cached] of [
+      ['lithium', 'lithium-fabric-0.15.0.jar', 'lithium-fabric-0.15.0-mc26.3.jar'],
+      ['lithium', 'fabric-0.15+26.3.jar', 'lithium-fabric-0.15+26.3.jar'],
+      ['sodium', 'Sodium-Fabric-0.8.0.JAR', 'Sodium-Fabric-0.8.0-mc26.3.jar'],
+    ]) {
+      mods.perfCache.clear();
+      world.reset();
+      serveModrinth(world, slug, [{ filename }]);
+      assert.equal(await mods.modrinthMod(slug), path.join(state.paths.CACHE_DIR, cached), filename);
+    }
+    assert.equal(await mods.modrinthMod('sodium'), path.join(state.paths.CACHE_DIR, 'Sodium-Fabric-0.8.0-mc26.3.jar'));
+    assert.equal(world.count(PATHS.modrinth('sodium')), 1);
+    assert.deepEqual(labels(), ['mods:Lithium indiriliyor', 'mods:Sodium indiriliyor']);
+  });
+
+  test('offline: the newest cached jar of the game version, else left out with a log line', async () => {
+    world.route(PATHS.modrinth('sodium'), OFFLINE).route(PATHS.modrinth('lithium'), OFFLINE);
+    for (const name of ['lithium-fabric-0.15.2-mc26.3.jar', 'lithium-fabric-0.15.10-mc26.3.jar', 'lithium-fabric-0.16.0-mc26.2.jar']) {
+      put(state.paths.CACHE_DIR, name);
+    }
+    const lithium = path.join(state.paths.CACHE_DIR, 'lithium-fabric-0.15.10-mc26.3.jar');
+    assert.deepEqual(await mods.perfMods('client'), [lithium]);
+    assert.deepEqual(await mods.perfMods('server'), [lithium]);
+    assert.deepEqual(logs(), [
+      `[Quorlin] sodium indirilemedi, onsuz devam ediliyor (HTTP 503 — ${world.url}${PATHS.modrinth('sodium')}?game_versions=%5B%2226.3%22%5D&loaders=%5B%22fabric%22%5D)`,
+      '[Quorlin] lithium indirilemedi, önbellekteki kullanılıyor: lithium-fabric-0.15.10-mc26.3.jar',
+    ]);
+  });
+
+  test('a file name that would leave the cache folder is refused', async () => {
+    serveModrinth(world, 'sodium', [{ filename: '../../sodium-evil+26.3.jar' }]);
+    assert.deepEqual(await mods.perfMods('client'), []);
+    assert.deepEqual(fs.readdirSync(top).filter((n) => n.endsWith('.jar')), []);
+    assert.match(logs()[0], /^\[Quorlin\] sodium indirilemedi, onsuz devam ediliyor \(Modrinth: sodium için geçersiz dosya bilgisi\)$/);
+  });
+});
+
+test('syncMods replaces only our own families, leaves the user\'s mods and copies only what differs', async () => {
+  const dir = path.join(top, 'mods');
+  const src = path.join(top, 'src');
+  const wanted = ['brimlox-1.0.0.jar', FABRIC_API_FILE, 'sodium-fabric-0.8.0-mc26.3.jar'].map((n) => put(src, n, `new ${n}`));
+  for (const n of ['Brimlox-0.9.jar', 'fabric-api-0.139.0+26.3.jar', 'LITHIUM-old.JAR', 'sodium-extra-0.6.jar', 'iris-1.9.jar',
+    'sodium-notes.txt', 'brimlox-1.0.0.jar', 'journeymap.jar']) put(dir, n, `old ${n}`);
+  put(dir, FABRIC_API_FILE, `new ${FABRIC_API_FILE}`);
+  const same = path.join(dir, FABRIC_API_FILE);
+  fs.utimesSync(same, 1000, 1000);
+  fs.mkdirSync(path.join(dir, 'sodium-folder.jar'));
+
+  await mods.syncMods(dir, wanted);
+  assert.deepEqual(fs.readdirSync(dir).sort(), [
+    'brimlox-1.0.0.jar', FABRIC_API_FILE, 'iris-1.9.jar', 'journeymap.jar', 'sodium-fabric-0.8.0-mc26.3.jar', 'sodium-folder.jar',
+    'sodium-notes.txt']);
+  for (const f of wanted) assert.equal(fs.readFileSync(path.join(dir, path.basename(f)), 'utf8'), `new ${path.basename(f)}`);
+  assert.equal(fs.statSync(same).mtimeMs, 1000 * 1000, 'an identical jar is not copied again');
+  assert.equal(await mods.sha1(put(top, 'abc.txt', 'abc')), 'a9993e364706816aba3e25717850c26c9cd0d89d');
+  await assert.rejects(mods.sha1(path.join(top, 'missing.jar')), { code: 'ENOENT' });
+});
