@@ -7,6 +7,8 @@ const path = require('node:path');
 const HELD_FILE_CODES = new Set(['EPERM', 'EBUSY', 'EACCES']);
 /** How long a rename keeps retrying a held file: tries × pause (ms). Tests shorten the pause. */
 const limits = { renameTries: 20, renamePauseMs: 50 };
+// A side file of another process younger than this may belong to a save still under way.
+const STALE_SIDE_FILE_MS = 60 * 1000;
 
 function pause(ms) {
   Atomics.wait(new Int32Array(new SharedArrayBuffer(4)), 0, 0, ms);
@@ -25,14 +27,40 @@ function renameHeld(from, to, rename = fs.renameSync) {
   }
 }
 
+// Side files that a killed save left beside `file`: ours (nothing of ours is writing now, as
+// saves are synchronous) and other processes' once they are a minute old. A failure to look
+// or to remove is left for the next save.
+function removeStaleSideFiles(file) {
+  const now = Date.now();
+  const dir = path.dirname(file);
+  const prefix = path.basename(file) + '.';
+  let names;
+  try {
+    names = fs.readdirSync(dir);
+  } catch {
+    return;
+  }
+  for (const name of names) {
+    const pid = name.slice(prefix.length, -'.tmp'.length);
+    if (!name.startsWith(prefix) || !name.endsWith('.tmp') || !/^\d+$/.test(pid)) continue;
+    const side = path.join(dir, name);
+    try {
+      if (Number(pid) === process.pid || now - fs.statSync(side).mtimeMs > STALE_SIDE_FILE_MS) fs.rmSync(side, { force: true });
+    } catch {
+      // gone meanwhile, or held: the next save tries again
+    }
+  }
+}
+
 /**
  * Replaces `file` with `data` (text or bytes), creating its folder. The data goes to a side
  * file that is flushed and then renamed over the old one, so a crash mid-write leaves either
- * the old content or the new, never a torn file. Synchronous; throws on failure, leaving no
- * side file behind.
+ * the old content or the new, never a torn file; side files such a crash left are removed
+ * here. Synchronous; throws on failure, leaving no side file of its own behind.
  */
 function writeFileAtomic(file, data) {
   fs.mkdirSync(path.dirname(file), { recursive: true });
+  removeStaleSideFiles(file);
   const temp = `${file}.${process.pid}.tmp`;
   const fd = fs.openSync(temp, 'w');
   try {

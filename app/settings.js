@@ -30,7 +30,8 @@ function loadSettings(file) {
   const settings = { ...DEFAULTS };
   let stored;
   try {
-    stored = JSON.parse(fs.readFileSync(file, 'utf8'));
+    // editors such as Notepad may put a byte-order mark in front, which JSON does not allow
+    stored = JSON.parse(fs.readFileSync(file, 'utf8').replace(/^\uFEFF/, ''));
   } catch {
     return settings;
   }
@@ -50,10 +51,21 @@ function saveSettings(file, settings) {
   }
 }
 
-/** Lays the top-level keys of `changes` over `settings` in place; anything but an object changes nothing. */
+/**
+ * Lays the top-level keys of `changes` over `settings` in place and returns `settings`;
+ * anything but an object changes nothing. A value the settings file cannot hold (a BigInt, a
+ * cycle) is refused with an error before anything changes, so every later save still works.
+ */
 function applySettings(settings, changes) {
-  if (isPlainObject(changes)) layOver(settings, changes);
-  return settings;
+  if (!isPlainObject(changes)) return settings;
+  for (const key of Object.keys(changes)) {
+    try {
+      JSON.stringify(changes[key]);
+    } catch {
+      throw new Error(`Geçersiz ayar değeri: ${key}`);
+    }
+  }
+  return layOver(settings, changes);
 }
 
 /** The OAuth client id to use: the user's own when it holds more than white space, else the built-in one; trimmed. */

@@ -36,8 +36,8 @@ test('launcher directories lie under APPDATA, joined the Windows way', () => {
 });
 
 describe('loadSettings', () => {
-  test('lays a partial file over the defaults, keeps keys it does not know and shortcut true as it is', () => {
-    store('{ "gameRam": 8, "shortcut": true, "lastFabric": { "loader": "0.19.5" }, "futureKey": [1] }');
+  test('lays a partial file over the defaults, keeps keys it does not know and shortcut true as it is; a byte-order mark is read past', () => {
+    store('\uFEFF{ "gameRam": 8, "shortcut": true, "lastFabric": { "loader": "0.19.5" }, "futureKey": [1] }');
     assert.deepEqual(loadSettings(file), { ...DEFAULTS, gameRam: 8, shortcut: true, lastFabric: { loader: '0.19.5' }, futureKey: [1] });
   });
 
@@ -68,6 +68,17 @@ describe('saveSettings', () => {
     saveSettings(file, settings);
     assert.equal(fs.readFileSync(file, 'utf8'), JSON.stringify({ ...DEFAULTS, gameRam: 8, mine: 'kept' }, null, 2));
     assert.deepEqual(fs.readdirSync(path.dirname(file)), ['launcher.json']);
+  });
+
+  test('removes side files of killed saves: ours and other processes\' older than a minute, not a live writer\'s', () => {
+    const side = (pid) => `${file}.${pid}.tmp`;
+    store('{}');
+    for (const pid of [process.pid, 999991, 999992]) fs.writeFileSync(side(pid), '{"gameRam": 6');
+    fs.writeFileSync(`${file}.bak.tmp`, 'not ours to judge');
+    const twoMinutesAgo = new Date(Date.now() - 2 * 60 * 1000);
+    fs.utimesSync(side(999991), twoMinutesAgo, twoMinutesAgo);
+    saveSettings(file, { ...DEFAULTS });
+    assert.deepEqual(fs.readdirSync(path.dirname(file)).sort(), ['launcher.json', 'launcher.json.999992.tmp', 'launcher.json.bak.tmp']);
   });
 
   test('a failed save reports itself in Turkish and leaves the old file and no temporary file', () => {
@@ -105,6 +116,15 @@ test('applySettings lays the given keys over the settings in place; anything but
   for (const changes of [undefined, null, 'abc', 7, ['x']]) {
     assert.deepEqual(applySettings({ ...DEFAULTS }, changes), DEFAULTS, String(changes));
   }
+  // a value the file cannot hold is refused whole, so the next save still works
+  const cycle = { a: 1 };
+  cycle.self = cycle;
+  for (const [key, value] of [['gameRam', 10n], ['lastFabric', cycle]]) {
+    assert.throws(() => applySettings(settings, { serverRam: 9, [key]: value }), { message: `Geçersiz ayar değeri: ${key}` });
+    assert.deepEqual(settings, { ...DEFAULTS, gameRam: 6, extra: true });
+  }
+  saveSettings(file, settings);
+  assert.deepEqual(loadSettings(file), settings);
 });
 
 describe('effective client id', () => {
