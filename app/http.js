@@ -4,6 +4,7 @@ const fs = require('node:fs');
 const http = require('node:http');
 const https = require('node:https');
 const path = require('node:path');
+const { Transform } = require('node:stream');
 const { pipeline } = require('node:stream/promises');
 const { UA } = require('./layout');
 const { renameHeld } = require('./files');
@@ -117,19 +118,33 @@ function destKey(dest) {
   return process.platform === 'win32' ? full.toLowerCase() : full;
 }
 
+// Counts the bytes on their way to the file and reports the fraction done. The callback is
+// the caller's: a failure in it is logged once and ends the reports, never the transfer.
+function progressCounter(total, onPct) {
+  let received = 0;
+  let report = total && onPct ? onPct : null;
+  return new Transform({
+    transform(chunk, _encoding, done) {
+      received += chunk.length;
+      if (report) {
+        try {
+          report(received / total);
+        } catch (err) {
+          report = null;
+          console.error(`[Quorlin] HATA: ${err.message}`);
+        }
+      }
+      done(null, chunk);
+    },
+  });
+}
+
 async function fetchToFile(url, dest, onPct) {
   const part = `${dest}.part`;
   await fs.promises.mkdir(path.dirname(dest), { recursive: true });
   const res = await request(url);
   const total = Number(res.headers['content-length']) || 0;
-  let received = 0;
-  if (total && onPct) {
-    res.on('data', (chunk) => {
-      received += chunk.length;
-      onPct(received / total);
-    });
-  }
-  await pipeline(res, fs.createWriteStream(part));
+  await pipeline(res, progressCounter(total, onPct), fs.createWriteStream(part));
   // the file stream is closed once pipeline resolves, so the rename does not meet our own handle
   renameHeld(part, dest);
 }

@@ -136,6 +136,23 @@ describe('download', () => {
     assert.deepEqual([...fractions].sort((a, b) => a - b), fractions);
   });
 
+  test('a progress callback that throws is logged once and never touches the transfer', async () => {
+    secure.route('/f.jar', { body: data });
+    const dest = path.join(dir, 'f.jar');
+    fs.writeFileSync(dest, 'eski');
+    const logged = [];
+    const { error } = console;
+    console.error = (line) => logged.push(line);
+    let calls = 0;
+    try {
+      await download(`${secure.url}/f.jar`, dest, () => { calls += 1; throw new Error('çizilemedi'); });
+    } finally {
+      console.error = error;
+    }
+    assert.deepEqual(fs.readFileSync(dest), data);
+    assert.deepEqual([calls, logged], [1, ['[Quorlin] HATA: çizilemedi']]);
+  });
+
   test('an http: address without a Content-Length succeeds and never reports a fraction', async () => {
     plain.route('/chunked', { body: data, chunked: true });
     const dest = path.join(dir, 'c.bin');
