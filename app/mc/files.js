@@ -3,7 +3,8 @@
 
 const fsp = require('node:fs/promises');
 const path = require('node:path');
-const { sha1File } = require('./net');
+const { setTimeout: sleep } = require('node:timers/promises');
+const { sha1File, isTransient } = require('./net');
 
 const HASHED_FROM = 2 * 1024 * 1024; // 2 MiB: smaller files are trusted by their size
 const ATTEMPTS = 3;
@@ -23,35 +24,50 @@ async function needs(file, sha1, size) {
   return false;
 }
 
+/** Pauses in milliseconds before an item's second and third attempt after a transient failure. Tests shorten them. */
+const limits = { retryPausesMs: [500, 1500] };
+
+// Up to three attempts of `fn(item)`; only a transient failure earns another, after its pause,
+// and only while the pool is not halted.
+async function attempt(fn, item, signal) {
+  for (let tries = 1; ; tries++) {
+    try {
+      return await fn(item);
+    } catch (err) {
+      if (tries >= ATTEMPTS || !isTransient(err) || signal.aborted) throw err;
+      await sleep(limits.retryPausesMs[tries - 1], undefined, { signal }).catch(() => { throw err; });
+    }
+  }
+}
+
 /**
- * Runs `fn` over `items`, at most `n` at a time, in list order. Each item gets three attempts
- * in a row; an item failing all three rejects the pool at once with its error while the other
- * workers carry on. `onDone(finished, total)` follows every success.
+ * Runs `fn` over `items`, at most `n` at a time, in list order; `onDone(finished, total)`
+ * follows every success. A brief fault gets up to three attempts with pauses between them
+ * while the other items go on; any other failure ends its item at once. A failed item halts
+ * the pool through `halt` (an AbortController, which pools working side by side may share,
+ * so one failure halts them all): nothing new is taken, and the pool settles once the
+ * transfers under way have ended, rejecting with the first failure.
  */
-function pool(items, n, fn, onDone = () => {}) {
+async function pool(items, n, fn, onDone = () => {}, halt = new AbortController()) {
+  const { signal } = halt;
   const total = items.length;
   let next = 0;
   let finished = 0;
   async function worker() {
-    while (next < total) {
+    while (next < total && !signal.aborted) {
       const item = items[next++];
-      let failure = null;
-      for (let attempt = 1; attempt <= ATTEMPTS; attempt++) {
-        try {
-          await fn(item);
-          failure = null;
-          break;
-        } catch (err) {
-          failure = err;
-        }
+      try {
+        await attempt(fn, item, signal);
+      } catch (err) {
+        halt.abort(err);
+        return;
       }
-      if (failure) throw failure;
       finished++;
       onDone(finished, total);
     }
   }
-  const workers = Array.from({ length: Math.min(n, total) }, worker);
-  return Promise.all(workers).then(() => undefined);
+  await Promise.all(Array.from({ length: Math.min(Math.max(n, 1), total) }, worker));
+  if (finished < total) throw signal.reason;
 }
 
 /**
@@ -73,10 +89,10 @@ function inside(base, relative) {
 /** A single file or folder name from the network (a version or index id): no separators. */
 function plainName(name) {
   const text = String(name);
-  if (text === '' || text === '.' || text === '..' || /[\\/:\0]/.test(text)) {
+  if (typeof name !== 'string' || text === '' || text === '.' || text === '..' || /[\\/:\0]/.test(text)) {
     throw new Error('Geçersiz dosya yolu: ' + text);
   }
   return text;
 }
 
-module.exports = { needs, pool, inside, plainName, HASHED_FROM };
+module.exports = { needs, pool, inside, plainName, limits, HASHED_FROM };

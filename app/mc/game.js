@@ -27,6 +27,10 @@ function trailingSlash(url) {
   return url.endsWith('/') ? url : url + '/';
 }
 
+function isObject(v) {
+  return v !== null && typeof v === 'object' && !Array.isArray(v);
+}
+
 function isVersionJson(v) {
   return Boolean(v && v.id && v.downloads && v.downloads.client && v.assetIndex && Array.isArray(v.libraries || []));
 }
@@ -94,6 +98,7 @@ class Game {
     for (const lib of vanilla.libraries || []) {
       const artifact = lib.downloads && lib.downloads.artifact;
       if (!ruleAllows(lib.rules, {}, this.system) || !artifact) continue;
+      if (typeof artifact.path !== 'string') throw new Error('Geçersiz dosya yolu: ' + lib.name);
       // Fabric's copy of a library (any version) replaces Mojang's
       const key = libKey(lib.name);
       if (keys.has(key)) continue;
@@ -119,12 +124,25 @@ class Game {
     return { tasks, classpath, logArg };
   }
 
-  /** The asset index file, downloaded once (no retries) when missing or damaged, then parsed. */
+  /**
+   * The parsed asset index: the stored file, else downloaded once (no retries) when missing,
+   * damaged or no longer parsing.
+   */
   async assetIndex(vanilla) {
     const ai = vanilla.assetIndex;
-    const file = path.join(this.root, 'assets', 'indexes', plainName(ai.id) + '.json');
-    if (await needs(file, ai.sha1, ai.size)) await downloadFile(ai.url, file, ai.sha1);
-    return readJsonFile(file);
+    const name = plainName(ai.id) + '.json';
+    const file = path.join(this.root, 'assets', 'indexes', name);
+    const parsed = () => readJsonFile(file).then((index) => (isObject(index) ? index : null), () => null);
+    if (!(await needs(file, ai.sha1, ai.size))) {
+      // a small file is trusted by its size, so damage of the right size shows only here
+      const stored = await parsed();
+      if (stored) return stored;
+      this.log(`[Quorlin] HATA: ${name} bozuk, yeniden indiriliyor`);
+    }
+    await downloadFile(ai.url, file, ai.sha1);
+    const index = await parsed();
+    if (!index) throw new Error('Bozuk dosya: ' + name);
+    return index;
   }
 
   /** Asset objects whose file is missing or of another size; the content is not hashed. */
@@ -144,13 +162,20 @@ class Game {
   /**
    * Brings the game root up to date and resolves to the installation record
    * { vanilla, fabric, classpath, logArg, assetIndex }. Libraries and assets download side by
-   * side; the bar gives the files the first 40 % and the asset objects the rest.
+   * side; the bar gives the files the first 40 % and the asset objects the rest. When either
+   * side fails, the other takes no new items, and the install fails once every transfer under
+   * way has ended, so nothing goes on downloading behind a failed attempt or a retried Play.
    */
   async install(mcVersion, fabricProfileUrl) {
-    let hasFailed = false;
+    const halt = new AbortController();
+    // after a failure the bar no longer follows the transfers that are still ending
     const report = (label, fraction) => {
-      if (!hasFailed) this.progress(label, fraction);
+      if (!halt.signal.aborted) this.progress(label, fraction);
     };
+    const stage = (work) => work.catch((err) => {
+      halt.abort(err);
+      throw err;
+    });
     const share = { files: 0, assets: 0 };
     const fraction = () => FILES_SHARE * share.files + (1 - FILES_SHARE) * share.assets;
 
@@ -166,7 +191,7 @@ class Game {
     // the client jar and the vanilla libraries are checked while the Fabric profile is on its way
     const vanillaChecksP = vanillaP.then((vanilla) => this.fileTasks(mcVersion, vanilla, {}).tasks.forEach(check));
 
-    const filesP = Promise.all([vanillaP, fabricP, vanillaChecksP]).then(async ([vanilla, fabric]) => {
+    const filesP = stage(Promise.all([vanillaP, fabricP, vanillaChecksP]).then(async ([vanilla, fabric]) => {
       const { tasks, classpath, logArg } = this.fileTasks(mcVersion, vanilla, fabric);
       const isDue = await Promise.all(tasks.map(check));
       const due = tasks.filter((_, i) => isDue[i]);
@@ -174,37 +199,33 @@ class Game {
       await pool(due, FILE_WORKERS, (t) => downloadFile(t.url, t.file, t.sha1), (done, total) => {
         share.files = done / total;
         report(`Oyun indiriliyor (${done}/${total})`, fraction());
-      });
+      }, halt);
       return { vanilla, fabric, classpath, logArg };
-    });
+    }));
 
-    const assetsP = vanillaP.then(async (vanilla) => {
+    const assetsP = stage(vanillaP.then(async (vanilla) => {
       const due = await this.dueAssets(await this.assetIndex(vanilla));
       const host = endpoints.mojangResources;
       await pool(due, ASSET_WORKERS, (o) => downloadFile(`${host}/${o.hash.slice(0, 2)}/${o.hash}`, o.file, o.hash),
         (done, total) => {
           share.assets = done / total;
           report(`Ses ve dokular indiriliyor (${done}/${total})`, fraction());
-        });
+        }, halt);
       return vanilla.assetIndex.id;
-    });
+    }));
 
-    try {
-      const [files, assetIndex] = await Promise.all([filesP, assetsP]);
-      report('Oyun hazır', 1);
-      return { ...files, assetIndex };
-    } catch (err) {
-      // transfers already under way finish on their own; the bar no longer follows them
-      hasFailed = true;
-      throw err;
-    }
+    const [files, assets] = await Promise.allSettled([filesP, assetsP]);
+    if (halt.signal.aborted) throw halt.signal.reason;
+    report('Oyun hazır', 1);
+    return { ...files.value, assetIndex: assets.value };
   }
 
   /**
    * Starts the installed game and returns its process at once. The game is detached so that
-   * it outlives the launcher (on Windows an attached child dies with it), its window hidden
-   * like every child of the launcher, and its output still read. A game that cannot start
-   * ends in onExit with a non-zero code and a log line instead of an error.
+   * it outlives the launcher (on Windows an attached child dies with it), and its output is
+   * still read. Unlike the console tools it is not started hidden: on Windows that hides the
+   * game's own window too. A game that cannot start ends in onExit with a non-zero code and a
+   * log line instead of an error.
    */
   launch({ java, inst, account, ramGb, versionId, quickPlay, onLine = () => {}, onExit = () => {} }) {
     const nativesDir = path.join(this.root, 'natives', plainName(inst.vanilla.id));
@@ -218,7 +239,6 @@ class Game {
     const child = this.spawn(java, args, {
       cwd: this.gameDir,
       detached: true,
-      windowsHide: true,
       stdio: ['ignore', 'pipe', 'pipe'],
     });
     let hasEnded = false;

@@ -8,17 +8,40 @@ const fsp = require('node:fs/promises');
 const https = require('node:https');
 const path = require('node:path');
 const { pipeline } = require('node:stream/promises');
+const { renameHeld } = require('../files');
 
 const USER_AGENT = 'Quorlin-Launcher/1.0';
 const MAX_REDIRECTS = 6;
 // Bodies announced this small are written in one go; larger or unannounced ones stream.
 const WRITTEN_WHOLE_UP_TO = 1024 * 1024; // 1 MiB
 
+// Connection failures that a brief fault of the network or the server explains; another
+// attempt a moment later may well succeed. A cut body reads as ECONNRESET ("aborted").
+const TRANSIENT_CODES = new Set([
+  'ECONNRESET', 'ECONNREFUSED', 'ECONNABORTED', 'ETIMEDOUT', 'EPIPE', 'EAI_AGAIN', 'ENETUNREACH', 'EHOSTUNREACH',
+  'ENETDOWN', 'ERR_STREAM_PREMATURE_CLOSE',
+]);
+
 /** Idle limits in milliseconds: a connection silent this long is given up. Tests lower them. */
 const limits = {
   requestIdleMs: 30 * 1000, // 30 s for req
   downloadIdleMs: 60 * 1000, // 60 s for downloadFile
 };
+
+// An error of our own; `isTransient` marks one worth another attempt after a pause.
+function failure(message, isTransient) {
+  return Object.assign(new Error(message), { isTransient });
+}
+
+// Server errors and "too many requests" pass; a 404 or another refusal stays as it is.
+function statusFailure(status, address) {
+  return failure(`HTTP ${status} — ${address}`, status >= 500 || status === 408 || status === 429);
+}
+
+/** Whether another attempt after a pause may succeed where `err` failed: a 5xx, a stalled, cut or damaged body, a lost connection. */
+function isTransient(err) {
+  return Boolean(err && (err.isTransient || TRANSIENT_CODES.has(err.code)));
+}
 
 function isFollowable(res) {
   return res.statusCode >= 300 && res.statusCode <= 399 && Boolean(res.headers.location);
@@ -48,7 +71,7 @@ function hop(method, address, headers, body, idleMs) {
     request.on('timeout', () => {
       // a kept-alive socket may already serve the next request: leave it alone then
       if (isOver) return;
-      const err = new Error('Zaman aşımı: ' + address);
+      const err = failure('Zaman aşımı: ' + address, true);
       if (response) response.destroy(err);
       else request.destroy(err);
     });
@@ -113,7 +136,7 @@ async function req(method, url, options = {}, redirects = MAX_REDIRECTS) {
 /** GET through req; resolves to the parsed JSON of a 200 answer, fails on anything else. */
 async function getJson(url) {
   const r = await req('GET', url);
-  if (r.status !== 200 || r.json === null) throw new Error(`HTTP ${r.status} — ${url}`);
+  if (r.status !== 200 || r.json === null) throw statusFailure(r.status, url);
   return r.json;
 }
 
@@ -134,7 +157,7 @@ async function downloadFile(url, dest, expectedSha1) {
   // only a final 200 counts; 204, 206 and a redirect beyond the limit are failures too
   if (res.statusCode !== 200) {
     res.destroy();
-    throw new Error(`HTTP ${res.statusCode} — ${address}`);
+    throw statusFailure(res.statusCode, address);
   }
 
   // a name of its own, so two transfers of the same file never write into one temporary file
@@ -155,10 +178,10 @@ async function downloadFile(url, dest, expectedSha1) {
   }
   if (expectedSha1 && hash.digest('hex') !== expectedSha1.toLowerCase()) {
     await fsp.rm(tmp, { force: true });
-    throw new Error('Bozuk dosya: ' + path.basename(dest));
+    throw failure('Bozuk dosya: ' + path.basename(dest), true);
   }
   try {
-    await fsp.rename(tmp, dest);
+    renameHeld(tmp, dest);
   } catch (err) {
     await fsp.rm(tmp, { force: true });
     // another transfer of the same file finished first and holds the name: that copy counts
@@ -177,4 +200,4 @@ function sha1File(f) {
   });
 }
 
-module.exports = { req, getJson, downloadFile, sha1File, limits, USER_AGENT };
+module.exports = { req, getJson, downloadFile, sha1File, isTransient, limits, USER_AGENT };

@@ -8,6 +8,7 @@ const path = require('node:path');
 
 const endpoints = require('../../app/endpoints');
 const { Game } = require('../../app/mc');
+const mcFiles = require('../../app/mc/files');
 const { mavenPath } = require('../../app/mc/rules');
 const { startMojangWorld } = require('../support/mojang-world');
 
@@ -22,16 +23,17 @@ let root;
 let events;
 let game;
 
+const savedPauses = mcFiles.limits.retryPausesMs;
 before(async () => {
+  mcFiles.limits.retryPausesMs = [20, 40];
   mw = await startMojangWorld({ assets: 200, assetSizes: SMALL_ASSETS });
   restoreEndpoints = mw.useAsEndpoints(endpoints);
   base = fs.mkdtempSync(path.join(os.tmpdir(), 'mc-game-'));
 });
 after(async () => {
+  mcFiles.limits.retryPausesMs = savedPauses;
   restoreEndpoints();
   await mw.close();
-  // transfers that outlived a failed install end once the world is gone; then nothing writes here
-  await new Promise((r) => setTimeout(r, 300));
   fs.rmSync(base, { recursive: true, force: true });
 });
 beforeEach(() => {
@@ -109,14 +111,17 @@ describe('Game.install on an installed game root', () => {
     fs.writeFileSync(objectFile(a), 'short');
     const stored = path.join(root, 'versions', '26.3', '26.3.json');
     fs.writeFileSync(stored, '{"id": "26.');
+    const index = path.join(root, 'assets', 'indexes', '29.json');
+    fs.writeFileSync(index, wrong(index));
     mw.clearRequests();
     await game.install('26.3', mw.profileUrl);
     assert.equal(mw.world.count('/libraries/' + small), 0);
     assert.ok(fs.readFileSync(libFile(big)).equals(mw.bytes('/libraries/' + big)));
     assert.ok(fs.readFileSync(objectFile(a)).equals(mw.bytes(`/res/${a.slice(0, 2)}/${a}`)));
     assert.deepEqual([fs.readFileSync(objectFile(b))[0], fs.readFileSync(libFile(small))[0]], [7, 7]);
-    // a stored version file that no longer parses is fetched again
+    // a stored version file or asset index that no longer parses is fetched again
     assert.equal(fs.readFileSync(stored, 'utf8'), JSON.stringify(mw.vanilla));
+    assert.equal(fs.readFileSync(index, 'utf8'), JSON.stringify(mw.index));
   });
 });
 
@@ -125,21 +130,56 @@ describe('Game.install failures', () => {
     await assert.rejects(game.install('9.9', mw.profileUrl), { message: 'Minecraft 9.9 bulunamadı' });
   });
 
-  test('a transfer with other content fails after three attempts while the rest go on', async () => {
-    const lib = vanillaLib('com.mojang:brigadier:1.3.10');
-    mw.world.route('/libraries/' + lib.path, { body: Buffer.alloc(lib.size, 9) });
+  // answers path with `plans` (world plans; `true` stands for the right bytes) while `work` runs
+  async function withPlans(urlPath, plans, work) {
+    mw.world.route(urlPath, plans.map((p) => (p === true ? { body: mw.bytes(urlPath) } : p)));
     try {
+      await work();
+    } finally {
+      mw.restore(urlPath);
+    }
+  }
+
+  test('brief faults are ridden out: a 503, a cut body and other content each get another attempt', async () => {
+    const { path: libPath, size } = vanillaLib('com.mojang:brigadier:1.3.10');
+    const lib = '/libraries/' + libPath;
+    const asset = `/res/${firstAsset().hash.slice(0, 2)}/${firstAsset().hash}`;
+    const cut = { body: mw.bytes(asset), cut: 100 };
+    await withPlans(lib, [{ body: Buffer.alloc(size, 9) }, true], () => withPlans(asset, [{ status: 503 }, cut, true], async () => {
+      await game.install('26.3', mw.profileUrl);
+      assert.deepEqual([mw.world.count(lib), mw.world.count(asset)], [2, 3]);
+    }));
+    assert.ok(fs.readFileSync(objectFile(firstAsset().hash)).equals(mw.bytes(asset)));
+  });
+
+  test('other content on every attempt fails after three', async () => {
+    const lib = vanillaLib('com.mojang:brigadier:1.3.10');
+    await withPlans('/libraries/' + lib.path, [{ body: Buffer.alloc(lib.size, 9) }], async () => {
       await assert.rejects(game.install('26.3', mw.profileUrl), { message: 'Bozuk dosya: brigadier-1.3.10.jar' });
       assert.equal(mw.world.count('/libraries/' + lib.path), 3);
       assert.equal(fs.existsSync(libFile(lib.path)), false);
-      // the other transfers were not cancelled: once they settle, their files are in place
-      const jar = path.join(root, 'versions', '26.3', '26.3.jar');
-      for (let i = 0; i < 100 && !fs.existsSync(jar); i++) await new Promise((r) => setTimeout(r, 20));
-      assert.ok(fs.existsSync(jar));
       assert.ok(events.every(([l]) => l !== 'Oyun hazır'));
+    });
+  });
+
+  test('a refused file fails at once and stops the assets; the install settles after every transfer, even retried', async () => {
+    const logPath = new URL(mw.vanilla.logging.client.file.url).pathname;
+    mw.world.latency = 30; // the assets are under way when the refusal comes
+    try {
+      await withPlans(logPath, [{ status: 404 }], async () => {
+        for (let round = 0; round < 2; round++) {
+          await assert.rejects(game.install('26.3', mw.profileUrl), { message: `HTTP 404 — ${mw.world.url}${logPath}` });
+        }
+        const asked = mw.world.requests.length;
+        await new Promise((r) => setTimeout(r, 150));
+        assert.equal(mw.world.requests.length, asked, 'nothing is asked after the install failed');
+      });
     } finally {
-      mw.restore('/libraries/' + lib.path);
+      mw.world.latency = 0;
     }
+    assert.equal(mw.world.count(logPath), 2);
+    assert.ok(mw.world.requests.filter((r) => r.path.startsWith('/res/')).length < 200);
+    assert.ok(mw.world.peak <= 8 + 24 + 2, `${mw.world.peak} at once`);
   });
 
   test('the asset index and the Fabric profile are asked once, without retries', async () => {
@@ -182,6 +222,7 @@ describe('Game.install keeps network names inside the game root', () => {
   }
 
   const cases = [
+    ['a library without a path', (d) => { delete d.vanilla.libraries[2].downloads.artifact.path; }, 'com.mojang:brigadier:1.3.10'],
     ['an asset hash that is not 40 hex digits', (d) => { Object.values(d.index.objects)[0].hash = '../../../../evil'; }, '../../../../evil'],
     ['a library path climbing out', (d) => { d.vanilla.libraries[2].downloads.artifact.path = '../../../evil.jar'; }, '../../../evil.jar'],
     ['an absolute library path', (d) => { d.vanilla.libraries[2].downloads.artifact.path = '/tmp/evil.jar'; }, '/tmp/evil.jar'],

@@ -149,6 +149,23 @@ describe('downloadFile', () => {
     assert.deepEqual(leftovers(), []);
   });
 
+  test('a destination that Windows holds for a moment is renamed once it is let go', async () => {
+    world.route('/held', { body: data });
+    const dest = path.join(dir, 'held.jar');
+    const real = [fs.renameSync, fs.promises.rename];
+    let refusals = 2;
+    const held = () => Object.assign(new Error('EBUSY: resource busy or locked'), { code: 'EBUSY' });
+    fs.renameSync = (...a) => { if (refusals-- > 0) throw held(); return real[0](...a); };
+    fs.promises.rename = async (...a) => { if (refusals-- > 0) throw held(); return real[1](...a); };
+    try {
+      await net.downloadFile(world.url + '/held', dest, sha1(data));
+    } finally {
+      [fs.renameSync, fs.promises.rename] = real;
+    }
+    assert.ok(fs.readFileSync(dest).equals(data));
+    assert.deepEqual(leftovers(), []);
+  });
+
   test('two transfers of the same file at once both succeed with one whole copy', async () => {
     world.route('/same', { body: big, chunked: true });
     const dest = path.join(dir, 'same.bin');

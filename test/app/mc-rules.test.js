@@ -1,5 +1,5 @@
 'use strict';
-const { describe, test } = require('node:test');
+const { describe, test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const crypto = require('node:crypto');
 const fs = require('node:fs');
@@ -7,15 +7,14 @@ const os = require('node:os');
 const path = require('node:path');
 
 const { ruleAllows, mavenPath, libKey } = require('../../app/mc/rules');
-const { needs, pool } = require('../../app/mc/files');
+const files = require('../../app/mc/files');
+
+const { needs, pool } = files;
 const { sha1File } = require('../../app/mc/net');
 
 const WIN = { os: 'windows', arch: 'x86_64' };
 const LINUX = { os: 'linux', arch: 'x86_64' };
 const sha1 = (b) => crypto.createHash('sha1').update(b).digest('hex');
-const waitFor = async (ok) => {
-  for (let i = 0; i < 100 && !ok(); i++) await new Promise((r) => setTimeout(r, 20));
-};
 
 describe('ruleAllows', () => {
   test('the last matching rule decides, nothing matching denies, the architecture counts, an OS version range does not', () => {
@@ -60,14 +59,19 @@ describe('needs', () => {
 });
 
 describe('pool', () => {
-  test('at most n at once; every success reported; three attempts in a row per item', async () => {
+  const saved = { ...files.limits };
+  before(() => { files.limits.retryPausesMs = [40, 80]; });
+  after(() => Object.assign(files.limits, saved));
+  const brief = (message) => Object.assign(new Error(message), { isTransient: true });
+
+  test('at most n at once, every success reported; a brief fault is tried again after a pause, twice at most', async () => {
     let running = 0;
     let peak = 0;
     const done = [];
-    const tries = new Map();
+    const times = new Map();
     await pool([50, 10, 30, 20, 40, 10], 3, async (ms) => {
-      tries.set(ms, (tries.get(ms) || 0) + 1);
-      if (ms === 20 && tries.get(ms) < 3) throw new Error('flaky');
+      times.set(ms, [...(times.get(ms) || []), Date.now()]);
+      if (ms === 20 && times.get(ms).length < 3) throw brief('HTTP 503');
       running++;
       peak = Math.max(peak, running);
       await new Promise((r) => setTimeout(r, ms));
@@ -75,23 +79,35 @@ describe('pool', () => {
     }, (finished, total) => done.push(`${finished}/${total}`));
     assert.equal(peak, 3);
     assert.deepEqual(done, ['1/6', '2/6', '3/6', '4/6', '5/6', '6/6']);
-    assert.equal(tries.get(20), 3);
+    const [first, second, third] = times.get(20);
+    assert.ok(second - first >= 39 && third - second >= 79, `pauses ${second - first}, ${third - second} ms`);
   });
 
-  test('a third failure rejects at once with that error while the other workers finish the list', async () => {
-    const finished = [];
-    let attempts = 0;
-    const p = pool(['bad', 'slow', 'x', 'y'], 2, async (item) => {
-      if (item === 'bad') {
-        attempts++;
-        throw new Error('HTTP 500 — bad');
-      }
-      await new Promise((r) => setTimeout(r, 30));
-      finished.push(item);
-    });
-    await assert.rejects(p, { message: 'HTTP 500 — bad' });
-    assert.deepEqual([attempts, finished], [3, []]);
-    await waitFor(() => finished.length === 3);
-    assert.deepEqual(finished, ['slow', 'x', 'y']);
+  test('a failure halts every pool sharing the halt: nothing new is taken and each settles after its work under way', async () => {
+    const cases = [['a refusal', new Error('HTTP 404 — bad'), 1], ['a third brief fault', brief('HTTP 503 — bad'), 3]];
+    for (const [name, failure, wantedAttempts] of cases) {
+      const halt = new AbortController();
+      const started = [];
+      let attempts = 0;
+      let running = 0;
+      let startedBeforeHalt = null;
+      halt.signal.addEventListener('abort', () => { startedBeforeHalt = started.length; });
+      const work = (delay) => async (item) => {
+        if (item === 'bad') {
+          attempts++;
+          throw failure;
+        }
+        started.push(item);
+        running++;
+        await new Promise((r) => setTimeout(r, delay));
+        running--;
+      };
+      const other = pool(['o1', 'o2', 'o3', 'o4', 'o5', 'o6'], 1, work(60), undefined, halt);
+      const failing = pool(['slow', 'bad', 'x', 'y'], 2, work(30), undefined, halt);
+      await assert.rejects(failing, { message: failure.message }, name);
+      assert.equal(running <= 1, true, name); // only the other pool's transfer may still be on its way
+      await assert.rejects(other, { message: failure.message }, name);
+      assert.deepEqual([attempts, running, started.length, started.includes('o6')], [wantedAttempts, 0, startedBeforeHalt, false], name);
+    }
   });
 });

@@ -209,6 +209,7 @@ async function startMojangWorld(options = {}) {
     },
     clearRequests() {
       world.requests.length = 0;
+      world.peak = world.active;
     },
     close: () => world.close(),
   };

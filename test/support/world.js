@@ -9,13 +9,15 @@
 //   world.route(path, [s1, s2])     successive requests take successive plans; the last repeats
 //   world.route(path, handler)      handler(req, res, body) answers itself
 //   world.requests, world.count(path), world.reset(), await world.close()
+//   world.latency                   milliseconds added before every answer; may change at any time
+//   world.active, world.peak        answers under way now, and the most at once (set it to start over)
 //
 // body: a string, a Buffer, or any other value sent as JSON. redirect: a Location (relative
 // or absolute) answered with 302 unless status says otherwise. delay: milliseconds before
 // the answer. stall: headers go out, the body never comes. cut: n bytes of the body are sent
 // under the full Content-Length, then the connection is destroyed. chunked: no Content-Length.
 // Routes match on the path without its query first, then on the path with it; anything else
-// is a 404. latency: milliseconds added before every answer.
+// is a 404.
 
 const fs = require('node:fs');
 const http = require('node:http');
@@ -69,6 +71,9 @@ async function startWorld({ https: secure = false, latency = 0 } = {}) {
   }
 
   function handle(req, res) {
+    self.active += 1;
+    self.peak = Math.max(self.peak, self.active);
+    res.on('close', () => { self.active -= 1; });
     const chunks = [];
     req.on('data', (c) => chunks.push(c));
     req.on('end', () => {
@@ -86,7 +91,7 @@ async function startWorld({ https: secure = false, latency = 0 } = {}) {
         return answer(res, route[Math.min(n, route.length - 1)]);
       };
       const plan = Array.isArray(route) ? route[Math.min(served.get(key) || 0, route.length - 1)] : route;
-      const wait = latency + ((plan && typeof plan === 'object' && plan.delay) || 0);
+      const wait = self.latency + ((plan && typeof plan === 'object' && plan.delay) || 0);
       if (wait > 0) setTimeout(reply, wait);
       else reply();
     });
@@ -117,7 +122,10 @@ async function startWorld({ https: secure = false, latency = 0 } = {}) {
   const twin = makeServer();
   await listen(twin, port, '::1').then(() => servers.push(twin), () => {});
 
-  return {
+  const self = {
+    latency,
+    active: 0,
+    peak: 0,
     url: secure ? `https://localhost:${port}` : `http://127.0.0.1:${port}`,
     port,
     requests,
@@ -133,12 +141,14 @@ async function startWorld({ https: secure = false, latency = 0 } = {}) {
       routes.clear();
       served.clear();
       requests.length = 0;
+      self.peak = self.active;
     },
     close() {
       for (const s of sockets) s.destroy();
       return Promise.all(servers.map((server) => new Promise((resolve) => server.close(() => resolve()))));
     },
   };
+  return self;
 }
 
 module.exports = { startWorld };
