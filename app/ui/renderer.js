@@ -20,10 +20,16 @@ function escapeHtml(text) {
   return String(text).replace(/[&<>"]/g, (c) => ({ '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;' })[c]);
 }
 
-// A request that should answer with { ok } but was rejected (no handler, a broken
-// channel) is shown like any other failure instead of leaving the page stuck.
+// Electron words a failed handler as "Error invoking remote method 'play': Error: <message>";
+// only the message, written by the main process for the user, is shown.
+const REMOTE_PREFIX = /^Error invoking remote method '[^']*': (?:\w*Error: )?/;
+
+// Every rejected request ends here: one that should answer with { ok } (a failed handler,
+// no handler, a broken channel) is shown like any other failure instead of leaving the
+// page stuck.
 function asFailure(err) {
-  return { ok: false, error: (err && err.message) || String(err) };
+  const message = (err && err.message) || String(err);
+  return { ok: false, error: message.replace(REMOTE_PREFIX, '') };
 }
 
 function reportRejection(err) {
@@ -145,7 +151,7 @@ const SERVER_LOOKS = {
 const SERVER_STOPPED = { pill: 'Kapalı', cls: '', sub: 'Sunucu kapalı' };
 
 function serverUi(state) {
-  const look = SERVER_LOOKS[state] || SERVER_STOPPED;
+  const look = Object.hasOwn(SERVER_LOOKS, state) ? SERVER_LOOKS[state] : SERVER_STOPPED;
   const pill = $('srvPill');
   pill.textContent = look.pill;
   pill.className = look.cls ? 'pill ' + look.cls : 'pill';
@@ -171,6 +177,9 @@ function onGame(event) {
 const logQueue = [];           // { text, cls, follow } waiting for the next frame
 let logDropShown = 0;          // shown entries the next frame removes from the top
 let logFlushPending = false;
+// Whether the console follows new lines. Only the reader's scrolling changes it: while the
+// Server view is hidden the console has no layout, so its scroll position says nothing.
+let logStuck = true;
 
 function logClass(text) {
   if (/ERROR|HATA|Exception/.test(text)) return 'err';
@@ -199,7 +208,6 @@ function queueLine(entry) {
 function flushLog() {
   logFlushPending = false;
   const log = $('log');
-  const atBottom = log.scrollTop + log.clientHeight >= log.scrollHeight - STICK_DISTANCE;
   // trimmed lines are reused for the new ones: a flood then allocates almost nothing
   const spare = [];
   for (; logDropShown > 0; logDropShown--) spare.push(log.removeChild(log.firstElementChild));
@@ -214,7 +222,20 @@ function flushLog() {
   }
   logQueue.length = 0;
   log.appendChild(lines);
-  if (atBottom && follow) log.scrollTop = log.scrollHeight;
+  if (logStuck && follow) log.scrollTop = log.scrollHeight;
+}
+
+function onLogScroll() {
+  const log = $('log');
+  if (log.clientHeight === 0) return;
+  logStuck = log.scrollTop + log.clientHeight >= log.scrollHeight - STICK_DISTANCE;
+}
+
+// The console gets its size when the Server view opens and whenever the window is resized;
+// a console that follows its lines then shows the newest ones.
+function onLogResize() {
+  const log = $('log');
+  if (logStuck && log.clientHeight > 0) log.scrollTop = log.scrollHeight;
 }
 
 function onLog(text) {
@@ -426,6 +447,8 @@ $('art').innerHTML = buildArt();
 bridge.on('progress', onProgress);
 bridge.on('server', onServer);
 bridge.on('log', onLog);
+$('log').addEventListener('scroll', onLogScroll);
+new ResizeObserver(onLogResize).observe($('log'));
 bridge.on('closing', () => $('closing').classList.remove('hidden'));
 
 $('playBtn').addEventListener('click', play);

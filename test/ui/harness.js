@@ -102,7 +102,7 @@ class PageUnderTest {
     return this.finish(channel, 'resolve', value);
   }
 
-  // Rejects it the way a failed handler does, with an Error of `message`.
+  // Rejects it the way Electron passes on a handler that threw an Error of `message`.
   rejectRequest(channel, message) {
     return this.finish(channel, 'reject', message);
   }
@@ -112,7 +112,7 @@ class PageUnderTest {
     await this.page.evaluate(([ch, h, v]) => {
       const i = window.__ipc.pending.findIndex((p) => p.channel === ch);
       const request = window.__ipc.pending.splice(i, 1)[0];
-      if (h === 'resolve') request.resolve(v); else request.reject(new Error(v));
+      if (h === 'resolve') request.resolve(v); else request.reject(new Error(`Error invoking remote method '${ch}': Error: ${v}`));
     }, [channel, how, value]);
     await this.settle();
   }

@@ -123,25 +123,32 @@ describe('play results', () => {
     const after = await playWith(ui, { ok: false });
     assert.deepEqual(after, { ...before, notice: 'notice err hidden' });
     await ui.click('#playBtn');
-    await ui.rejectRequest('play', 'No handler registered for \'play\'');
-    assert.equal((await status(ui)).message, 'Olmadı: No handler registered for \'play\' — ayrıntılar Sunucu sekmesinde.');
+    await ui.rejectRequest('play', 'Oyun klasörü yazılamıyor');
+    assert.equal((await status(ui)).message, 'Olmadı: Oyun klasörü yazılamıyor — ayrıntılar Sunucu sekmesinde.');
     assert.equal(await ui.page.evaluate(() => playBtn.disabled), false);
     await ui.closeClean();
   });
 });
 
 describe('server display', () => {
-  test('state classes are replaced whole and a join overrides the sub-line', async () => {
+  test('state classes are replaced whole, a join overrides the sub-line, unknown states read as stopped', async () => {
     const ui = await openPage(shared.browser);
-    const look = () => ui.page.evaluate(() => [srvPill.textContent, srvPill.className, railDot.className, stSub.textContent]);
-    await ui.emit('server', { state: 'starting' });
-    assert.deepEqual(await look(), ['Açılıyor…', 'pill start', 'dot start', 'Sunucu açılıyor…']);
-    await ui.emit('server', { state: 'running' });
-    assert.deepEqual(await look(), ['Çalışıyor', 'pill run', 'dot run', 'Sunucu çalışıyor • localhost']);
-    await ui.emit('server', { state: 'running', joined: '<Efe>' });
-    assert.deepEqual(await look(), ['Çalışıyor', 'pill run', 'dot run', '<Efe> sunucuya girdi • iyi yayınlar!']);
-    await ui.emit('server', { state: 'stopped', code: 1 });
-    assert.deepEqual(await look(), ['Kapalı', 'pill', 'dot', 'Sunucu kapalı']);
+    const STOPPED = ['Kapalı', 'pill', 'dot', 'Sunucu kapalı'];
+    const rows = [
+      [{ state: 'starting' }, ['Açılıyor…', 'pill start', 'dot start', 'Sunucu açılıyor…']],
+      [{ state: 'running' }, ['Çalışıyor', 'pill run', 'dot run', 'Sunucu çalışıyor • localhost']],
+      [{ state: 'running', joined: '<Efe>' }, ['Çalışıyor', 'pill run', 'dot run', '<Efe> sunucuya girdi • iyi yayınlar!']],
+      [{ state: 'stopped', code: 1 }, STOPPED],
+      [{ state: 'running' }, ['Çalışıyor', 'pill run', 'dot run', 'Sunucu çalışıyor • localhost']],
+      [{ state: 'constructor' }, STOPPED],
+      [{ state: '__proto__' }, STOPPED],
+      [{ state: 'toString' }, STOPPED],
+    ];
+    for (const [event, look] of rows) {
+      await ui.emit('server', event);
+      assert.deepEqual(await ui.page.evaluate(() => [srvPill.textContent, srvPill.className, railDot.className, stSub.textContent]),
+        look, JSON.stringify(event));
+    }
     await ui.closeClean();
   });
 });
