@@ -61,12 +61,20 @@ test('natural order compares runs of digits by their value', () => {
 });
 
 describe('fabricVersions', () => {
-  test('chooses the first stable loader and installer, else the first, and stores them as lastFabric', async () => {
+  test('chooses the first stable loader and installer, else the first, and stores them; finds nothing in an unusable list', async () => {
     for (const [loaders, installers, expected] of [
-      [[['0.19.4', false], ['0.19.3', true]], [['1.1.1', false], ['1.1.0', true]], { loader: '0.19.3', installer: '1.1.0' }],
-      [[['0.19.4', false], ['0.19.3', false]], [['1.1.1', false]], { loader: '0.19.4', installer: '1.1.1' }],
+      [loaderList([['0.19.4', false], ['0.19.3', true]]), [['1.1.1', false], ['1.1.0', true]], { loader: '0.19.3', installer: '1.1.0' }],
+      [loaderList([['0.19.4', false], ['0.19.3', false]]), [['1.1.1', false]], { loader: '0.19.4', installer: '1.1.1' }],
+      [[], [['1.1.0', true]], 'Fabric 26.3 için bulunamadı'],
+      [{ error: 'x' }, [['1.1.0', true]], 'Fabric 26.3 için bulunamadı'],
+      [loaderList([['../../evil', true]]), [['1.1.0', true]], 'Fabric 26.3 için bulunamadı'],
+      [loaderList([['0.19.3', true]]), [], 'Fabric yükleyicisi bulunamadı'],
     ]) {
-      world.route(PATHS.loaders, { body: loaderList(loaders) }).route(PATHS.installers, { body: installerList(installers) });
+      world.route(PATHS.loaders, { body: loaders }).route(PATHS.installers, { body: installerList(installers) });
+      if (typeof expected === 'string') {
+        await assert.rejects(fabric.fabricVersionsOnline(), { message: expected }, JSON.stringify(loaders));
+        continue;
+      }
       assert.deepEqual(await fabric.fabricVersions(), expected);
       assert.deepEqual(storedSettings().lastFabric, expected);
     }
@@ -78,41 +86,24 @@ describe('fabricVersions', () => {
     state.settings.lastFabric = { loader: '0.19.2', installer: '1.0.3' };
     assert.deepEqual(await fabric.fabricVersions(), { loader: '0.19.2', installer: '1.0.3' });
     assert.deepEqual(logs(), ['[Quorlin] Fabric sunucusu yanıt vermedi, kayıtlı sürüm kullanılıyor.']);
-    assert.equal(fs.existsSync(state.paths.SETTINGS_FILE), false, 'nothing new to store');
-  });
-
-  test('an empty list or one whose version could not be a file name finds nothing', async () => {
-    for (const body of [[], { error: 'x' }, loaderList([['../../evil', true]])]) {
-      world.route(PATHS.loaders, { body }).route(PATHS.installers, { body: installerList([['1.1.0', true]]) });
-      await assert.rejects(fabric.fabricVersionsOnline(), { message: 'Fabric 26.3 için bulunamadı' }, JSON.stringify(body));
-    }
-    world.route(PATHS.loaders, { body: loaderList([['0.19.3', true]]) }).route(PATHS.installers, { body: [] });
-    await assert.rejects(fabric.fabricVersionsOnline(), { message: 'Fabric yükleyicisi bulunamadı' });
   });
 });
 
-describe('ensureClientFabric', () => {
+test('ensureClientFabric writes the loader profile once, never over an existing file, and nothing on a failure', async () => {
   const id = 'fabric-loader-0.19.3-26.3';
-  const file = () => path.join(state.paths.MC_DIR, 'versions', id, `${id}.json`);
+  const file = path.join(state.paths.MC_DIR, 'versions', id, `${id}.json`);
   const profile = { id, inheritsFrom: '26.3', mainClass: 'net.fabricmc.loader.impl.launch.knot.KnotClient', libraries: [] };
-
-  test('writes the loader profile indented by two spaces once, and leaves an existing file as it is', async () => {
-    world.route(PATHS.profile('0.19.3'), { body: profile });
-    assert.equal(await fabric.ensureClientFabric({ loader: '0.19.3', installer: '1.1.0' }), id);
-    assert.equal(fs.readFileSync(file(), 'utf8'), JSON.stringify(profile, null, 2));
-    fs.writeFileSync(file(), 'edited by hand');
-    assert.equal(await fabric.ensureClientFabric({ loader: '0.19.3' }), id);
-    assert.equal(fs.readFileSync(file(), 'utf8'), 'edited by hand');
-    assert.equal(world.count(PATHS.profile('0.19.3')), 1);
-    assert.deepEqual(labels(), ['fabric:Fabric hazırlanıyor']);
-  });
-
-  test('a failed request or a loader version that is no plain name writes nothing', async () => {
-    world.route(PATHS.profile('0.19.3'), OFFLINE);
-    await assert.rejects(fabric.ensureClientFabric({ loader: '0.19.3' }), /^Error: HTTP 503/);
-    await assert.rejects(fabric.ensureClientFabric({ loader: '..' }), { message: 'Fabric sürümü geçersiz: ..' });
-    assert.equal(fs.existsSync(path.join(state.paths.MC_DIR, 'versions')), false);
-  });
+  world.route(PATHS.profile('0.19.3'), OFFLINE);
+  await assert.rejects(fabric.ensureClientFabric({ loader: '0.19.3' }), /^Error: HTTP 503/);
+  await assert.rejects(fabric.ensureClientFabric({ loader: '..' }), { message: 'Fabric sürümü geçersiz: ..' });
+  assert.equal(fs.existsSync(path.join(state.paths.MC_DIR, 'versions')), false);
+  world.route(PATHS.profile('0.19.3'), { body: profile });
+  assert.equal(await fabric.ensureClientFabric({ loader: '0.19.3', installer: '1.1.0' }), id);
+  assert.equal(fs.readFileSync(file, 'utf8'), JSON.stringify(profile, null, 2));
+  fs.writeFileSync(file, 'edited by hand');
+  assert.equal(await fabric.ensureClientFabric({ loader: '0.19.3' }), id);
+  assert.equal(fs.readFileSync(file, 'utf8'), 'edited by hand');
+  assert.deepEqual(labels(), ['fabric:Fabric hazırlanıyor']);
 });
 
 describe('fabricApi', () => {
@@ -139,27 +130,20 @@ describe('fabricApi', () => {
     assert.deepEqual(logs(), ['[Quorlin] Modrinth yanıt vermedi, Fabric sunucusu deneniyor…']);
   });
 
-  test('offline: the best jar on the computer, the cache copy before an equal one in a mods folder', async () => {
+  test('offline: the best jar on the computer, the cache copy first; with none, a message naming every failure', async () => {
     const { CACHE_DIR, GAME_DIR, SERVER_DIR } = state.paths;
-    put(path.join(GAME_DIR, 'mods'), FABRIC_API_FILE);
-    put(CACHE_DIR, FABRIC_API_FILE);
-    put(path.join(SERVER_DIR, 'mods'), 'Fabric-API-0.140.2+26.3.JAR');
-    for (const other of ['fabric-api-0.200.0+26.2.jar', 'fabric-api-0.200.0.jar', 'fabric-api-0.200.0+26.3.zip', 'fabric-apix-0.9+26.3.jar']) {
-      put(path.join(SERVER_DIR, 'mods'), other);
-    }
-    assert.equal(fabric.localFabricApi(), path.join(CACHE_DIR, FABRIC_API_FILE));
-    world.route(PATHS.modrinth('fabric-api'), OFFLINE).route(`${PATHS.maven}maven-metadata.xml`, OFFLINE);
-    assert.equal(await fabric.fabricApi(), path.join(CACHE_DIR, FABRIC_API_FILE));
-    assert.equal(logs()[1], `[Quorlin] İnternet yavaş — bilgisayardaki Fabric API kullanılıyor: ${FABRIC_API_FILE}`);
-  });
-
-  test('with nothing anywhere, one message names every source that failed', async () => {
     world.route(PATHS.modrinth('fabric-api'), { body: [] });
     world.route(`${PATHS.maven}maven-metadata.xml`, { body: mavenMetadata(['0.141.0+26.2']) });
-    assert.equal(fabric.localFabricApi(), null);
     await assert.rejects(fabric.fabricApi(), {
       message: 'Fabric API indirilemedi. İnternet bağlantını kontrol edip tekrar dene.\n  Fabric API 26.3 yok\n  Maven: 26.3 için sürüm yok',
     });
+    put(path.join(GAME_DIR, 'mods'), FABRIC_API_FILE);
+    put(CACHE_DIR, FABRIC_API_FILE);
+    for (const name of ['Fabric-API-0.140.2+26.3.JAR', 'fabric-api-0.200.0+26.2.jar', 'fabric-api-0.200.0.jar',
+      'fabric-api-0.200.0+26.3.zip', 'fabric-apix-0.9+26.3.jar']) put(path.join(SERVER_DIR, 'mods'), name);
+    world.route(PATHS.modrinth('fabric-api'), OFFLINE);
+    assert.equal(await fabric.fabricApi(), path.join(CACHE_DIR, FABRIC_API_FILE));
+    assert.equal(logs().at(-1), `[Quorlin] İnternet yavaş — bilgisayardaki Fabric API kullanılıyor: ${FABRIC_API_FILE}`);
   });
 });
 
@@ -181,7 +165,9 @@ describe('performance mods', () => {
   });
 
   test('offline: the newest cached jar of the game version, else left out with a log line', async () => {
-    world.route(PATHS.modrinth('sodium'), OFFLINE).route(PATHS.modrinth('lithium'), OFFLINE);
+    // a file name that would leave the cache folder is refused like a failed download
+    serveModrinth(world, 'sodium', [{ filename: '../../sodium-evil+26.3.jar' }]);
+    world.route(PATHS.modrinth('lithium'), OFFLINE);
     for (const name of ['lithium-fabric-0.15.2-mc26.3.jar', 'lithium-fabric-0.15.10-mc26.3.jar', 'lithium-fabric-0.16.0-mc26.2.jar']) {
       put(state.paths.CACHE_DIR, name);
     }
@@ -189,16 +175,10 @@ describe('performance mods', () => {
     assert.deepEqual(await mods.perfMods('client'), [lithium]);
     assert.deepEqual(await mods.perfMods('server'), [lithium]);
     assert.deepEqual(logs(), [
-      `[Quorlin] sodium indirilemedi, onsuz devam ediliyor (HTTP 503 — ${world.url}${PATHS.modrinth('sodium')}?game_versions=%5B%2226.3%22%5D&loaders=%5B%22fabric%22%5D)`,
+      '[Quorlin] sodium indirilemedi, onsuz devam ediliyor (Modrinth: sodium için geçersiz dosya bilgisi)',
       '[Quorlin] lithium indirilemedi, önbellekteki kullanılıyor: lithium-fabric-0.15.10-mc26.3.jar',
     ]);
-  });
-
-  test('a file name that would leave the cache folder is refused', async () => {
-    serveModrinth(world, 'sodium', [{ filename: '../../sodium-evil+26.3.jar' }]);
-    assert.deepEqual(await mods.perfMods('client'), []);
-    assert.deepEqual(fs.readdirSync(top).filter((n) => n.endsWith('.jar')), []);
-    assert.match(logs()[0], /^\[Quorlin\] sodium indirilemedi, onsuz devam ediliyor \(Modrinth: sodium için geçersiz dosya bilgisi\)$/);
+    assert.equal(world.count(PATHS.modrinth('lithium')), 3, 'retried, then remembered');
   });
 });
 

@@ -32,49 +32,30 @@ function loaderList(loaders) {
 
 /** The installer list: [[version, stable], …]. */
 function installerList(installers) {
-  return installers.map(([version, stable]) => ({
-    url: `https://maven.fabricmc.net/net/fabricmc/fabric-installer/${version}/fabric-installer-${version}.jar`,
-    maven: `net.fabricmc:fabric-installer:${version}`,
-    version,
-    stable,
-  }));
+  const jar = (v) => `https://maven.fabricmc.net/net/fabricmc/fabric-installer/${v}/fabric-installer-${v}.jar`;
+  return installers.map(([version, stable]) => ({ url: jar(version), maven: `net.fabricmc:fabric-installer:${version}`, version, stable }));
 }
 
-/** fabric-api's maven-metadata.xml, written compact as the real one is served. */
+/** fabric-api's maven-metadata.xml, compact as it is served. */
 function mavenMetadata(versions) {
-  const list = versions.map((v) => `<version>${v}</version>`).join('');
-  return `<?xml version="1.0" encoding="UTF-8"?><metadata><groupId>net.fabricmc.fabric-api</groupId>`
-    + `<artifactId>fabric-api</artifactId><versioning><latest>${versions.at(-1)}</latest>`
-    + `<release>${versions.at(-1)}</release><versions>${list}</versions>`
+  return '<?xml version="1.0" encoding="UTF-8"?><metadata><groupId>net.fabricmc.fabric-api</groupId><artifactId>fabric-api</artifactId>'
+    + `<versioning><latest>${versions.at(-1)}</latest><versions>${versions.map((v) => `<version>${v}</version>`).join('')}</versions>`
     + '<lastUpdated>20260820101500</lastUpdated></versioning></metadata>';
 }
 
 /**
  * Routes a Modrinth version list for `slug` holding one version whose `files` are
- * [{ filename, body, primary }], each served from the world's CDN path; returns the file routes.
+ * [{ filename, body, primary }], each served from the world's CDN path; returns those paths.
  */
 function serveModrinth(world, slug, files) {
   const served = files.map(({ filename, body = `${slug}:${filename}`, primary = false }) => {
-    const bytes = Buffer.from(body);
     const at = `/data/${slug}/versions/${encodeURIComponent(filename)}`;
-    world.route(at, { body: bytes });
-    return {
-      hashes: {
-        sha1: crypto.createHash('sha1').update(bytes).digest('hex'),
-        sha512: crypto.createHash('sha512').update(bytes).digest('hex'),
-      },
-      url: `${world.url}${at}`,
-      filename,
-      primary,
-      size: bytes.length,
-      file_type: null,
-    };
+    world.route(at, { body });
+    const sha1 = crypto.createHash('sha1').update(body).digest('hex');
+    return { hashes: { sha1 }, url: `${world.url}${at}`, filename, primary, size: Buffer.byteLength(body), file_type: null };
   });
   world.route(PATHS.modrinth(slug), {
-    body: [{
-      game_versions: [MC], loaders: ['fabric'], id: 'kJx0Vd3S', project_id: 'AANobbMI', name: `${slug} ${MC}`,
-      version_number: '1.0.0', version_type: 'release', status: 'listed', featured: false, files: served,
-    }],
+    body: [{ game_versions: [MC], loaders: ['fabric'], version_number: '1.0.0', version_type: 'release', files: served }],
   });
   return served.map((f) => new URL(f.url).pathname);
 }
