@@ -1,0 +1,44 @@
+// Update files in the launcher's cache: named after the published version, downloaded once,
+// checked against the published digest at every use.
+const crypto = require('node:crypto');
+const fs = require('node:fs');
+const path = require('node:path');
+
+// The version comes from the network and becomes part of a file name: a separator or a
+// character Windows refuses in names would put the file elsewhere or nowhere.
+const UNSAFE_IN_NAME = /[\\/:*?"<>|\u0000-\u001f]/;
+
+/** The manifest's `key` entry when it names a package to fetch, else null. */
+function entryOf(man, key) {
+  const entry = man && typeof man === 'object' ? man[key] : null;
+  return entry && typeof entry === 'object' && entry.url ? entry : null;
+}
+
+/** `dir\<prefix><version><ext>`; throws "geçersiz sürüm: …" for a version unfit for a file name. */
+function cacheFile(dir, prefix, version, ext) {
+  const text = String(version);
+  if (UNSAFE_IN_NAME.test(text)) throw new Error(`geçersiz sürüm: ${text}`);
+  return path.join(dir, `${prefix}${text}${ext}`);
+}
+
+/** SHA-256 of the file's whole content, lower-case hexadecimal. */
+async function sha256File(file) {
+  return crypto.createHash('sha256').update(await fs.promises.readFile(file)).digest('hex');
+}
+
+/**
+ * Makes `dest` hold the entry's file: downloaded with `download(url, dest)` unless already
+ * cached, then, when the entry gives a digest (either letter case), checked against it. A
+ * file that does not match is deleted together with any download leftover beside it, and
+ * the call fails with `mismatch`.
+ */
+async function fetchVerified(entry, dest, download, mismatch) {
+  if (!fs.existsSync(dest)) await download(entry.url, dest);
+  if (!entry.sha256) return;
+  if ((await sha256File(dest)) === String(entry.sha256).toLowerCase()) return;
+  fs.rmSync(dest, { force: true });
+  fs.rmSync(`${dest}.part`, { force: true });
+  throw new Error(mismatch);
+}
+
+module.exports = { entryOf, cacheFile, fetchVerified };

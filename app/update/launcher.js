@@ -1,0 +1,173 @@
+// The launcher's own updates: a newer application package is fetched, verified and unpacked
+// next to the running application, and a small script swaps it in once the launcher has
+// exited, then starts the launcher again.
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { APP_VERSION } = require('../layout');
+const { state } = require('../state');
+const http = require('../http');
+const { run } = require('../run');
+const { cmpVer } = require('./service');
+const { entryOf, cacheFile, fetchVerified } = require('./cache');
+
+const SCRIPT_NAME = 'quorlin-update.cmd';
+
+/** Bounds in milliseconds and tries. Tests shorten them; the product keeps these. */
+const limits = {
+  unpackMs: 2 * 60 * 1000, // unpacking the package
+  startMs: 10 * 1000, // the outer cmd.exe ends as soon as the script has been started
+  swapTries: 120, // about one second each: the script gives up after about two minutes
+};
+
+// PowerShell ends a single-quoted text at any of these; doubled, one stands for itself.
+const PS_QUOTES = /['\u2018\u2019\u201a\u201b]/g;
+
+function psQuoted(text) {
+  return `'${text.replace(PS_QUOTES, '$&$&')}'`;
+}
+
+/** PowerShell's arguments for unpacking `zip` into `stage`. */
+function unpackArgs(zip, stage) {
+  return ['-NoProfile', '-ExecutionPolicy', 'Bypass', '-Command',
+    `Expand-Archive -LiteralPath ${psQuoted(zip)} -DestinationPath ${psQuoted(stage)} -Force`];
+}
+
+function isFile(file) {
+  try {
+    return fs.statSync(file).isFile();
+  } catch {
+    return false;
+  }
+}
+
+/** The unpacked application: the package's single app folder, or the stage itself. */
+function finalStageOf(stage) {
+  const inner = path.join(stage, 'app');
+  if (isFile(path.join(inner, 'main.js'))) return inner;
+  if (isFile(path.join(stage, 'main.js'))) return stage;
+  throw new Error('güncelleme paketi geçersiz');
+}
+
+/**
+ * The swap script and the variables it reads its paths from. The text is ASCII only, so the
+ * code page cmd.exe reads it in plays no part; the paths, whatever their characters, come
+ * through the environment, which cmd.exe keeps in UTF-16. Started without a console input,
+ * so ping paces the waits (n echoes take n − 1 seconds); `timeout` would end at once.
+ * After `tries` failed removals of the old application the script gives up and leaves a
+ * stage that holds the application at its root, which the bootstrapper promotes at its
+ * next start.
+ */
+function swapScript({ appDir, finalStage, stage, relaunchExe, tries = limits.swapTries }) {
+  const hoisted = '%QUORLIN_UPDATE_STAGE%.hold';
+  const lines = [
+    '@echo off',
+    'set "QUORLIN_UPDATE_SELF=%~f0"',
+    'ping -n 3 127.0.0.1 >nul',
+    'set /a QUORLIN_UPDATE_TRIES=0',
+    ':wait',
+    'rmdir /s /q "%QUORLIN_UPDATE_APP%" 2>nul',
+    'if not exist "%QUORLIN_UPDATE_APP%" goto swap',
+    'set /a QUORLIN_UPDATE_TRIES+=1',
+    `if %QUORLIN_UPDATE_TRIES% geq ${tries} goto keep`,
+    'ping -n 2 127.0.0.1 >nul',
+    'goto wait',
+    ':swap',
+    'move "%QUORLIN_UPDATE_FROM%" "%QUORLIN_UPDATE_APP%" >nul',
+    'if not exist "%QUORLIN_UPDATE_APP%\\main.js" goto keep',
+    'rmdir /s /q "%QUORLIN_UPDATE_STAGE%" 2>nul',
+    ...(relaunchExe ? ['start "" /d "%QUORLIN_UPDATE_RUN_DIR%" "%QUORLIN_UPDATE_RUN%"'] : []),
+    'goto done',
+    ':keep',
+    ...(finalStage === stage ? [] : [
+      `rmdir /s /q "${hoisted}" 2>nul`,
+      `move "%QUORLIN_UPDATE_FROM%" "${hoisted}" >nul`,
+      `if not exist "${hoisted}\\main.js" goto done`,
+      'rmdir /s /q "%QUORLIN_UPDATE_STAGE%" 2>nul',
+      `move "${hoisted}" "%QUORLIN_UPDATE_STAGE%" >nul`,
+    ]),
+    ':done',
+    'del "%QUORLIN_UPDATE_SELF%"',
+  ];
+  const env = { QUORLIN_UPDATE_APP: appDir, QUORLIN_UPDATE_FROM: finalStage, QUORLIN_UPDATE_STAGE: stage };
+  if (relaunchExe) {
+    env.QUORLIN_UPDATE_RUN = relaunchExe;
+    env.QUORLIN_UPDATE_RUN_DIR = path.win32.dirname(relaunchExe);
+  }
+  return { text: lines.join('\r\n'), env };
+}
+
+/**
+ * How the script is started so that it outlives the launcher without a window: a hidden
+ * cmd.exe (a console without a window, inside the job that ends the launcher's children
+ * with it) starts the script's cmd.exe in that same console with `start /b`. A grandchild
+ * leaves the job, so the script lives on; sharing the windowless console, the console
+ * programs it runs open no window either. A detached start would give the script no
+ * console, and every ping would flash one up. The script is named relative to the working
+ * directory, so its path, whatever it holds, passes no command-line parser.
+ */
+const START_ARGS = ['/d', '/c', 'start', '/b', 'cmd.exe', '/d', '/v:off', '/c', SCRIPT_NAME];
+
+/**
+ * Stages a newer launcher published in the manifest `man` and starts the swap script.
+ * Resolves to true when the script runs and the process must end at once, false otherwise
+ * (nothing newer, or a skipped update, logged). Never rejects. `options` replace the
+ * running launcher's own values: currentVersion, cacheDir, appDir, runtimeResources,
+ * download, relaunchExe (default QUORLIN_EXE), log, and for tests tmpDir, env, runTool, tries.
+ */
+async function maybeUpdateLauncher(man, options = {}) {
+  const { currentVersion = APP_VERSION, log = console.log } = options;
+  const l = entryOf(man, 'launcher');
+  if (!l || cmpVer(l.version, currentVersion) <= 0) return false;
+  let stage = null;
+  try {
+    const {
+      cacheDir = state.paths.CACHE_DIR,
+      appDir = state.paths.APP_DIR,
+      runtimeResources = path.dirname(appDir),
+      download = http.download,
+      env = process.env,
+      relaunchExe = env.QUORLIN_EXE || '',
+      tmpDir = os.tmpdir(),
+      runTool = run,
+      tries,
+    } = options;
+    const zip = cacheFile(cacheDir, 'app-', l.version, '.zip');
+    await fetchVerified(l, zip, download, 'dosya özeti uyuşmadı');
+
+    stage = path.join(runtimeResources, 'app.new');
+    fs.rmSync(stage, { recursive: true, force: true });
+    const unpacked = await runTool('powershell.exe', unpackArgs(zip, stage), { timeout: limits.unpackMs });
+    if (unpacked.code !== 0) {
+      throw new Error(`güncelleme paketi açılamadı (${unpacked.error ? unpacked.error.message : unpacked.code})`);
+    }
+    const finalStage = finalStageOf(stage);
+
+    const script = swapScript({ appDir, finalStage, stage, relaunchExe, tries });
+    fs.mkdirSync(tmpDir, { recursive: true });
+    fs.writeFileSync(path.join(tmpDir, SCRIPT_NAME), script.text, 'utf8');
+    const started = await runTool('cmd.exe', START_ARGS,
+      { cwd: tmpDir, env: { ...env, ...script.env }, timeout: limits.startMs });
+    if (started.code !== 0) {
+      throw new Error(`güncelleme betiği başlatılamadı (${started.error ? started.error.message : started.code})`);
+    }
+    log(`[Quorlin] Launcher güncellemesi hazır (${l.version}). Yeniden başlatılıyor…`);
+    return true;
+  } catch (err) {
+    log(`[Quorlin] Launcher güncellemesi atlandı: ${err.message}`);
+    if (stage) discardStage(stage, log);
+    return false;
+  }
+}
+
+// A half-unpacked stage with main.js at its root would be promoted by the bootstrapper's next
+// start; the next attempt unpacks afresh from the cached package.
+function discardStage(stage, log) {
+  try {
+    fs.rmSync(stage, { recursive: true, force: true });
+  } catch (err) {
+    log(`[Quorlin] HATA: ${err.message}`);
+  }
+}
+
+module.exports = { limits, SCRIPT_NAME, START_ARGS, swapScript, maybeUpdateLauncher };

@@ -1,0 +1,228 @@
+const { test, describe, before, after, beforeEach, afterEach } = require('node:test');
+const assert = require('node:assert/strict');
+const crypto = require('node:crypto');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { startWorld } = require('../support/world');
+const { makeZip, readZip } = require('../../boot/tests/wine/lib/zip');
+const endpoints = require('../../app/endpoints');
+const { download } = require('../../app/http');
+const { initState, state } = require('../../app/state');
+const service = require('../../app/update/service');
+const { resolveMod, refreshModJar } = require('../../app/update/mod');
+const { maybeUpdateLauncher, START_ARGS, SCRIPT_NAME } = require('../../app/update/launcher');
+
+const { apiGet, manifest, cmpVer } = service;
+const UNREACHABLE = 'Sunucuya ulaşılamadı. İnternetini kontrol et.';
+const sha = (data) => crypto.createHash('sha256').update(data).digest('hex');
+let world;
+let dir;
+const savedApi = process.env.QUORLIN_API;
+
+before(async () => { world = await startWorld(); });
+after(async () => {
+  if (savedApi === undefined) delete process.env.QUORLIN_API;
+  else process.env.QUORLIN_API = savedApi;
+  await world.close();
+});
+beforeEach(() => {
+  service.limits.idleMs = 5000;
+  process.env.QUORLIN_API = world.url;
+  world.reset();
+  dir = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-update-'));
+});
+afterEach(() => fs.rmSync(dir, { recursive: true, force: true }));
+
+describe('update service client', () => {
+  test('answers the JSON body whatever the status, follows no redirect, sends its one User-Agent', async () => {
+    const cases = [
+      [{ body: { launcher: { version: '1' } } }, { launcher: { version: '1' } }],
+      [{ status: 500, body: { error: 'bakımda' } }, { error: 'bakımda' }],
+      [{ redirect: '/moved', body: { here: true } }, { here: true }],
+      [{ body: '\uFEFF{"bom":1}' }, { bom: 1 }],
+    ];
+    for (const [plan, expected] of cases) {
+      world.route('/api/manifest.php', plan);
+      assert.deepEqual(await apiGet('/api/manifest.php'), expected);
+    }
+    assert.equal(world.count('/moved'), 0);
+    assert.ok(world.requests.every((r) => r.headers['user-agent'] === 'Quorlin-Launcher'));
+  });
+
+  test('failures carry their two messages, and manifest() turns each into null', async () => {
+    const cases = [
+      [{ status: 404, body: '<html>yok</html>' }, 'Sunucu yanıtı okunamadı (404)'],
+      [{ body: '' }, 'Sunucu yanıtı okunamadı (200)'],
+      [{ stall: true, body: '{}' }, UNREACHABLE],
+      [{ delay: 1000, body: {} }, UNREACHABLE],
+      [{ cut: 3, body: { long: 'x'.repeat(100) } }, UNREACHABLE],
+    ];
+    for (const [plan, message] of cases) {
+      world.route('/api/manifest.php', plan);
+      service.limits.idleMs = plan.stall || plan.delay ? 200 : 5000;
+      await assert.rejects(apiGet('/api/manifest.php'), { message });
+      assert.equal(await manifest(), null);
+    }
+    process.env.QUORLIN_API = 'http://127.0.0.1:1';
+    await assert.rejects(apiGet('/x'), { message: UNREACHABLE });
+    process.env.QUORLIN_API = 'kein adres';
+    await assert.rejects(apiGet('/x'), { code: 'ERR_INVALID_URL' });
+    assert.equal(await manifest(), null);
+  });
+
+  test('API_BASE is QUORLIN_API when non-empty, else the built-in address', () => {
+    assert.equal(service.API_BASE({ QUORLIN_API: 'https://u.example' }), 'https://u.example');
+    assert.equal(service.API_BASE({ QUORLIN_API: '' }), endpoints.updateService);
+  });
+});
+
+test('cmpVer reads each dotted piece as the integer at its start', () => {
+  const cases = [
+    ['1.0.19', '1.0.9', 1], ['1.0', '1.0.0', 0], ['1.0.27-beta', '1.0.27', 0], ['2', '1.9.9', 1],
+    [' +3.1', '3.0.5', 1], ['-1', '', -1], [undefined, 0, 0], ['x.5', '0.5', 0], [1.1, '1.0.9', 1],
+    ['1.1e3', '1.2', -1], [`${'9'.repeat(400)}.1`, `${'9'.repeat(400)}.2`, -1],
+  ];
+  for (const [a, b, sign] of cases) assert.equal(Math.sign(cmpVer(a, b)), sign, `${a} vs ${b}`);
+});
+
+describe('choosing the mod archive', () => {
+  const JAR = Buffer.from('yeni mod');
+  const carried = '/app/assets/brimlox-1.0.0.jar';
+  const choose = (mod, logs) => resolveMod({
+    man: mod && { mod: { url: `${world.url}/mod.jar`, ...mod } },
+    cacheDir: dir, bundledJar: carried, bundledVersion: '1.0.26', download, log: (l) => logs.push(l),
+  });
+
+  test('a newer mod is fetched once and verified at every use; otherwise the carried one, silently', async () => {
+    world.route('/mod.jar', { body: JAR });
+    const cached = path.join(dir, 'brimlox-1.0.27.jar');
+    const cases = [
+      [null, carried, []],
+      [{ version: '1.0.26' }, carried, []],
+      [{ version: '1.0.27' }, cached, ['[Quorlin] Mod güncellendi → 1.0.27']],
+      [{ version: '1.0.27', sha256: sha(JAR).toUpperCase() }, cached, ['[Quorlin] Mod güncellendi → 1.0.27']],
+    ];
+    for (const [mod, expected, logged] of cases) {
+      const logs = [];
+      assert.equal(await choose(mod, logs), expected);
+      assert.deepEqual(logs, logged);
+    }
+    assert.equal(world.count('/mod.jar'), 1);
+  });
+
+  test('a failed update falls back to the carried archive and leaves no file behind', async () => {
+    const cases = [
+      [{ body: JAR }, { version: '1.0.27', sha256: sha('başka') }, 'mod dosya özeti uyuşmadı'],
+      [{ status: 404 }, { version: '1.0.28' }, `HTTP 404 — ${world.url}/mod.jar`],
+      [{ body: JAR }, { version: '1.0.29/../../x' }, 'geçersiz sürüm: 1.0.29/../../x'],
+    ];
+    fs.writeFileSync(path.join(dir, 'brimlox-1.0.27.jar.part'), 'yarım'); // an earlier broken download
+    for (const [plan, mod, message] of cases) {
+      world.route('/mod.jar', plan);
+      const logs = [];
+      assert.equal(await choose(mod, logs), carried);
+      assert.deepEqual(logs, [`[Quorlin] Mod güncellemesi atlandı: ${message}`]);
+    }
+    assert.deepEqual(fs.readdirSync(dir), []);
+  });
+
+  test('refreshModJar fetches a manifest missed at start-up once, shared by callers at the same moment', async () => {
+    initState({ env: { APPDATA: dir }, appDir: '/app' });
+    world.route('/api/manifest.php', [{ status: 503, body: 'meşgul' }, { body: { mod: { version: '1.0.27', url: `${world.url}/mod.jar` } } }]);
+    world.route('/mod.jar', { body: JAR });
+    assert.equal(await refreshModJar(), carried);
+    assert.equal(state.latestManifest, null);
+    const cached = path.join(dir, '.quorlin', 'cache', 'brimlox-1.0.27.jar');
+    assert.deepEqual(await Promise.all([refreshModJar(), refreshModJar()]), [cached, cached]);
+    assert.equal(await refreshModJar(), cached);
+    assert.equal(state.currentModJar, cached);
+    assert.deepEqual([world.count('/api/manifest.php'), world.count('/mod.jar')], [2, 1]);
+  });
+});
+
+describe('staging a launcher update', () => {
+  const MAIN = { name: 'main.js', data: 'yeni' };
+  const LAYOUTS = {
+    root: makeZip([MAIN, { name: 'ui/index.html', data: '<p>' }]),
+    inner: makeZip([{ name: 'app/' }, { name: 'app/main.js', data: 'yeni' }, { name: 'README.txt' }]),
+    neither: makeZip([{ name: 'paket/main.js', data: 'yeni' }]),
+  };
+
+  // PowerShell's unpacking as far as the update uses it: the two single-quoted paths, with
+  // any of its quote characters doubled inside them.
+  function fakeTools(calls, { unpackCode = 0, startAnswer = { code: 0 } } = {}) {
+    const quoted = "'((?:[^'‘’‚‛]|['‘’‚‛]{2})*)'";
+    return async (file, args, options) => {
+      calls.push({ file, args, options });
+      if (file === 'cmd.exe') return startAnswer;
+      const m = args[4].match(new RegExp(`^Expand-Archive -LiteralPath ${quoted} -DestinationPath ${quoted} -Force$`));
+      const [zip, dest] = [m[1], m[2]].map((p) => p.replace(/(['‘’‚‛])\1/g, '$1'));
+      for (const { name, data } of readZip(fs.readFileSync(zip))) {
+        const target = path.join(dest, name);
+        fs.mkdirSync(name.endsWith('/') ? target : path.dirname(target), { recursive: true });
+        if (!name.endsWith('/')) fs.writeFileSync(target, data);
+      }
+      return { code: unpackCode };
+    };
+  }
+
+  async function update({ layout = 'root', launcher = {}, tools, env = { QUORLIN_EXE: 'C:\\Q\\Quorlin.exe' }, base = dir } = {}) {
+    world.route('/app.zip', { body: LAYOUTS[layout] });
+    fs.rmSync(path.join(base, 'cache'), { recursive: true, force: true });
+    const calls = [];
+    const logs = [];
+    const resources = path.join(base, 'resources');
+    const result = await maybeUpdateLauncher({ launcher: { version: '1.0.27', url: `${world.url}/app.zip`, ...launcher } }, {
+      currentVersion: '1.0.26', cacheDir: path.join(base, 'cache'), appDir: path.join(resources, 'app'), runtimeResources: resources,
+      download, env, log: (l) => logs.push(l), tmpDir: path.join(base, 'tmp'), runTool: fakeTools(calls, tools),
+    });
+    const stage = path.join(resources, 'app.new');
+    return { result, logs, calls, stage, start: calls.find((c) => c.file === 'cmd.exe') };
+  }
+
+  test('a newer package is staged and the swap script started; an equal version is left alone', async () => {
+    assert.deepEqual(await maybeUpdateLauncher({ launcher: { version: '1.0.26', url: 'x' } }, { currentVersion: '1.0.26', log: assert.fail }), false);
+    for (const [layout, launcher, from] of [['root', {}, ''], ['inner', { sha256: sha(LAYOUTS.inner).toUpperCase() }, 'app']]) {
+      const { result, logs, stage, start } = await update({ layout, launcher });
+      assert.deepEqual([result, logs], [true, ['[Quorlin] Launcher güncellemesi hazır (1.0.27). Yeniden başlatılıyor…']]);
+      assert.deepEqual([start.args, start.options.cwd], [START_ARGS, path.join(dir, 'tmp')]);
+      assert.equal(start.options.env.QUORLIN_UPDATE_FROM, path.join(stage, from));
+      assert.equal(start.options.env.QUORLIN_UPDATE_RUN, 'C:\\Q\\Quorlin.exe');
+      const script = fs.readFileSync(path.join(dir, 'tmp', SCRIPT_NAME), 'latin1');
+      assert.match(script, /^@echo off\r\n[\x20-\x7e\r\n]*del "%QUORLIN_UPDATE_SELF%"$/);
+      assert.match(script, /start "" \/d "%QUORLIN_UPDATE_RUN_DIR%" "%QUORLIN_UPDATE_RUN%"/);
+    }
+  });
+
+  test('without QUORLIN_EXE the swap happens but nothing is started again', async () => {
+    const { result, start } = await update({ env: {} });
+    assert.equal(result, true);
+    assert.equal(start.options.env.QUORLIN_UPDATE_RUN, undefined);
+    assert.doesNotMatch(fs.readFileSync(path.join(dir, 'tmp', SCRIPT_NAME), 'utf8'), /start/);
+  });
+
+  test('paths holding any of PowerShell\'s quote characters still unpack', async () => {
+    const base = path.join(dir, "O'Neil ‘Çağ’ ‚x‛");
+    const { result, stage } = await update({ base });
+    assert.equal(result, true);
+    assert.equal(fs.readFileSync(path.join(stage, 'main.js'), 'utf8'), 'yeni');
+  });
+
+  test('a skipped update keeps the old version and leaves neither stage nor mismatching package', async () => {
+    const cases = [
+      [{ layout: 'neither' }, 'güncelleme paketi geçersiz'],
+      [{ tools: { unpackCode: 1 } }, 'güncelleme paketi açılamadı (1)'],
+      [{ tools: { startAnswer: { code: null, error: new Error('spawn cmd.exe ENOENT') } } },
+        'güncelleme betiği başlatılamadı (spawn cmd.exe ENOENT)'],
+      [{ launcher: { sha256: sha('başka') } }, 'dosya özeti uyuşmadı'],
+    ];
+    for (const [options, message] of cases) {
+      const { result, logs, stage } = await update(options);
+      assert.equal(result, false);
+      assert.deepEqual(logs, [`[Quorlin] Launcher güncellemesi atlandı: ${message}`]);
+      assert.equal(fs.existsSync(stage), false, message);
+    }
+    assert.deepEqual(fs.readdirSync(path.join(dir, 'cache')), []);
+  });
+});
