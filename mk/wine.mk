@@ -7,7 +7,7 @@ WINE_SRC := boot/tests/wine
 WINE_BIN := build/wine/bin
 WINE_CXX := x86_64-w64-mingw32-g++ -std=c++17 -O2 -Wall -municode -static -s -Iboot -Iboot/tests
 
-WINE_STANDINS := $(addprefix $(WINE_BIN)/,tar.exe powershell.exe electron.exe findwin.exe addca.exe runenv.exe)
+WINE_STANDINS := $(addprefix $(WINE_BIN)/,tar.exe powershell.exe electron.exe findwin.exe addca.exe runenv.exe holdfile.exe)
 WINE_PAYLOADS := broken
 
 .PHONY: test-wine wine-standins
@@ -33,7 +33,7 @@ $(WINE_BIN)/findwin.exe: $(WINE_SRC)/standins/findwin.cpp $(WINE_RECORD) $(WINE_
 $(WINE_BIN)/addca.exe: $(WINE_SRC)/standins/addca.cpp $(WINE_BIN)/.deps
 	$(WINE_CXX) -o $@ $< -lcrypt32
 
-$(WINE_BIN)/runenv.exe: $(WINE_SRC)/standins/runenv.cpp $(WINE_BIN)/.deps
+$(WINE_BIN)/runenv.exe $(WINE_BIN)/holdfile.exe: $(WINE_BIN)/%.exe: $(WINE_SRC)/standins/%.cpp $(WINE_BIN)/.deps
 	$(WINE_CXX) -o $@ $<
 
 # A carried application archive whose main.js is damaged: neither unpacker may accept it.
