@@ -10,5 +10,6 @@ include mk/boot.mk
 include mk/wine.mk
 include mk/app.mk
 include mk/ui.mk
+include mk/mod.mk
 
 test: test-boot test-app test-ui test-wine
