@@ -47,4 +47,4 @@ test-wine: build/boot-test/Quorlin.exe $(foreach p,$(WINE_PAYLOADS),build/boot-t
 	$(call apt-need,$(WINE_PKGS))
 	@mkdir -p build/wine
 	@# One run at a time: a second one would replace the prefix under the first.
-	flock build/wine/.lock sh -c 'node $(WINE_SRC)/lib/prefix.js && node --test --test-concurrency=1 $(WINE_SRC)/'
+	flock build/wine/.lock sh -c 'node $(WINE_SRC)/lib/prefix.js && node --test --test-concurrency=1 $(WINE_SRC)/*.test.js'
