@@ -1,0 +1,131 @@
+'use strict';
+// A local server that the user keeps running past the launcher's close outlives the
+// launcher's process on Windows, while a child started the plain way dies with it.
+// The launcher's side runs in the Windows Node under Wine: this same file, started with
+// OUTLIVE_ROLE=launcher, drives app/server.js against the Windows build of the fake java.
+
+const fs = require('node:fs');
+const path = require('node:path');
+
+const REPO = path.resolve(__dirname, '..', '..', '..');
+
+// What the launcher's side says, one JSON line each; a file, as Node under Wine cannot use
+// a Unix pipe for its standard output.
+function say(value) {
+  fs.appendFileSync(path.join(process.env.OUTLIVE_DIR, 'said.jsonl'), `${JSON.stringify(value)}\n`);
+}
+
+/** The launcher's side, inside Windows: says every event sent to the page. */
+async function launcherSide() {
+  const { spawn } = require('node:child_process');
+  const { state, initState } = require(path.join(REPO, 'app', 'state.js'));
+  const server = require(path.join(REPO, 'app', 'server.js'));
+  const { OUTLIVE_DIR: dir, OUTLIVE_JAVA: java } = process.env;
+  initState({ env: { APPDATA: dir }, home: dir, appDir: path.join(REPO, 'app') });
+  state.win = { isDestroyed: () => false, webContents: { isDestroyed: () => false, send: (c, d) => say([c, d]) } };
+  state.settings.stopServerOnExit = false;
+  Object.assign(server.limits, { port: Number(process.env.OUTLIVE_PORT), pollMs: 50 });
+  fs.mkdirSync(state.paths.SERVER_DIR, { recursive: true });
+  const beat = (name) => { process.env.FAKE_JAVA_BEAT = path.join(dir, name); };
+
+  beat('stopped.beat');
+  await server.startServer(java, 'server.jar');
+  await server.stopServer();
+  beat('kept.beat');
+  await server.startServer(java, 'server.jar');
+  beat('plain.beat');
+  spawn(java, ['-jar', 'server.jar', 'nogui'], { cwd: state.paths.SERVER_DIR, windowsHide: true });
+  while (!fs.existsSync(process.env.FAKE_JAVA_BEAT)) await new Promise((r) => setTimeout(r, 50));
+  say('launcher exits');
+  process.exit(0);
+}
+
+if (process.env.OUTLIVE_ROLE === 'launcher') {
+  launcherSide().catch((err) => {
+    say(['failed', err.stack]);
+    process.exit(1);
+  });
+} else {
+  const { test, before, after } = require('node:test');
+  const assert = require('node:assert/strict');
+  const { execFileSync, spawn } = require('node:child_process');
+  const wine = require('./lib/wine');
+
+  const WIN_NODE = path.join(REPO, 'build', 'node-win', 'node.exe');
+  const SOURCE = path.join(REPO, 'test', 'support', 'fake-java', 'java-win.cpp');
+  const WORK = path.join(wine.BUILD, 'outlive');
+  const JAVA = path.join(wine.BUILD, 'fake-java.exe');
+  const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
+  // The Windows fake java, built again whenever its source is newer.
+  function buildFakeJava() {
+    if (fs.existsSync(JAVA) && fs.statSync(JAVA).mtimeMs >= fs.statSync(SOURCE).mtimeMs) return;
+    execFileSync('x86_64-w64-mingw32-g++', ['-std=c++17', '-O2', '-Wall', '-static', '-s', '-o', JAVA, SOURCE]);
+  }
+
+  // Runs a program with its output in `log`: Node under Wine fails on a Unix pipe as its
+  // standard output or error, even when it never writes there. Resolves { code, output }.
+  function runToExit(command, args, env, log) {
+    const fd = fs.openSync(log, 'w');
+    const child = spawn(command, args, { env, stdio: ['ignore', fd, fd] });
+    fs.closeSync(fd);
+    const timer = setTimeout(() => child.kill('SIGKILL'), 60000);
+    return new Promise((resolve, reject) => {
+      child.on('error', reject);
+      child.on('exit', (code) => {
+        clearTimeout(timer);
+        resolve({ code, output: fs.readFileSync(log, 'utf8') });
+      });
+    });
+  }
+
+  // Whether the process behind a beat file still runs: its file changes within half a second.
+  async function beating(file) {
+    const first = fs.readFileSync(file, 'utf8');
+    await sleep(500);
+    return fs.readFileSync(file, 'utf8') !== first;
+  }
+
+  let x;
+  let session;
+  before(async () => {
+    if (!fs.existsSync(WIN_NODE)) return;
+    buildFakeJava();
+    x = await wine.startXvfb();
+    session = await wine.startWineSession(x.display);
+  });
+  after(async () => {
+    // ends the server left running on purpose, with every other Windows program
+    if (session) await session.stop();
+    if (x) await x.stop();
+  });
+
+  test('a detached server is read, stopped on request, and outlives the launcher; a plain child dies', async (t) => {
+    if (!fs.existsSync(WIN_NODE)) return t.skip(`${WIN_NODE} is not there (make build/node-win/node.exe)`);
+    fs.rmSync(WORK, { recursive: true, force: true });
+    fs.mkdirSync(WORK, { recursive: true });
+    const env = {
+      ...session.env,
+      // Wine's fresh prefix reports an older Windows than Node 20 asks for
+      NODE_SKIP_PLATFORM_CHECK: '1',
+      OUTLIVE_ROLE: 'launcher',
+      OUTLIVE_DIR: wine.winPath(WORK),
+      OUTLIVE_JAVA: wine.winPath(JAVA),
+      OUTLIVE_PORT: '47311',
+    };
+    const launcher = await runToExit('wine', [WIN_NODE, wine.winPath(__filename)], env, path.join(WORK, 'launcher.out'));
+    const said = fs.readFileSync(path.join(WORK, 'said.jsonl'), 'utf8').trim().split('\n').map((l) => JSON.parse(l));
+    assert.equal(launcher.code, 0, JSON.stringify(said) + launcher.output);
+    const servers = said.filter(([channel]) => channel === 'server').map(([, event]) => event);
+    assert.deepEqual(servers, [{ state: 'starting' }, { state: 'running' }, { state: 'stopped', code: 0 },
+      { state: 'starting' }, { state: 'running' }]);
+    assert.ok(said.some(([channel, line]) => channel === 'log' && line === '[12:00:00] [Server thread/INFO]: Stopping the server'),
+      '"stop" reached the server');
+
+    const beat = (name) => path.join(WORK, name);
+    assert.equal(await beating(beat('stopped.beat')), false, 'the stopped server is gone');
+    assert.equal(await beating(beat('kept.beat')), true, 'the server outlives the launcher');
+    assert.equal(await beating(beat('plain.beat')), false, 'the plain child died with the launcher');
+    assert.match(fs.readFileSync(beat('kept.beat'), 'utf8'), / console=0$/, 'no console, so no console window');
+  });
+}
