@@ -13,21 +13,11 @@ const APP_DIR = path.resolve(__dirname, '..', '..', 'app');
 const FAKE_JAVA = path.resolve(__dirname, '..', 'support', 'fake-java', 'java');
 const REALDATA = path.resolve(__dirname, '..', '..', '..', 'shared', 'realdata');
 const NOT_READY = 'Sunucu açılamadı — Sunucu sekmesindeki kayıtlara bak.';
-const FORCED = ['white-list=false', 'enforce-whitelist=false', 'spawn-protection=0'];
 
 let dir;
 let events;
 const sent = (channel) => events.filter(([c]) => c === channel).map(([, d]) => d);
-const logLines = () => sent('log');
-
-function freePort() {
-  return new Promise((resolve) => {
-    const probe = net.createServer().listen(0, '127.0.0.1', () => {
-      const { port } = probe.address();
-      probe.close(() => resolve(port));
-    });
-  });
-}
+const until = async (check) => { while (!check()) await new Promise((r) => setTimeout(r, 10)); };
 
 beforeEach(async () => {
   dir = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-server-'));
@@ -35,55 +25,52 @@ beforeEach(async () => {
   events = [];
   // the page's end of send(): every event in order
   state.win = { isDestroyed: () => false, webContents: { isDestroyed: () => false, send: (c, d) => events.push([c, d]) } };
-  Object.assign(server.limits, { port: await freePort(), pollMs: 20, readyMs: 5000, stopMs: 5000, closeGraceMs: 200 });
+  const probe = net.createServer().listen(0, '127.0.0.1');
+  await new Promise((r) => probe.once('listening', r));
+  Object.assign(server.limits, { port: probe.address().port, pollMs: 20, readyMs: 5000, stopMs: 5000, closeGraceMs: 200 });
+  await new Promise((r) => probe.close(r)); // a port where nothing answers
 });
 
 afterEach(async () => {
   const child = state.server;
   if (child) {
-    const gone = new Promise((resolve) => child.once('ended', resolve));
     child.kill('SIGKILL');
-    await gone;
+    await new Promise((resolve) => child.once('ended', resolve));
   }
   fs.rmSync(dir, { recursive: true, force: true });
 });
 
 describe('server.properties', () => {
-  test('the template keeps its line ends and already holds the forced keys', () => {
+  test('the template: 17 CRLF lines, 2 LF lines, the forced values already in it', () => {
     const template = fs.readFileSync(path.join(APP_DIR, 'assets', 'server.properties'), 'utf8');
-    const ends = template.match(/\r?\n/g);
-    assert.deepEqual(ends, [...Array(17).fill('\r\n'), '\n', '\n']);
+    assert.deepEqual(template.match(/\r?\n/g), [...Array(17).fill('\r\n'), '\n', '\n']);
     assert.ok(template.startsWith('motd=§cBrim§flox §7• Quorlin\r\n'));
     assert.deepEqual(server.forceKeys(template).split(/\r?\n/), template.split(/\r?\n/));
   });
 
-  // [case, file text, text after forcing]
-  const CASES = [
-    ['the whitelist on, CRLF lines, other keys missing',
-      'motd=Mine\r\nwhite-list=true\r\npvp=true\r\n',
-      'motd=Mine\r\nwhite-list=false\npvp=true\nenforce-whitelist=false\nspawn-protection=0\n'],
-    ['blank lines at the end, keys that only begin alike',
-      'white-list-extra=1\nspawn-protection=16\n\n \n',
-      'white-list-extra=1\nspawn-protection=0\n\n \n'.trimEnd() + '\nwhite-list=false\nenforce-whitelist=false\n'],
-    ['only the first line of a key changes',
-      'enforce-whitelist=true\nenforce-whitelist=true\nwhite-list=false\nspawn-protection=0',
-      'enforce-whitelist=false\nenforce-whitelist=true\nwhite-list=false\nspawn-protection=0'],
-  ];
-  for (const [name, text, expected] of CASES) {
-    test(name, () => assert.equal(server.forceKeys(text), expected));
-  }
+  test('forcing the keys replaces a key\'s first line and appends missing keys after the last non-blank line', () => {
+    // [file text, text after forcing]
+    for (const [text, expected] of [
+      ['motd=Mine\r\nwhite-list=true\r\npvp=true\r\n',
+        'motd=Mine\r\nwhite-list=false\npvp=true\nenforce-whitelist=false\nspawn-protection=0\n'],
+      ['white-list-extra=1\nspawn-protection=16\n\n \n',
+        'white-list-extra=1\nspawn-protection=0\nwhite-list=false\nenforce-whitelist=false\n'],
+      ['enforce-whitelist=true\nenforce-whitelist=true\nwhite-list=false\nspawn-protection=0',
+        'enforce-whitelist=false\nenforce-whitelist=true\nwhite-list=false\nspawn-protection=0'],
+    ]) assert.equal(server.forceKeys(text), expected, JSON.stringify(text));
+  });
 
   test('files written by real servers keep every other line', (t) => {
     const folder = path.join(REALDATA, 'server', 'properties');
     if (!fs.existsSync(folder)) return t.skip(`no real data in ${folder}`);
+    const FORCED = /^(white-list|enforce-whitelist|spawn-protection)=/;
+    const others = (text) => text.split(/\r?\n/).filter((l) => l.trim() && !FORCED.test(l));
     for (const name of fs.readdirSync(folder)) {
       const text = fs.readFileSync(path.join(folder, name), 'utf8');
-      const lines = (s) => s.split('\n').map((l) => l.replace(/\r$/, ''));
-      const forced = lines(server.forceKeys(text));
-      for (const line of FORCED) assert.equal(forced.filter((l) => l === line).length, 1, `${name}: ${line}`);
-      const isForced = (l) => FORCED.some((f) => l.startsWith(f.split('=')[0] + '='));
-      const kept = (s) => lines(s).filter((l) => l.trim() && !isForced(l));
-      assert.deepEqual(kept(server.forceKeys(text)), kept(text), name);
+      const forced = server.forceKeys(text);
+      assert.deepEqual(others(forced), others(text), name);
+      assert.deepEqual(forced.split(/\r?\n/).filter((l) => FORCED.test(l)).sort(),
+        ['enforce-whitelist=false', 'spawn-protection=0', 'white-list=false'], name);
     }
   });
 });
@@ -99,64 +86,51 @@ describe('ensureServerFiles', () => {
     endpoints.fabricMeta = saved;
     await world.close();
   });
-
   const jarPath = (loader) => `/v2/versions/loader/26.3/${loader}/1.1.0/server/jar`;
   const synced = [];
   const mods = { perfMods: async (side) => [`lithium-${side}.jar`], syncMods: (d, jars) => synced.push([d, jars]) };
+  const prepare = (loader, installer = '1.1.0') => server.ensureServerFiles({ loader, installer }, 'api.jar', mods);
 
   test('fetches the jar of a new loader only, and keeps the user\'s properties', async () => {
-    world.reset();
     world.route(jarPath('0.19.5'), { body: 'jar 0.19.5' }).route(jarPath('0.19.6'), { body: 'jar 0.19.6' });
     const serverDir = state.paths.SERVER_DIR;
     fs.mkdirSync(serverDir, { recursive: true });
     for (const name of ['fabric-server-26.3-0.19.4.jar', 'fabric-server-launch.jar', 'Fabric-server-x.jar', 'fabric-server.txt']) {
       fs.writeFileSync(path.join(serverDir, name), 'old');
     }
-    const first = await server.ensureServerFiles({ loader: '0.19.5', installer: '1.1.0' }, 'api.jar', mods);
-    assert.equal(first, path.join(serverDir, 'fabric-server-26.3-0.19.5.jar'));
+    assert.equal(await prepare('0.19.5'), path.join(serverDir, 'fabric-server-26.3-0.19.5.jar'));
     assert.deepEqual(fs.readdirSync(serverDir).sort(),
       ['Fabric-server-x.jar', 'eula.txt', 'fabric-server-26.3-0.19.5.jar', 'fabric-server.txt', 'server.properties']);
     assert.equal(fs.readFileSync(path.join(serverDir, 'eula.txt'), 'utf8'), 'eula=true\n');
     assert.deepEqual(synced.pop(), [path.join(serverDir, 'mods'), [state.currentModJar, 'api.jar', 'lithium-server.jar']]);
-    assert.deepEqual(sent('progress')[0], { step: 'server', label: 'Sunucu hazırlanıyor', pct: 0 });
-    assert.ok(sent('progress').some((p) => p.label === 'Sunucu indiriliyor' && p.pct === 1));
+    assert.deepEqual(sent('progress').map((p) => p.label), ['Sunucu hazırlanıyor', 'Sunucu indiriliyor']);
 
     const properties = path.join(serverDir, 'server.properties');
     fs.writeFileSync(properties, 'motd=Benim\r\nwhite-list=true\r\n');
-    await server.ensureServerFiles({ loader: '0.19.5', installer: '1.1.0' }, 'api.jar', mods);
+    await prepare('0.19.5');
     assert.equal(world.count(jarPath('0.19.5')), 1, 'the same loader downloads nothing');
     assert.equal(fs.readFileSync(properties, 'utf8'), 'motd=Benim\r\nwhite-list=false\nenforce-whitelist=false\nspawn-protection=0\n');
-
-    await server.ensureServerFiles({ loader: '0.19.6', installer: '1.1.0' }, 'api.jar', mods);
+    await prepare('0.19.6');
     assert.deepEqual(fs.readdirSync(serverDir).filter((n) => n.startsWith('fabric-server-26')), ['fabric-server-26.3-0.19.6.jar']);
   });
 
-  // [case, Fabric versions, error]
-  const FAILURES = [
-    ['a failed download', { loader: '0.19.7', installer: '1.1.0' }, /^HTTP 404 — /],
-    ['a loader version that names another folder', { loader: '../../x', installer: '1.1.0' }, /^Geçersiz Fabric sürümü: \.\.\/\.\.\/x$/],
-    ['a missing installer version', { loader: '0.19.5' }, /^Geçersiz Fabric sürümü: undefined$/],
-  ];
-  for (const [name, fv, message] of FAILURES) {
-    test(`fails on ${name}`, async () => {
-      await assert.rejects(server.ensureServerFiles(fv, 'api.jar', mods), { message });
-    });
-  }
+  test('fails on a failed download and on version texts that are not versions', async () => {
+    await assert.rejects(prepare('0.19.7'), { message: /^HTTP 404 — / });
+    await assert.rejects(prepare('../../x'), { message: 'Geçersiz Fabric sürümü: ../../x' });
+    await assert.rejects(prepare('0.19.5', null), { message: 'Geçersiz Fabric sürümü: null' });
+  });
 });
 
 describe('the server process', () => {
-  let record;
-  // Starts the fake server with `plan`; resolves to the start's outcome, never rejects.
+  const record = () => path.join(dir, 'record.jsonl');
+  // Starts the fake server with `plan`; resolves to "ready" or the start's error message.
   function start(plan = {}, java = FAKE_JAVA) {
-    record = path.join(dir, 'record.jsonl');
-    process.env.FAKE_JAVA_PLAN = JSON.stringify(plan);
-    process.env.FAKE_JAVA_RECORD = record;
+    Object.assign(process.env, { FAKE_JAVA_PLAN: JSON.stringify(plan), FAKE_JAVA_RECORD: record() });
     fs.mkdirSync(state.paths.SERVER_DIR, { recursive: true });
     return server.startServer(java, path.join(dir, 'server.jar')).then(() => 'ready', (err) => err.message);
   }
-  const records = () => (fs.existsSync(record) ? fs.readFileSync(record, 'utf8').trim().split('\n').map((l) => JSON.parse(l)) : []);
+  const records = () => (fs.existsSync(record()) ? fs.readFileSync(record(), 'utf8').trim().split('\n').map((l) => JSON.parse(l)) : []);
   const states = () => sent('server').map((e) => JSON.stringify(e));
-  const until = async (check) => { while (!check()) await new Promise((r) => setTimeout(r, 10)); };
   after(() => {
     delete process.env.FAKE_JAVA_PLAN;
     delete process.env.FAKE_JAVA_RECORD;
@@ -173,34 +147,30 @@ describe('the server process', () => {
     await server.stopServer();
     assert.deepEqual(records().slice(1), [{ input: 'say merhaba dünya' }, { input: 'stop' }]);
     assert.deepEqual(states(), ['{"state":"starting"}', '{"state":"running"}', '{"state":"running","joined":"Oyuncu_1"}', '{"state":"stopped","code":0}']);
-    const lines = logLines();
+    const lines = sent('log');
     assert.ok(lines.includes('WARNING: A restricted method in java.lang.System has been called'), 'standard error is read too');
     assert.ok(lines.some((l) => l.endsWith('Done (1.234s)! For help, type "help"')));
     assert.equal(lines.at(-1), '[Quorlin] Sunucu kapandı (0)');
     assert.deepEqual([state.server, state.serverState], [null, 'stopped']);
-    const waits = sent('progress').filter((p) => p.label === 'Sunucu açılıyor').map((p) => p.pct);
-    assert.deepEqual(sent('progress')[0], { step: 'server', label: 'Sunucu başlatılıyor', pct: 0.3 });
-    assert.ok(waits.every((pct) => pct > 0.3 && pct <= 0.95), String(waits));
+    const [first, ...waits] = sent('progress');
+    assert.deepEqual(first, { step: 'server', label: 'Sunucu başlatılıyor', pct: 0.3 });
+    assert.ok(waits.every((p) => p.label === 'Sunucu açılıyor' && p.pct > 0.3 && p.pct <= 0.95), JSON.stringify(waits));
   });
 
-  test('a ready line with a decimal comma and a character split between writes', async () => {
-    assert.equal(await start({ ready: 'comma', split: true }), 'ready');
-    assert.ok(logLines().some((l) => l.endsWith('Dünya oluşturuluyor: ş')), 'one whole line');
-    assert.ok(logLines().every((l) => !l.includes('\uFFFD')));
-  });
-
-  // [case, plan, java, state after, last log line]
-  const FAILED = [
-    ['a server that exits before it is ready', { exitEarly: 1 }, FAKE_JAVA, 'stopped', '[Quorlin] Sunucu kapandı (1)'],
-    ['a program that cannot start', {}, path.join(os.tmpdir(), 'no-such-java'), 'stopped', /^\[Quorlin\] HATA: Sunucu programı çalıştırılamadı .*ENOENT/],
-    ['a server never ready in time', { ready: null }, FAKE_JAVA, 'starting', /Preparing level|Time elapsed/],
+  // [case, plan, java, outcome, state after, the last log line]
+  const OUTCOMES = [
+    ['a ready line with a decimal comma, a character split between writes', { ready: 'comma', split: true }, FAKE_JAVA, 'ready', 'running', /Done \(1,234s\)!/],
+    ['a server that exits before it is ready', { exitEarly: 1 }, FAKE_JAVA, NOT_READY, 'stopped', /^\[Quorlin\] Sunucu kapandı \(1\)$/],
+    ['a program that cannot start', {}, path.join(os.tmpdir(), 'quorlin-no-java'), NOT_READY, 'stopped', /^\[Quorlin\] HATA: Sunucu programı çalıştırılamadı .*ENOENT/],
+    ['a server not ready in time', { ready: null }, FAKE_JAVA, NOT_READY, 'starting', /Time elapsed/],
   ];
-  for (const [name, plan, java, after, last] of FAILED) {
-    test(`${name}: the start fails`, async () => {
+  for (const [name, plan, java, outcome, after, last] of OUTCOMES) {
+    test(name, async () => {
       if (after === 'starting') server.limits.readyMs = 1500;
-      assert.equal(await start(plan, java), NOT_READY);
+      assert.equal(await start(plan, java), outcome);
       assert.equal(state.serverState, after);
-      assert.match(logLines().at(-1), last instanceof RegExp ? last : new RegExp(`^${last.replace(/[()[\]]/g, '\\$&')}$`));
+      assert.match(sent('log').at(-1), last);
+      assert.ok(sent('log').every((l) => !l.includes('\uFFFD')), 'every character whole');
     });
   }
 
@@ -213,7 +183,6 @@ describe('the server process', () => {
     assert.ok(Date.now() - began >= 300);
     await until(() => state.serverState === 'stopped');
     assert.equal(child.signalCode, 'SIGTERM');
-    await server.stopServer(); // none left: at once
   });
 
   test('starts while one is in flight share it; a start while the process exists returns at once', async () => {
@@ -224,45 +193,30 @@ describe('the server process', () => {
     assert.equal(records().filter((r) => r.args).length, 1);
   });
 
-  test('a server already answering on the port is used', async () => {
+  test('a server already answering on the port is used, and nothing is sent to it', async () => {
     const outside = net.createServer((s) => s.end()).listen(server.limits.port, '127.0.0.1');
     await new Promise((r) => outside.once('listening', r));
-    try {
-      assert.equal(await start(), 'ready');
-      assert.deepEqual([state.server, states()], [null, ['{"state":"running","external":true}']]);
-      assert.deepEqual(logLines(), [`[Quorlin] ${server.limits.port} portunda zaten bir sunucu çalışıyor, o kullanılacak.`]);
-      assert.equal(records().length, 0);
-      server.serverCommand('stop'); // nothing to send it to
-    } finally {
-      outside.close();
-    }
-    assert.equal(await server.portOpen(server.limits.port), false);
+    assert.equal(await start(), 'ready');
+    server.serverCommand('stop');
+    await server.stopServer();
+    outside.close();
+    assert.deepEqual([state.server, states(), records()], [null, ['{"state":"running","external":true}'], []]);
+    assert.deepEqual(sent('log'), [`[Quorlin] ${server.limits.port} portunda zaten bir sunucu çalışıyor, o kullanılacak.`]);
   });
 });
 
-describe('server start request', () => {
+test('the server start request runs its steps in order, and answers a failing one with its message', async () => {
   const STEPS = ['ensureJava', 'fabricVersions', 'refreshModJar', 'fabricApi', 'ensureServerFiles', 'startServer'];
-  function steps(failing) {
-    const calls = [];
-    const fns = Object.fromEntries(STEPS.map((name) => [name, async (...args) => {
-      calls.push([name, ...args]);
-      if (name === failing) throw new Error(`${name} olmadı`);
-      return { ensureJava: 'java.exe', fabricVersions: { loader: '0.19.5' }, fabricApi: 'api.jar', ensureServerFiles: 'server.jar' }[name];
-    }]));
-    return { fns, calls };
-  }
-
-  test('runs every step in order and passes their results on', async () => {
-    const { fns, calls } = steps();
-    assert.deepEqual(await server.serverStartRequest(fns), { ok: true });
-    assert.deepEqual(calls, [['ensureJava'], ['fabricVersions'], ['refreshModJar'], ['fabricApi'],
-      ['ensureServerFiles', { loader: '0.19.5' }, 'api.jar'], ['startServer', 'java.exe', 'server.jar']]);
-  });
-
-  test('answers a failing step with its message and logs it', async () => {
-    const { fns, calls } = steps('fabricApi');
-    assert.deepEqual(await server.serverStartRequest(fns), { ok: false, error: 'fabricApi olmadı' });
-    assert.equal(calls.length, 4);
-    assert.deepEqual(logLines(), ['[Quorlin] HATA: fabricApi olmadı']);
-  });
+  const RESULTS = { ensureJava: 'java.exe', fabricVersions: { loader: '0.19.5' }, fabricApi: 'api.jar', ensureServerFiles: 'server.jar' };
+  const calls = [];
+  const steps = (failing) => Object.fromEntries(STEPS.map((name) => [name, async (...args) => {
+    calls.push([name, ...args]);
+    if (name === failing) throw new Error(`${name} olmadı`);
+    return RESULTS[name];
+  }]));
+  assert.deepEqual(await server.serverStartRequest(steps()), { ok: true });
+  assert.deepEqual(calls.splice(0), [['ensureJava'], ['fabricVersions'], ['refreshModJar'], ['fabricApi'],
+    ['ensureServerFiles', { loader: '0.19.5' }, 'api.jar'], ['startServer', 'java.exe', 'server.jar']]);
+  assert.deepEqual(await server.serverStartRequest(steps('fabricApi')), { ok: false, error: 'fabricApi olmadı' });
+  assert.deepEqual([calls.length, sent('log')], [4, ['[Quorlin] HATA: fabricApi olmadı']]);
 });
