@@ -1,0 +1,129 @@
+'use strict';
+// The launcher's update script run by Wine's cmd.exe, started the way the launcher starts it,
+// in a user folder whose name holds non-ASCII letters and a space: it waits while a file of
+// the old application is held open, swaps the package's inner app folder in, removes the rest
+// of the stage, starts the launcher again and deletes itself; and after its bounded tries it
+// gives up, leaving a stage the bootstrapper promotes at its next start.
+
+const { describe, test, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const path = require('node:path');
+const wine = require('./lib/wine');
+const { cPath, sleep } = require('./lib/testbed');
+const { swapScript, START_ARGS, SCRIPT_NAME } = require('../../../app/update/launcher');
+
+const USER = path.join(wine.PREFIX, 'drive_c', 'users', 'Çağrı Öztürk');
+const TEMP = path.join(USER, 'AppData', 'Local', 'Temp');
+const RUNTIME = path.join(USER, 'AppData', 'Local', 'Quorlin', 'runtime');
+const EXE = path.join(RUNTIME, 'Quorlin.exe');
+const APP = path.join(RUNTIME, 'resources', 'app');
+const STAGE = path.join(RUNTIME, 'resources', 'app.new');
+const HELD = path.join(APP, 'assets', 'quorlin.ico');
+const LOGS = path.join(wine.BUILD, 'swap-records');
+const RELEASE = path.join(LOGS, 'release');
+
+let x;
+let session;
+before(async () => {
+  x = await wine.startXvfb();
+  session = await wine.startWineSession(x.display);
+});
+after(async () => {
+  if (session) await session.stop();
+  if (x) await x.stop();
+  fs.rmSync(USER, { recursive: true, force: true });
+});
+
+function put(file, text) {
+  fs.mkdirSync(path.dirname(file), { recursive: true });
+  fs.writeFileSync(file, text);
+}
+
+/** The old application, a stage from a package with an inner app folder, the relaunch stand-in. */
+function lay() {
+  fs.rmSync(USER, { recursive: true, force: true });
+  fs.rmSync(LOGS, { recursive: true, force: true });
+  fs.mkdirSync(TEMP, { recursive: true });
+  fs.mkdirSync(LOGS, { recursive: true });
+  put(path.join(APP, 'main.js'), 'eski');
+  put(HELD, 'eski');
+  put(path.join(STAGE, 'app', 'main.js'), 'yeni');
+  put(path.join(STAGE, 'app', 'ui', 'index.html'), 'yeni');
+  put(path.join(STAGE, 'README.txt'), 'paketin geri kalanı');
+  fs.copyFileSync(path.join(wine.BIN, 'electron.exe'), EXE);
+}
+
+/** Holds the old application's file open; resolves once it is held, to { ended }. */
+async function hold() {
+  let ready;
+  const held = new Promise((r) => { ready = r; });
+  const ended = wine.run('wine', [path.join(wine.BIN, 'holdfile.exe'), cPath(HELD), wine.winPath(RELEASE), '60000'],
+    { env: session.env, onStdout: (out) => out.startsWith('ready') && ready() });
+  await Promise.race([held, ended]);
+  return { ended };
+}
+
+/** Writes the script and starts it as the launcher does; resolves when it has deleted itself. */
+async function swap(tries) {
+  const script = swapScript({
+    appDir: cPath(APP), finalStage: cPath(path.join(STAGE, 'app')), stage: cPath(STAGE), relaunchExe: cPath(EXE), tries,
+  });
+  const file = path.join(TEMP, SCRIPT_NAME);
+  fs.writeFileSync(file, script.text);
+  const env = { ...session.env, ...script.env, STANDIN_LOG: wine.winPath(LOGS) };
+  // the launcher's cmd.exe starts in the temporary folder, where it names the script
+  const outer = await wine.run('sh', ['-c', 'cd "$1" && shift && exec "$@"', 'sh', TEMP, 'wine', 'cmd.exe', ...START_ARGS], { env });
+  assert.equal(outer.code, 0, outer.stderr);
+  assert.ok(await waitFor(() => !fs.existsSync(file)), 'the script deleted itself');
+}
+
+async function waitFor(isDone, timeout = 60000) {
+  for (const until = Date.now() + timeout; !isDone() && Date.now() < until;) await sleep(200);
+  return isDone();
+}
+
+function relaunches() {
+  const log = path.join(LOGS, 'electron.log');
+  return fs.existsSync(log) ? fs.readFileSync(log, 'utf8').split('\n').filter(Boolean).map((l) => JSON.parse(l)) : [];
+}
+
+describe('swap script', () => {
+  test('waits for the held application, swaps the inner app folder in and starts the launcher again', async () => {
+    lay();
+    const { ended } = await hold();
+    const started = Date.now();
+    const swapped = swap(30);
+    await sleep(4000);
+    assert.ok(fs.existsSync(STAGE), 'nothing swapped while the file is held');
+    fs.writeFileSync(RELEASE, '');
+    await ended;
+    await swapped;
+    assert.ok(Date.now() - started >= 4000);
+    assert.equal(fs.readFileSync(path.join(APP, 'main.js'), 'utf8'), 'yeni');
+    assert.deepEqual(fs.readdirSync(APP).sort(), ['main.js', 'ui']);
+    assert.equal(fs.existsSync(STAGE), false, 'the rest of the stage removed');
+    // start returns before the launcher it started is up
+    assert.ok(await waitFor(() => relaunches().length > 0, 15000), 'the launcher started again');
+    const [run, ...more] = relaunches();
+    assert.deepEqual(more, []);
+    assert.equal(run.self.toLowerCase(), cPath(EXE).toLowerCase());
+    assert.equal(run.cwd.toLowerCase(), cPath(RUNTIME).toLowerCase());
+    assert.equal(run.appPresent, true);
+  });
+
+  test('gives up after its tries, leaving the app at the stage root and starting nothing', async () => {
+    lay();
+    const { ended } = await hold();
+    let released = false;
+    ended.then(() => { released = true; });
+    await swap(3);
+    assert.equal(released, false, 'gave up while the file was still held');
+    fs.writeFileSync(RELEASE, '');
+    await ended;
+    assert.ok(fs.existsSync(HELD), 'the held file is still there');
+    assert.equal(fs.readFileSync(path.join(STAGE, 'main.js'), 'utf8'), 'yeni');
+    assert.deepEqual(fs.readdirSync(path.dirname(STAGE)).sort(), ['app', 'app.new']);
+    assert.deepEqual(relaunches(), []);
+  });
+});
