@@ -46,64 +46,36 @@ if (process.env.OUTLIVE_ROLE === 'launcher') {
     process.exit(1);
   });
 } else {
-  const { test, before, after } = require('node:test');
+  const { test } = require('node:test');
   const assert = require('node:assert/strict');
-  const { execFileSync, spawn } = require('node:child_process');
+  const { execFileSync, spawnSync } = require('node:child_process');
   const wine = require('./lib/wine');
 
   const WIN_NODE = path.join(REPO, 'build', 'node-win', 'node.exe');
   const SOURCE = path.join(REPO, 'test', 'support', 'fake-java', 'java-win.cpp');
   const WORK = path.join(wine.BUILD, 'outlive');
   const JAVA = path.join(wine.BUILD, 'fake-java.exe');
-  const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
-
-  // The Windows fake java, built again whenever its source is newer.
-  function buildFakeJava() {
-    if (fs.existsSync(JAVA) && fs.statSync(JAVA).mtimeMs >= fs.statSync(SOURCE).mtimeMs) return;
-    execFileSync('x86_64-w64-mingw32-g++', ['-std=c++17', '-O2', '-Wall', '-static', '-s', '-o', JAVA, SOURCE]);
-  }
-
-  // Runs a program with its output in `log`: Node under Wine fails on a Unix pipe as its
-  // standard output or error, even when it never writes there. Resolves { code, output }.
-  function runToExit(command, args, env, log) {
-    const fd = fs.openSync(log, 'w');
-    const child = spawn(command, args, { env, stdio: ['ignore', fd, fd] });
-    fs.closeSync(fd);
-    const timer = setTimeout(() => child.kill('SIGKILL'), 60000);
-    return new Promise((resolve, reject) => {
-      child.on('error', reject);
-      child.on('exit', (code) => {
-        clearTimeout(timer);
-        resolve({ code, output: fs.readFileSync(log, 'utf8') });
-      });
-    });
-  }
 
   // Whether the process behind a beat file still runs: its file changes within half a second.
-  async function beating(file) {
-    const first = fs.readFileSync(file, 'utf8');
-    await sleep(500);
-    return fs.readFileSync(file, 'utf8') !== first;
+  async function beating(name) {
+    const read = () => fs.readFileSync(path.join(WORK, name), 'utf8');
+    const first = read();
+    await new Promise((r) => setTimeout(r, 500));
+    return read() !== first;
   }
-
-  let x;
-  let session;
-  before(async () => {
-    if (!fs.existsSync(WIN_NODE)) return;
-    buildFakeJava();
-    x = await wine.startXvfb();
-    session = await wine.startWineSession(x.display);
-  });
-  after(async () => {
-    // ends the server left running on purpose, with every other Windows program
-    if (session) await session.stop();
-    if (x) await x.stop();
-  });
 
   test('a detached server is read, stopped on request, and outlives the launcher; a plain child dies', async (t) => {
     if (!fs.existsSync(WIN_NODE)) return t.skip(`${WIN_NODE} is not there (make build/node-win/node.exe)`);
+    if (!fs.existsSync(JAVA) || fs.statSync(JAVA).mtimeMs < fs.statSync(SOURCE).mtimeMs) {
+      execFileSync('x86_64-w64-mingw32-g++', ['-std=c++17', '-O2', '-Wall', '-static', '-s', '-o', JAVA, SOURCE]);
+    }
     fs.rmSync(WORK, { recursive: true, force: true });
     fs.mkdirSync(WORK, { recursive: true });
+    const x = await wine.startXvfb();
+    t.after(() => x.stop());
+    const session = await wine.startWineSession(x.display);
+    // ends the server left running on purpose, with every other Windows program
+    t.after(() => session.stop());
     const env = {
       ...session.env,
       // Wine's fresh prefix reports an older Windows than Node 20 asks for
@@ -113,19 +85,19 @@ if (process.env.OUTLIVE_ROLE === 'launcher') {
       OUTLIVE_JAVA: wine.winPath(JAVA),
       OUTLIVE_PORT: '47311',
     };
-    const launcher = await runToExit('wine', [WIN_NODE, wine.winPath(__filename)], env, path.join(WORK, 'launcher.out'));
+    // Node under Wine fails on a Unix pipe as its standard output or error, so they go to a file
+    const output = fs.openSync(path.join(WORK, 'launcher.out'), 'w');
+    const launcher = spawnSync('wine', [WIN_NODE, wine.winPath(__filename)], { env, stdio: ['ignore', output, output], timeout: 60000 });
+    fs.closeSync(output);
     const said = fs.readFileSync(path.join(WORK, 'said.jsonl'), 'utf8').trim().split('\n').map((l) => JSON.parse(l));
-    assert.equal(launcher.code, 0, JSON.stringify(said) + launcher.output);
-    const servers = said.filter(([channel]) => channel === 'server').map(([, event]) => event);
-    assert.deepEqual(servers, [{ state: 'starting' }, { state: 'running' }, { state: 'stopped', code: 0 },
-      { state: 'starting' }, { state: 'running' }]);
-    assert.ok(said.some(([channel, line]) => channel === 'log' && line === '[12:00:00] [Server thread/INFO]: Stopping the server'),
-      '"stop" reached the server');
+    assert.equal(launcher.status, 0, JSON.stringify(said) + fs.readFileSync(path.join(WORK, 'launcher.out'), 'utf8'));
+    assert.deepEqual(said.filter(([channel]) => channel === 'server').map(([, event]) => event), [{ state: 'starting' },
+      { state: 'running' }, { state: 'stopped', code: 0 }, { state: 'starting' }, { state: 'running' }]);
+    assert.ok(said.some(([, line]) => line === '[12:00:00] [Server thread/INFO]: Stopping the server'), '"stop" reached it');
 
-    const beat = (name) => path.join(WORK, name);
-    assert.equal(await beating(beat('stopped.beat')), false, 'the stopped server is gone');
-    assert.equal(await beating(beat('kept.beat')), true, 'the server outlives the launcher');
-    assert.equal(await beating(beat('plain.beat')), false, 'the plain child died with the launcher');
-    assert.match(fs.readFileSync(beat('kept.beat'), 'utf8'), / console=0$/, 'no console, so no console window');
+    assert.equal(await beating('stopped.beat'), false, 'the stopped server is gone');
+    assert.equal(await beating('kept.beat'), true, 'the server outlives the launcher');
+    assert.equal(await beating('plain.beat'), false, 'the plain child died with the launcher');
+    assert.match(fs.readFileSync(path.join(WORK, 'kept.beat'), 'utf8'), / console=0$/, 'no console, so no console window');
   });
 }
