@@ -1,8 +1,9 @@
 'use strict';
-// A local server that the user keeps running past the launcher's close outlives the
-// launcher's process on Windows, while a child started the plain way dies with it.
-// The launcher's side runs in the Windows Node under Wine: this same file, started with
-// OUTLIVE_ROLE=launcher, drives app/server.js against the Windows build of the fake java.
+// A local server that the user keeps running past the launcher's close, and a game the
+// launcher started directly, outlive the launcher's process on Windows, while a child started
+// the plain way dies with it. The launcher's side runs in the Windows Node under Wine: this
+// same file, started with OUTLIVE_ROLE=launcher, drives app/server.js and the game's start in
+// app/mc against the Windows build of the fake java.
 
 const fs = require('node:fs');
 const path = require('node:path');
@@ -20,6 +21,7 @@ async function launcherSide() {
   const { spawn } = require('node:child_process');
   const { state, initState } = require(path.join(REPO, 'app', 'state.js'));
   const server = require(path.join(REPO, 'app', 'server.js'));
+  const { Game } = require(path.join(REPO, 'app', 'mc.js'));
   const { OUTLIVE_DIR: dir, OUTLIVE_JAVA: java } = process.env;
   initState({ env: { APPDATA: dir }, home: dir, appDir: path.join(REPO, 'app') });
   state.win = { isDestroyed: () => false, webContents: { isDestroyed: () => false, send: (c, d) => say([c, d]) } };
@@ -35,7 +37,22 @@ async function launcherSide() {
   await server.startServer(java, 'server.jar');
   beat('plain.beat');
   spawn(java, ['-jar', 'server.jar', 'nogui'], { cwd: state.paths.SERVER_DIR, windowsHide: true });
-  while (!fs.existsSync(process.env.FAKE_JAVA_BEAT)) await new Promise((r) => setTimeout(r, 50));
+  beat('game.beat');
+  const game = new Game({ root: state.paths.GAME_ROOT, gameDir: state.paths.GAME_DIR });
+  game.launch({
+    java,
+    inst: { vanilla: { id: '26.3', mainClass: 'net.minecraft.client.main.Main' }, fabric: {}, classpath: [], assetIndex: '29' },
+    account: { name: 'Steve', uuid: '0', mcToken: 'token' },
+    ramGb: 4,
+    quickPlay: 'localhost:25565',
+    onLine: (line) => say(['game', line]),
+  });
+  const until = async (check) => {
+    while (!check()) await new Promise((r) => setTimeout(r, 50));
+  };
+  await until(() => ['plain.beat', 'game.beat'].every((name) => fs.existsSync(path.join(dir, name))));
+  // the launcher goes only once the game's output has reached it
+  await until(() => fs.readFileSync(path.join(dir, 'said.jsonl'), 'utf8').includes('["game",'));
   say('launcher exits');
   process.exit(0);
 }
@@ -64,7 +81,7 @@ if (process.env.OUTLIVE_ROLE === 'launcher') {
     return read() !== first;
   }
 
-  test('a detached server is read, stopped on request, and outlives the launcher; a plain child dies', async (t) => {
+  test('a detached server is read, stopped on request, and outlives the launcher, as the game does; a plain child dies', async (t) => {
     if (!fs.existsSync(WIN_NODE)) return t.skip(`${WIN_NODE} is not there (make build/node-win/node.exe)`);
     if (!fs.existsSync(JAVA) || fs.statSync(JAVA).mtimeMs < fs.statSync(SOURCE).mtimeMs) {
       execFileSync('x86_64-w64-mingw32-g++', ['-std=c++17', '-O2', '-Wall', '-static', '-s', '-o', JAVA, SOURCE]);
@@ -95,9 +112,21 @@ if (process.env.OUTLIVE_ROLE === 'launcher') {
       { state: 'running' }, { state: 'stopped', code: 0 }, { state: 'starting' }, { state: 'running' }]);
     assert.ok(said.some(([, line]) => line === '[12:00:00] [Server thread/INFO]: Stopping the server'), '"stop" reached it');
 
-    assert.equal(await beating('stopped.beat'), false, 'the stopped server is gone');
-    assert.equal(await beating('kept.beat'), true, 'the server outlives the launcher');
-    assert.equal(await beating('plain.beat'), false, 'the plain child died with the launcher');
-    assert.match(fs.readFileSync(path.join(WORK, 'kept.beat'), 'utf8'), / console=0$/, 'no console, so no console window');
+    assert.ok(said.some(([channel]) => channel === 'game'), "the game's output is read");
+
+    // [beat file, still running, how it was started]: the server and the plain child hidden,
+    // neither with a console window; the game's window free to show
+    const expected = [
+      ['stopped.beat', false, 'console=0 hidden=1'],
+      ['kept.beat', true, 'console=0 hidden=1'],
+      ['plain.beat', false, 'console=0 hidden=1'],
+      ['game.beat', true, 'console=0 hidden=0'],
+    ];
+    const seen = [];
+    for (const [name] of expected) {
+      const running = await beating(name);
+      seen.push([name, running, fs.readFileSync(path.join(WORK, name), 'utf8').replace(/^\d+ /, '')]);
+    }
+    assert.deepEqual(seen, expected);
   });
 }

@@ -3,8 +3,8 @@
  * ending in the ready line, exits on the console command "stop" and otherwise keeps running,
  * also when its console input ends, for at most a minute.
  * While it runs it rewrites the file named by FAKE_JAVA_BEAT every 100 ms with
- * "<ticks> console=<0|1>": whether it has a console, that is whether a console window can
- * exist for it. */
+ * "<ticks> console=<0|1> hidden=<0|1>": whether it has a console, that is whether a console
+ * window can exist for it, and whether its starter asked for its windows to be hidden. */
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
@@ -20,9 +20,12 @@ static void Say(const char *text) {
 }
 
 static void WriteBeat() {
+  STARTUPINFOW start;
+  GetStartupInfoW(&start);
+  bool hidden = (start.dwFlags & STARTF_USESHOWWINDOW) && start.wShowWindow == SW_HIDE;
   char text[64];
-  int n = snprintf(text, sizeof text, "%llu console=%d", (unsigned long long)GetTickCount64(),
-                   GetConsoleWindow() != NULL);
+  int n = snprintf(text, sizeof text, "%llu console=%d hidden=%d", (unsigned long long)GetTickCount64(),
+                   GetConsoleWindow() != NULL, hidden);
   HANDLE file = CreateFileW(g_beat, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL, CREATE_ALWAYS, 0, NULL);
   if (file == INVALID_HANDLE_VALUE) return;
   DWORD written;
