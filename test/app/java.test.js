@@ -10,6 +10,7 @@ const { initState, state } = require('../../app/state');
 const java = require('../../app/setup/java');
 const { startWorld } = require('../support/world');
 const { PATHS, useWorld, recordWindow } = require('../support/fabric-world');
+const { standInTools } = require('../support/bin');
 
 const REAL = path.resolve(__dirname, '..', '..', '..', 'shared', 'realdata', 'java-version');
 const NO_REAL = !fs.existsSync(REAL) && `real java -version outputs not found at ${REAL}`;
@@ -47,7 +48,7 @@ function touch(file, text = '') {
 test('findFiles searches as many folder levels as its depth says, in lower case, and passes over what is missing', () => {
   for (const [rel, depth, found] of [
     ['java.exe', 0, true], ['a/java.exe', 0, false], ['a/b/c/d/java.exe', 4, true], ['a/b/c/d/e/java.exe', 4, false],
-    ['java-runtime-delta/windows-x64/java-runtime-delta/bin/JAVA.EXE', 5, true], ['a/b/c/d/e/java.exe', 5, true],
+    ['java-runtime-delta/windows-x64/java-runtime-delta/bin/JAVA.EXE', 5, true],
   ]) {
     const dir = fs.mkdtempSync(path.join(top, 'f-'));
     const file = touch(path.join(dir, ...rel.split('/')));
@@ -61,24 +62,30 @@ describe('ensureJava', { skip: NO_REAL }, () => {
   let world;
   let restore;
   let sent;
-  let tar;
+  let tools;
+  const TOOL_KEYS = ['QUORLIN_TOOL_PLAN', 'QUORLIN_TOOL_LOG'];
   // A java that prints the real version text of `kind` (a major), prints nothing, or hangs
   const TEXT = { 25: 'temurin-25-jdk-amd64', 17: 'java-17-openjdk-amd64' };
   const javaScript = (kind) => `#!/bin/sh\n${{ hang: 'exec /bin/sleep 30', mute: 'exit 1' }[kind]
     || `/bin/cat '${path.join(REAL, 'captured', `${TEXT[kind]}.version.stderr.txt`)}' >&2`}\n`;
-  // The tar stand-in's "archive" names the files it unpacks, or the failure it reports
-  const archive = (files, fail) => JSON.stringify({ files, fail });
+  // the tar stand-in's plan: it unpacks these files, named below the runtime folder
+  const unpacking = (files) => ({ tar: { files: Object.fromEntries(Object.entries(files)
+    .map(([rel, text]) => [path.join(state.paths.RUNTIME_DIR, rel), text])) } });
   const logs = () => sent.filter(([ch]) => ch === 'log').map(([, line]) => line);
   const labels = () => sent.filter(([ch]) => ch === 'progress').map(([, p]) => `${p.label}:${p.pct}`);
-  const ensure = (env, tool = tar) => java.ensureJava({ platform: 'win32', env, tar: tool });
+  const ensure = (env) => java.ensureJava({ platform: 'win32', env, tar: path.join(tools.bin, 'tar') });
 
   before(async () => {
-    world = await startWorld({ https: true });
+    [world, tools] = [await startWorld({ https: true }), standInTools()];
+    // tar runs in the launcher's own environment
+    for (const key of TOOL_KEYS) process.env[key] = tools.env[key];
     restore = useWorld(endpoints, world);
     java.limits.probeMs = 500;
   });
   after(async () => {
     restore();
+    tools.remove();
+    for (const key of TOOL_KEYS) delete process.env[key];
     await world.close();
   });
   beforeEach(() => {
@@ -86,15 +93,6 @@ describe('ensureJava', { skip: NO_REAL }, () => {
     initState({ env: { APPDATA: home }, home });
     sent = recordWindow(state);
     world.reset();
-    tar = touch(path.join(home, 'tar'), `#!${process.execPath}
-const fs = require('fs'); const path = require('path'); const args = process.argv.slice(2);
-fs.appendFileSync(__filename + '.args', JSON.stringify(args) + '\\n');
-const { files, fail } = JSON.parse(fs.readFileSync(args[1], 'utf8'));
-if (fail) { process.stderr.write(fail); process.exit(2); }
-for (const [rel, text] of Object.entries(files)) {
-  fs.mkdirSync(path.dirname(path.join(args[3], rel)), { recursive: true });
-  fs.writeFileSync(path.join(args[3], rel), text, { mode: 0o755 });
-}`);
   });
 
   test('takes the first candidate that starts a Java 25: own runtime, official launcher, JAVA_HOME, search path', async () => {
@@ -121,35 +119,40 @@ for (const [rel, text] of Object.entries(files)) {
 
   test('without one downloads the JRE, unpacks it with tar into the own runtime folder and uses it', async () => {
     const asset = '/github/OpenJDK25U-jre_x64_windows_hotspot_25.0.4.1_1.zip';
-    world.route(PATHS.jre, { redirect: asset }).route(asset, { body: archive({ 'jdk-25.0.4.1+1-jre/bin/java.exe': javaScript(25) }) });
+    world.route(PATHS.jre, { redirect: asset }).route(asset, { body: 'PK' });
     const { RUNTIME_DIR, CACHE_DIR } = state.paths;
+    const zip = path.join(CACHE_DIR, 'jre25.zip');
+    tools.plan(unpacking({ 'jdk-25.0.4.1+1-jre/bin/java.exe': javaScript(25) }));
     assert.equal(await ensure({ PATH: '' }), path.join(RUNTIME_DIR, 'jdk-25.0.4.1+1-jre', 'bin', 'java.exe'));
     assert.equal(world.requests[0].path, `${PATHS.jre}?project=jdk`);
-    assert.deepEqual(JSON.parse(fs.readFileSync(`${tar}.args`, 'utf8')), ['-xf', path.join(CACHE_DIR, 'jre25.zip'), '-C', RUNTIME_DIR]);
-    assert.equal(fs.existsSync(path.join(CACHE_DIR, 'jre25.zip')), false, 'the archive is gone once unpacked');
+    assert.deepEqual(tools.calls('tar').map((c) => c.args), [['-xf', zip, '-C', RUNTIME_DIR]]);
+    assert.equal(fs.existsSync(zip), false, 'the archive is gone once unpacked');
     assert.deepEqual([...new Set(labels())], ['Java kontrol ediliyor:0', 'Java 25 indiriliyor:0', 'Java 25 indiriliyor:1', 'Java kuruluyor:1']);
     assert.deepEqual(logs(), []);
     // an archive already in the cache is used without a download
     world.reset();
-    touch(path.join(CACHE_DIR, 'jre25.zip'), archive({ 'jdk-25/bin/java.exe': javaScript(25) }));
+    touch(zip);
     fs.rmSync(path.join(RUNTIME_DIR, 'jdk-25.0.4.1+1-jre'), { recursive: true });
+    tools.plan(unpacking({ 'jdk-25/bin/java.exe': javaScript(25) }));
     assert.equal(await ensure({ PATH: '' }), path.join(RUNTIME_DIR, 'jdk-25', 'bin', 'java.exe'));
     assert.equal(world.requests.length, 0);
   });
 
   test('failures say why; an archive tar failed on is removed, one a missing tar never read is kept', async () => {
     const zip = () => path.join(state.paths.CACHE_DIR, 'jre25.zip');
-    for (const [name, body, tool, message, kept] of [
-      ['tar fails', archive({}, 'tar: Error opening archive: Unrecognized archive format'), tar,
+    // [case, the tar stand-in's plan and options (none: nothing to download), error, archive kept]
+    for (const [name, tar, message, kept] of [
+      ['tar fails', [{ tar: { code: 2, stderr: 'tar: Error opening archive: Unrecognized archive format' } }],
         /^Java arşivi açılamadı \(tar çıkış kodu 2\): tar: Error opening archive: Unrecognized archive format$/, false],
-      ['tar is missing', archive({}), path.join(top, 'no', 'tar.exe'), /^Java arşivi açılamadı: .*tar\.exe çalıştırılamadı/, true],
-      ['no Java 25 inside', archive({ 'jdk-17/bin/java.exe': javaScript(17) }), tar, /^Java 25 kurulamadı$/, false],
-      ['no download', null, tar, /^HTTP 404 — https:\/\/localhost:\d+\/v3\/binary\/latest\/25\//, false],
+      ['tar is missing', [{}, { missing: ['tar'] }], /^Java arşivi açılamadı: .*tar çalıştırılamadı \(spawn .*ENOENT\)$/, true],
+      ['no Java 25 inside', [unpacking({ 'jdk-17/bin/java.exe': javaScript(17) })], /^Java 25 kurulamadı$/, false],
+      ['no download', null, /^HTTP 404 — https:\/\/localhost:\d+\/v3\/binary\/latest\/25\//, false],
     ]) {
       fs.rmSync(zip(), { force: true });
-      if (body) world.route(PATHS.jre, { body });
-      else world.reset();
-      await assert.rejects(ensure({ PATH: '' }, tool), { message }, name);
+      world.reset();
+      if (tar) world.route(PATHS.jre, { body: 'PK' });
+      tools.plan(...(tar || []));
+      await assert.rejects(ensure({ PATH: '' }), { message }, name);
       assert.equal(fs.existsSync(zip()), kept, name);
     }
   });

@@ -8,7 +8,8 @@
 //                      calls take successive plans, the last repeats; no plan answers 0 silently
 //
 // plan: { code, stdout, stderr, delay, files, oem }. delay: milliseconds before answering.
-// files: { path: text } written first (a relative path counts from the working directory).
+// files: { path: text } written first, executable as unpacked programs are (a relative path
+// counts from the working directory).
 // oem: stdout goes out in code page 857, as Windows PowerShell writes piped output, unless the
 // command switched the console to UTF-8 first.
 const fs = require('node:fs');
@@ -41,7 +42,7 @@ const plan = planFor();
 if (logFile) fs.appendFileSync(logFile, `${JSON.stringify({ name, args, cwd: process.cwd() })}\n`);
 for (const [file, text] of Object.entries(plan.files || {})) {
   fs.mkdirSync(path.dirname(path.resolve(file)), { recursive: true });
-  fs.writeFileSync(file, text);
+  fs.writeFileSync(file, text, { mode: 0o755 });
 }
 setTimeout(() => {
   const utf8 = args.some((a) => a.includes('[Console]::OutputEncoding=[Text.Encoding]::UTF8'));
