@@ -48,6 +48,7 @@ describe('update service client', () => {
     }
     assert.equal(world.count('/moved'), 0);
     assert.ok(world.requests.every((r) => r.headers['user-agent'] === 'Quorlin-Launcher'));
+    assert.equal(service.API_BASE({ QUORLIN_API: '' }), endpoints.updateService, 'an empty QUORLIN_API counts as none');
   });
 
   test('failures carry their two messages, and manifest() turns each into null', async () => {
@@ -71,10 +72,6 @@ describe('update service client', () => {
     assert.equal(await manifest(), null);
   });
 
-  test('API_BASE is QUORLIN_API when non-empty, else the built-in address', () => {
-    assert.equal(service.API_BASE({ QUORLIN_API: 'https://u.example' }), 'https://u.example');
-    assert.equal(service.API_BASE({ QUORLIN_API: '' }), endpoints.updateService);
-  });
 });
 
 test('cmpVer reads each dotted piece as the integer at its start', () => {
@@ -94,37 +91,26 @@ describe('choosing the mod archive', () => {
     cacheDir: dir, bundledJar: carried, bundledVersion: '1.0.26', download, log: (l) => logs.push(l),
   });
 
-  test('a newer mod is fetched once and verified at every use; otherwise the carried one, silently', async () => {
-    world.route('/mod.jar', { body: JAR });
+  test('a newer mod is fetched once and verified at every use; a failed update leaves no file and the carried one serves', async () => {
     const cached = path.join(dir, 'brimlox-1.0.27.jar');
-    const cases = [
-      [null, carried, []],
-      [{ version: '1.0.26' }, carried, []],
-      [{ version: '1.0.27' }, cached, ['[Quorlin] Mod güncellendi → 1.0.27']],
-      [{ version: '1.0.27', sha256: sha(JAR).toUpperCase() }, cached, ['[Quorlin] Mod güncellendi → 1.0.27']],
-    ];
-    for (const [mod, expected, logged] of cases) {
-      const logs = [];
-      assert.equal(await choose(mod, logs), expected);
-      assert.deepEqual(logs, logged);
-    }
-    assert.equal(world.count('/mod.jar'), 1);
-  });
-
-  test('a failed update falls back to the carried archive and leaves no file behind', async () => {
-    const cases = [
-      [{ body: JAR }, { version: '1.0.27', sha256: sha('başka') }, 'mod dosya özeti uyuşmadı'],
-      [{ status: 404 }, { version: '1.0.28' }, `HTTP 404 — ${world.url}/mod.jar`],
-      [{ body: JAR }, { version: '1.0.29/../../x' }, 'geçersiz sürüm: 1.0.29/../../x'],
-    ];
-    fs.writeFileSync(path.join(dir, 'brimlox-1.0.27.jar.part'), 'yarım'); // an earlier broken download
-    for (const [plan, mod, message] of cases) {
+    fs.writeFileSync(`${cached}.part`, 'yarım'); // an earlier broken download
+    const skipped = (why) => [`[Quorlin] Mod güncellemesi atlandı: ${why}`];
+    // [the mod host's answer, the manifest's mod, the archive used, the log]
+    for (const [plan, mod, expected, logged] of [
+      [{ body: JAR }, null, carried, []],
+      [{ body: JAR }, { version: '1.0.26' }, carried, []],
+      [{ body: JAR }, { version: '1.0.27', sha256: sha('başka') }, carried, skipped('mod dosya özeti uyuşmadı')],
+      [{ status: 404 }, { version: '1.0.28' }, carried, skipped(`HTTP 404 — ${world.url}/mod.jar`)],
+      [{ body: JAR }, { version: '1.0.29/../../x' }, carried, skipped('geçersiz sürüm: 1.0.29/../../x')],
+      [{ body: JAR }, { version: '1.0.27' }, cached, ['[Quorlin] Mod güncellendi → 1.0.27']],
+      [{ status: 404 }, { version: '1.0.27', sha256: sha(JAR).toUpperCase() }, cached, ['[Quorlin] Mod güncellendi → 1.0.27']],
+    ]) {
       world.route('/mod.jar', plan);
       const logs = [];
-      assert.equal(await choose(mod, logs), carried);
-      assert.deepEqual(logs, [`[Quorlin] Mod güncellemesi atlandı: ${message}`]);
+      assert.equal(await choose(mod, logs), expected, JSON.stringify(mod));
+      assert.deepEqual(logs, logged, JSON.stringify(mod));
     }
-    assert.deepEqual(fs.readdirSync(dir), []);
+    assert.deepEqual(fs.readdirSync(dir), ['brimlox-1.0.27.jar']);
   });
 
   test('refreshModJar fetches a manifest missed at start-up once, shared by callers at the same moment', async () => {
@@ -142,9 +128,8 @@ describe('choosing the mod archive', () => {
 });
 
 describe('staging a launcher update', () => {
-  const MAIN = { name: 'main.js', data: 'yeni' };
   const LAYOUTS = {
-    root: makeZip([MAIN, { name: 'ui/index.html', data: '<p>' }]),
+    root: makeZip([{ name: 'main.js', data: 'yeni' }, { name: 'ui/index.html', data: '<p>' }]),
     inner: makeZip([{ name: 'app/' }, { name: 'app/main.js', data: 'yeni' }, { name: 'README.txt' }]),
     neither: makeZip([{ name: 'paket/main.js', data: 'yeni' }]),
   };
@@ -167,48 +152,40 @@ describe('staging a launcher update', () => {
     };
   }
 
-  async function update({ layout = 'root', launcher = {}, tools, env = { QUORLIN_EXE: 'C:\\Q\\Quorlin.exe' }, base = dir } = {}) {
+  // every stage lies below a folder holding each of PowerShell's quote characters
+  const base = () => path.join(dir, "O'Neil ‘Çağ’ ‚x‛");
+  async function update({ layout = 'root', launcher = {}, tools, env = { QUORLIN_EXE: 'C:\\Q\\Quorlin.exe' } } = {}) {
     world.route('/app.zip', { body: LAYOUTS[layout] });
-    fs.rmSync(path.join(base, 'cache'), { recursive: true, force: true });
+    const [cache, resources, tmp] = ['cache', 'resources', 'tmp'].map((name) => path.join(base(), name));
+    fs.rmSync(cache, { recursive: true, force: true });
     const calls = [];
     const logs = [];
-    const resources = path.join(base, 'resources');
     const result = await maybeUpdateLauncher({ launcher: { version: '1.0.27', url: `${world.url}/app.zip`, ...launcher } }, {
-      currentVersion: '1.0.26', cacheDir: path.join(base, 'cache'), appDir: path.join(resources, 'app'), runtimeResources: resources,
-      download, env, log: (l) => logs.push(l), tmpDir: path.join(base, 'tmp'), runTool: fakeTools(calls, tools),
+      currentVersion: '1.0.26', cacheDir: cache, appDir: path.join(resources, 'app'), runtimeResources: resources,
+      download, env, log: (l) => logs.push(l), tmpDir: tmp, runTool: fakeTools(calls, tools),
     });
     const stage = path.join(resources, 'app.new');
-    return { result, logs, calls, stage, start: calls.find((c) => c.file === 'cmd.exe') };
+    return { result, logs, stage, tmp, start: calls.find((c) => c.file === 'cmd.exe') };
   }
 
   test('a newer package is staged and the swap script started; an equal version is left alone', async () => {
     assert.deepEqual(await maybeUpdateLauncher({ launcher: { version: '1.0.26', url: 'x' } }, { currentVersion: '1.0.26', log: assert.fail }), false);
-    for (const [layout, launcher, from] of [['root', {}, ''], ['inner', { sha256: sha(LAYOUTS.inner).toUpperCase() }, 'app']]) {
-      const { result, logs, stage, start } = await update({ layout, launcher });
+    // [package layout, manifest entry, where the stage holds the application, environment]
+    for (const [layout, launcher, from, env] of [['root', {}, ''], ['inner', { sha256: sha(LAYOUTS.inner).toUpperCase() }, 'app'],
+      ['root', {}, '', {}]]) {
+      const { result, logs, stage, tmp, start } = await update({ layout, launcher, env });
       assert.deepEqual([result, logs], [true, ['[Quorlin] Launcher güncellemesi hazır (1.0.27). Yeniden başlatılıyor…']]);
-      assert.deepEqual([start.args, start.options.cwd], [START_ARGS, path.join(dir, 'tmp')]);
+      assert.deepEqual([start.args, start.options.cwd], [START_ARGS, tmp]);
       assert.equal(start.options.env.QUORLIN_UPDATE_FROM, path.join(stage, from));
-      assert.equal(start.options.env.QUORLIN_UPDATE_RUN, 'C:\\Q\\Quorlin.exe');
-      const script = fs.readFileSync(path.join(dir, 'tmp', SCRIPT_NAME), 'latin1');
+      assert.equal(fs.readFileSync(path.join(stage, from, 'main.js'), 'utf8'), 'yeni');
+      const script = fs.readFileSync(path.join(tmp, SCRIPT_NAME), 'latin1');
       assert.match(script, /^@echo off\r\n[\x20-\x7e\r\n]*del "%QUORLIN_UPDATE_SELF%"$/);
       // without a console input `timeout` ends at once on Windows (Wine waits, so only this shows it)
       assert.doesNotMatch(script, /timeout/i);
-      assert.match(script, /start "" \/d "%QUORLIN_UPDATE_RUN_DIR%" "%QUORLIN_UPDATE_RUN%"/);
+      // without QUORLIN_EXE the swap happens but nothing is started again
+      const relaunch = env ? [undefined, false] : ['C:\\Q\\Quorlin.exe', true];
+      assert.deepEqual([start.options.env.QUORLIN_UPDATE_RUN, /start "" \/d "%QUORLIN_UPDATE_RUN_DIR%" "%QUORLIN_UPDATE_RUN%"/.test(script)], relaunch);
     }
-  });
-
-  test('without QUORLIN_EXE the swap happens but nothing is started again', async () => {
-    const { result, start } = await update({ env: {} });
-    assert.equal(result, true);
-    assert.equal(start.options.env.QUORLIN_UPDATE_RUN, undefined);
-    assert.doesNotMatch(fs.readFileSync(path.join(dir, 'tmp', SCRIPT_NAME), 'utf8'), /start/);
-  });
-
-  test('paths holding any of PowerShell\'s quote characters still unpack', async () => {
-    const base = path.join(dir, "O'Neil ‘Çağ’ ‚x‛");
-    const { result, stage } = await update({ base });
-    assert.equal(result, true);
-    assert.equal(fs.readFileSync(path.join(stage, 'main.js'), 'utf8'), 'yeni');
   });
 
   test('a skipped update keeps the old version and leaves neither stage nor mismatching package', async () => {
@@ -225,6 +202,6 @@ describe('staging a launcher update', () => {
       assert.deepEqual(logs, [`[Quorlin] Launcher güncellemesi atlandı: ${message}`]);
       assert.equal(fs.existsSync(stage), false, message);
     }
-    assert.deepEqual(fs.readdirSync(path.join(dir, 'cache')), []);
+    assert.deepEqual(fs.readdirSync(path.join(base(), 'cache')), [], 'the package that did not match is gone');
   });
 });
