@@ -199,6 +199,4 @@ test('syncMods replaces only our own families, leaves the user\'s mods and copie
     'sodium-notes.txt']);
   for (const f of wanted) assert.equal(fs.readFileSync(path.join(dir, path.basename(f)), 'utf8'), `new ${path.basename(f)}`);
   assert.equal(fs.statSync(same).mtimeMs, 1000 * 1000, 'an identical jar is not copied again');
-  assert.equal(await mods.sha1(put(top, 'abc.txt', 'abc')), 'a9993e364706816aba3e25717850c26c9cd0d89d');
-  await assert.rejects(mods.sha1(path.join(top, 'missing.jar')), { code: 'ENOENT' });
 });

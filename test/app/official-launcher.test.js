@@ -9,6 +9,7 @@ const client = require('../../app/http');
 const { state, initState } = require('../../app/state');
 const official = require('../../app/setup/official-launcher');
 const { standInTools } = require('../support/bin');
+const { recordWindow } = require('../support/fabric-world');
 const { startWorld } = require('../support/world');
 
 const REAL_TASKLIST = path.resolve(__dirname, '..', '..', '..', 'shared', 'realdata', 'windows', 'tasklist',
@@ -31,10 +32,8 @@ beforeEach(() => {
   dir = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-official-'));
   initState({ env: { APPDATA: dir }, home: dir });
   state.paths.MC_DIR = 'C:\\Users\\Ayşe\\AppData\\Roaming\\.minecraft';
-  [present, events] = [new Set(), []];
+  [present, events] = [new Set(), recordWindow(state)];
   electron.testing.reset();
-  state.win = new electron.BrowserWindow({ webPreferences: { preload: 'preload.js' } });
-  for (const channel of ['log', 'progress']) electron.ipcRenderer.on(channel, (_e, data) => events.push([channel, data]));
   world.reset();
 });
 afterEach(() => fs.rmSync(dir, { recursive: true, force: true }));
@@ -50,10 +49,7 @@ function options(extra = {}) {
   };
 }
 
-async function delivered(channel) {
-  await electron.testing.flush();
-  return events.filter(([ch]) => ch === channel).map(([, data]) => data);
-}
+const delivered = (channel) => events.filter(([ch]) => ch === channel).map(([, data]) => data);
 
 test('the launcher counts as running only for its exact image names in a tasklist that succeeded', async () => {
   const real = fs.existsSync(REAL_TASKLIST) ? fs.readFileSync(REAL_TASKLIST, 'utf8') : '"svchost.exe","1256","Services","0","2,776 K"\n';
@@ -151,7 +147,7 @@ test('installing: winget with its output in the log; an error counts when the la
   assert.equal(await official.installOfficialLauncher(options()), true);
   assert.deepEqual(tools.calls('winget')[0].args, ['install', '--id', 'Mojang.MinecraftLauncher', '-e', '--silent',
     '--accept-package-agreements', '--accept-source-agreements']);
-  assert.deepEqual((await delivered('log')).sort(), ['[winget] Bulundu Minecraft Launcher', '[winget] indiriliyor']);
+  assert.deepEqual(delivered('log').sort(), ['[winget] Bulundu Minecraft Launcher', '[winget] indiriliyor']);
   present = new Set([`D:\\Apps86\\Minecraft\\${EXE}`]);
   tools.plan({ winget: { code: 0x8a15002b } });
   assert.equal(await official.installOfficialLauncher(options()), true);
@@ -169,12 +165,12 @@ test('installing without winget: the package is downloaded into the cache and ru
   const cached = path.join(state.paths.CACHE_DIR, 'MinecraftInstaller.msi');
   assert.deepEqual(fs.readFileSync(cached), msi, 'the package stays in the cache');
   assert.deepEqual(tools.calls('msiexec.exe').map((c) => c.args), [['/i', cached, '/passive', '/norestart']]);
-  const steps = await delivered('progress');
+  const steps = delivered('progress');
   assert.deepEqual([steps[0].pct, steps[1].label, steps.at(-2).pct, steps.at(-1).pct], [0.5, 'Minecraft Launcher indiriliyor', 1, 0.9]);
 
   fs.rmSync(installed);
   tools.plan({ winget: { code: 1 } }, { missing: ['powershell.exe'] });
   assert.equal(await official.installOfficialLauncher(options()), false);
   assert.deepEqual(tools.calls('msiexec.exe'), []);
-  assert.ok((await delivered('log')).includes(`[Quorlin] Launcher indirilemedi: HTTP 404 — ${world.url}/download/MinecraftInstaller.msi`));
+  assert.ok(delivered('log').includes(`[Quorlin] Launcher indirilemedi: HTTP 404 — ${world.url}/download/MinecraftInstaller.msi`));
 });
