@@ -198,15 +198,6 @@ describe('refreshIfNeeded', () => {
     }
   });
 
-  test('a refused renewal signs out and deletes the file', async () => {
-    const auth = await signedIn();
-    auth.account.mcExpires = NOW;
-    sw.revokeRefreshTokens();
-    await assert.rejects(auth.refreshIfNeeded(sw.clientId), { message: 'Oturum süresi doldu, tekrar giriş yap.' });
-    assert.equal(auth.account, null);
-    assert.equal(fs.existsSync(file), false);
-  });
-
   test('a sign-out or a newer account during the renewal is kept', async () => {
     const auth = await signedIn();
     auth.account.mcExpires = NOW;
@@ -222,17 +213,20 @@ describe('refreshIfNeeded', () => {
     assert.equal(await renewed, newer);
   });
 
-  test('a service outage or a cut connection keeps the account signed in', async () => {
-    const outages = [[{ status: 503, body: '' }, { message: 'Microsoft girişi başarısız: 503' }], [{ body: '{"access_token":"x"}', cut: 3 }, Error]];
-    for (const [plan, expected] of outages) {
+  test('a refused renewal signs out and deletes the file; an outage or a cut connection keeps the account', async () => {
+    const cases = [
+      [() => sw.revokeRefreshTokens(), { message: 'Oturum süresi doldu, tekrar giriş yap.' }, false],
+      [route(TOKEN_PATH, { status: 503, body: '' }), { message: 'Microsoft girişi başarısız: 503' }, true],
+      [route(TOKEN_PATH, { body: '{"access_token":"x"}', cut: 3 }), Error, true],
+    ];
+    for (const [setup, expected, kept] of cases) {
+      sw.reset();
       const auth = await signedIn();
       auth.account.mcExpires = NOW;
       const bytes = fs.readFileSync(file);
-      sw.world.route(TOKEN_PATH, plan);
+      setup();
       await assert.rejects(auth.refreshIfNeeded(sw.clientId), expected);
-      assert.notEqual(auth.account, null);
-      assert.deepEqual(fs.readFileSync(file), bytes);
-      sw.reset();
+      assert.deepEqual([auth.account !== null, fs.existsSync(file) && fs.readFileSync(file).equals(bytes)], [kept, kept]);
     }
   });
 });

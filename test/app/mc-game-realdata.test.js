@@ -1,5 +1,5 @@
 'use strict';
-// Installation and launch against Mojang's and Fabric's own files from ../shared/realdata.
+// Installation from Mojang's own version and asset index files in ../shared/realdata.
 const { describe, test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
@@ -8,50 +8,12 @@ const path = require('node:path');
 
 const endpoints = require('../../app/endpoints');
 const { Game } = require('../../app/mc');
-const { launchArgs } = require('../../app/mc/launch-args');
 const { startMojangWorld } = require('../support/mojang-world');
 
 const REAL = path.join(__dirname, '..', '..', '..', 'shared', 'realdata');
 const skip = fs.existsSync(REAL) ? false : `real sample files not found at ${REAL}`;
 const readReal = (rel) => JSON.parse(fs.readFileSync(path.join(REAL, rel), 'utf8'));
 const WIN = { os: 'windows', arch: 'x86_64' };
-const ACCOUNT = { name: 'Ayse_42', uuid: 'uuid', mcToken: 'tok', xuid: '2535' };
-const KNOT = 'net.fabricmc.loader.impl.launch.knot.KnotClient';
-
-const ROOT = 'C:\\Users\\A\\AppData\\Roaming\\.quorlin\\minecraft';
-const CLASSPATH = `${ROOT}\\a.jar;${ROOT}\\b.jar`;
-const count = (list, text) => list.filter((a) => a === text).length;
-
-function realArgs(versionFile) {
-  const inst = {
-    vanilla: readReal(versionFile), fabric: readReal('fabric/installed-profiles/fabric-loader-0.16.14-1.21.5.json'),
-    classpath: [ROOT + '\\a.jar', ROOT + '\\b.jar'], logArg: '-Dlog4j.configurationFile=C:\\l.xml', assetIndex: '29',
-  };
-  return launchArgs({
-    root: ROOT, gameDir: 'C:\\g', nativesDir: ROOT + '\\natives\\x', inst, account: ACCOUNT, ramGb: 4,
-    versionId: 'fabric-loader-0.16.14-26.3', quickPlay: 'localhost:25565', paths: path.win32, system: WIN,
-  });
-}
-
-describe('real version files on Windows', { skip }, () => {
-  for (const version of ['26.2', '1.21.11', '1.20.1']) {
-    test(`${version}: one quick play pair, no demo, size or other-system arguments, one class path`, () => {
-      const a = realArgs(`mojang/versions/${version}.json`);
-      const absent = ['--demo', '--width', '--quickPlayPath', '--quickPlaySingleplayer', '--quickPlayRealms', '-XstartOnFirstThread', '-Xss1M', '-XX:+UseZGC'];
-      assert.deepEqual(absent.map((x) => count(a, x)), absent.map(() => 0));
-      assert.deepEqual([count(a, '--quickPlayMultiplayer'), a[a.indexOf('--quickPlayMultiplayer') + 1]], [1, 'localhost:25565']);
-      assert.deepEqual([count(a, '-cp'), a[a.indexOf('-cp') + 1], a.indexOf('-Xmx4G')], [1, CLASSPATH, 0]);
-      assert.ok(a.some((x) => x.startsWith('-XX:HeapDumpPath=')));
-      assert.equal(a[a.indexOf(KNOT) - 1], '-DFabricMcEmu= net.minecraft.client.main.Main ');
-      assert.ok(a.every((x) => !/\$\{(auth_|version_|game_|assets_|natives_|launcher_|classpath|quickPlayMultiplayer)/.test(x)), a.join(' '));
-    });
-  }
-
-  test('1.12.2 without an arguments object still gets memory, class path, main class and quick play', () => {
-    const a = realArgs('mojang/versions/1.12.2.json');
-    assert.deepEqual(a.slice(5), ['-DFabricMcEmu= net.minecraft.client.main.Main ', '-cp', CLASSPATH, KNOT, '--quickPlayMultiplayer', 'localhost:25565']);
-  });
-});
 
 describe('installing from real version and index files', { skip }, () => {
   let mw;

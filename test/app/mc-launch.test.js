@@ -1,7 +1,6 @@
 'use strict';
 const { describe, test, beforeEach, afterEach } = require('node:test');
 const assert = require('node:assert/strict');
-const childProcess = require('node:child_process');
 const { EventEmitter } = require('node:events');
 const fs = require('node:fs');
 const os = require('node:os');
@@ -91,6 +90,32 @@ describe('launch arguments', () => {
   });
 });
 
+const REAL = path.join(__dirname, '..', '..', '..', 'shared', 'realdata');
+const readReal = (rel) => JSON.parse(fs.readFileSync(path.join(REAL, rel), 'utf8'));
+
+describe('launch arguments of real version files', { skip: !fs.existsSync(REAL) && `real sample files not found at ${REAL}` }, () => {
+  const real = (version) => args({
+    ...record(), vanilla: readReal(`mojang/versions/${version}.json`), fabric: readReal('fabric/installed-profiles/fabric-loader-0.16.14-1.21.5.json'),
+  });
+
+  for (const version of ['26.2', '1.21.11', '1.20.1']) {
+    test(`${version}: one quick play pair, no demo, size or other-system arguments, one class path`, () => {
+      const a = real(version);
+      const absent = ['--demo', '--width', '--quickPlayPath', '--quickPlaySingleplayer', '--quickPlayRealms', '-XstartOnFirstThread', '-Xss1M', '-XX:+UseZGC'];
+      assert.deepEqual(absent.map((x) => count(a, x)), absent.map(() => 0));
+      assert.deepEqual([count(a, '--quickPlayMultiplayer'), a[a.indexOf('--quickPlayMultiplayer') + 1]], [1, 'localhost:25565']);
+      assert.deepEqual([count(a, '-cp'), a[a.indexOf('-cp') + 1], a.indexOf('-Xmx6G')], [1, CLASSPATH, 0]);
+      assert.ok(a.some((x) => x.startsWith('-XX:HeapDumpPath=')));
+      assert.equal(a[a.indexOf(KNOT) - 1], '-DFabricMcEmu= net.minecraft.client.main.Main ');
+      assert.ok(a.every((x) => !/\$\{(auth_|version_|game_|assets_|natives_|launcher_|classpath|quickPlayMultiplayer)/.test(x)), a.join(' '));
+    });
+  }
+
+  test('1.12.2 without an arguments object still gets memory, class path, main class and quick play', () => {
+    assert.deepEqual(real('1.12.2').slice(5), ['-DFabricMcEmu= net.minecraft.client.main.Main ', '-cp', CLASSPATH, KNOT, '--quickPlayMultiplayer', 'localhost:25565']);
+  });
+});
+
 function fakeSpawn() {
   const calls = [];
   const spawn = (cmd, argv, opts) => {
@@ -148,22 +173,5 @@ describe('Game.launch', () => {
     assert.equal(codes.length, 1);
     assert.notEqual(codes[0], 0);
     assert.match(logs.at(-1), /^\[Quorlin\] HATA: Oyun başlatılamadı: .*ENOENT/);
-  });
-
-  test('a real process: its output arrives line by line and its exit code reaches onExit', async () => {
-    // node stands in for java: it prints its arguments, then exits with a code of its own
-    const script = path.join(top, 'fake-java.js');
-    fs.writeFileSync(script, 'process.stdout.write(process.argv.slice(2).join("\\n") + "\\n"); process.stderr.write("ğ\\r\\n"); process.exitCode = 7;');
-    const spawn = (cmd, argv, opts) => childProcess.spawn(process.execPath, [script, ...argv], { ...opts, env: {} });
-    const lines = [];
-    // the game is unreferenced so it never holds the launcher; the test keeps itself alive
-    const alive = setInterval(() => {}, 1000);
-    const code = await new Promise((resolve) => {
-      launch(spawn, { ramGb: 2, quickPlay: 'localhost:25565', onLine: (l) => lines.push(l), onExit: resolve });
-    }).finally(() => clearInterval(alive));
-    assert.equal(code, 7);
-    await new Promise((r) => setTimeout(r, 50));
-    const out = lines.filter((l) => l !== 'ğ');
-    assert.deepEqual([out[0], ...out.slice(-2), lines.length - out.length], ['-Xmx2G', '--quickPlayMultiplayer', 'localhost:25565', 1]);
   });
 });

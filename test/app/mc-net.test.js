@@ -32,21 +32,19 @@ beforeEach(() => {
 });
 
 describe('req', () => {
-  test('own headers under the caller\'s; a form with + for spaces, a json value replaces it, a raw body both', async () => {
+  test('own headers under the caller\'s; a form with + for spaces, or a json body counted in bytes', async () => {
     world.route('/x', { body: { ok: 1 } });
     const r = await net.req('POST', world.url + '/x', {
       headers: { accept: 'text/plain', 'X-Extra': 'a' },
       form: { client_id: 'id', scope: 'XboxLive.signin offline_access', code: 'ç&=' },
     });
-    await net.req('POST', world.url + '/x', { form: { a: 1 }, json: { ad: 'ğüş' } });
-    await net.req('POST', world.url + '/x', { form: { a: 1 }, json: { b: 2 }, body: 'raw' });
-    const [{ headers: h, body }, withJson, withRaw] = world.requests;
+    await net.req('POST', world.url + '/x', { json: { ad: 'ğüş' } });
+    const [{ headers: h, body }, withJson] = world.requests;
     assert.deepEqual([r.status, r.json, h['user-agent'], h.accept, h['x-extra'], h['content-type'], Number(h['content-length'])],
       [200, { ok: 1 }, 'Quorlin-Launcher/1.0', 'text/plain', 'a', 'application/x-www-form-urlencoded', body.length]);
     assert.equal(body.toString(), 'client_id=id&scope=XboxLive.signin+offline_access&code=%C3%A7%26%3D');
     assert.deepEqual([withJson.headers['content-type'], JSON.parse(withJson.body), Number(withJson.headers['content-length'])],
       ['application/json', { ad: 'ğüş' }, Buffer.byteLength('{"ad":"ğüş"}')]);
-    assert.equal(withRaw.body.toString(), 'raw');
   });
 
   test('every status resolves; a body that is not JSON or empty gives json null', async () => {
@@ -113,7 +111,6 @@ describe('downloadFile', () => {
     await net.downloadFile(world.url + '/a', dest, sha1(data));
     assert.ok(fs.readFileSync(dest).equals(data));
     assert.deepEqual(fs.readdirSync(path.dirname(dest)), ['f.jar']);
-    assert.deepEqual(Object.keys(world.requests[0].headers).filter((h) => h === 'accept'), []);
   });
 
   test('content with another hash is refused and leaves neither file nor temporary', async () => {
@@ -152,15 +149,16 @@ describe('downloadFile', () => {
   test('a destination that Windows holds for a moment is renamed once it is let go', async () => {
     world.route('/held', { body: data });
     const dest = path.join(dir, 'held.jar');
-    const real = [fs.renameSync, fs.promises.rename];
+    const real = fs.renameSync;
     let refusals = 2;
-    const held = () => Object.assign(new Error('EBUSY: resource busy or locked'), { code: 'EBUSY' });
-    fs.renameSync = (...a) => { if (refusals-- > 0) throw held(); return real[0](...a); };
-    fs.promises.rename = async (...a) => { if (refusals-- > 0) throw held(); return real[1](...a); };
+    fs.renameSync = (...a) => {
+      if (refusals-- > 0) throw Object.assign(new Error('EBUSY: resource busy or locked'), { code: 'EBUSY' });
+      return real(...a);
+    };
     try {
       await net.downloadFile(world.url + '/held', dest, sha1(data));
     } finally {
-      [fs.renameSync, fs.promises.rename] = real;
+      fs.renameSync = real;
     }
     assert.ok(fs.readFileSync(dest).equals(data));
     assert.deepEqual(leftovers(), []);

@@ -28,32 +28,27 @@ describe('ruleAllows', () => {
   });
 });
 
-describe('mavenPath and libKey', () => {
-  test('a coordinate with classifier maps to its path and key; versions share a key', () => {
+describe('mavenPath, libKey and needs', () => {
+  test('a coordinate with classifier maps to its path and key; versions share a key; a short one is refused', () => {
     assert.equal(mavenPath('org.example:lib:1.2:natives-windows'), 'org/example/lib/1.2/lib-1.2-natives-windows.jar');
-    assert.equal(libKey('org.example:lib:1.2:natives-windows'), 'org.example:lib:natives-windows');
-    assert.equal(libKey('org.ow2.asm:asm:9.6'), libKey('org.ow2.asm:asm:9.8'));
+    assert.deepEqual([libKey('org.example:lib:1.2:natives-windows'), libKey('org.ow2.asm:asm:9.6')], ['org.example:lib:natives-windows', libKey('org.ow2.asm:asm:9.8')]);
     assert.throws(() => mavenPath('org.example:lib'), { message: 'Geçersiz kütüphane adı: org.example:lib' });
   });
-});
 
-describe('needs', () => {
   test('missing or other size: download; below 2 MiB the size is enough, from 2 MiB the content counts', async () => {
     const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'mc-needs-'));
-    const write = (name, bytes) => {
-      fs.writeFileSync(path.join(dir, name), bytes);
-      return path.join(dir, name);
-    };
     const under = Buffer.alloc(2 * 1024 * 1024 - 1, 1);
     const at = Buffer.alloc(2 * 1024 * 1024, 1);
-    assert.equal(await needs(path.join(dir, 'none')), true);
-    assert.equal(await needs(write('a', 'abc'), undefined, 4), true);
-    assert.equal(await needs(write('u', under), sha1('other'), under.length), false);
-    assert.equal(await needs(write('t', at), sha1('other'), at.length), true);
-    assert.equal(await needs(write('t2', at), sha1(at), at.length), false);
-    assert.equal(await needs(write('h', 'abc'), sha1('abd')), true);
-    assert.equal(await needs(write('n', 'abc')), false);
-    assert.deepEqual([await sha1File(path.join(dir, 'a')), await sha1File(dir)], [sha1('abc'), '']);
+    const cases = [ // [content, expected sha1, expected size, needed]
+      [null, undefined, undefined, true], ['abc', undefined, 4, true], [under, sha1('other'), under.length, false],
+      [at, sha1('other'), at.length, true], [at, sha1(at), at.length, false], ['abc', sha1('abd'), undefined, true], ['abc', undefined, undefined, false],
+    ];
+    for (const [i, [content, hash, size, needed]] of cases.entries()) {
+      const file = path.join(dir, String(i));
+      if (content !== null) fs.writeFileSync(file, content);
+      assert.equal(await needs(file, hash, size), needed, `case ${i}`);
+    }
+    assert.deepEqual([await sha1File(path.join(dir, '1')), await sha1File(dir)], [sha1('abc'), '']);
     fs.rmSync(dir, { recursive: true });
   });
 });

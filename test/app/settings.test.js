@@ -29,16 +29,18 @@ test('launcher directories lie under APPDATA, joined the Windows way', () => {
     `${roaming}\\.quorlin`, `${roaming}\\.quorlin\\brimlox`, `${roaming}\\.quorlin\\launcher.json`, `${roaming}\\.minecraft`,
     'C:\\Q\\resources\\app\\assets\\brimlox-1.0.0.jar',
   ]);
-  for (const env of [{}, { APPDATA: '' }]) {
-    const fallback = launcherPaths({ env, home: 'C:\\Users\\Ayşe', appDir: 'C:\\app' }, path.win32);
-    assert.equal(fallback.BASE, `${roaming}\\.quorlin`, 'without APPDATA: the roaming folder under home');
-  }
+  // without APPDATA: the roaming folder under home
+  for (const env of [{}, { APPDATA: '' }]) assert.equal(launcherPaths({ env, home: 'C:\\Users\\Ayşe' }, path.win32).BASE, p.BASE);
 });
 
 describe('loadSettings', () => {
-  test('lays a partial file over the defaults, keeps keys it does not know and shortcut true as it is; a byte-order mark is read past', () => {
-    store('\uFEFF{ "gameRam": 8, "shortcut": true, "lastFabric": { "loader": "0.19.5" }, "futureKey": [1] }');
-    assert.deepEqual(loadSettings(file), { ...DEFAULTS, gameRam: 8, shortcut: true, lastFabric: { loader: '0.19.5' }, futureKey: [1] });
+  test('lays a partial file over the defaults, keeps unknown keys, "__proto__" as data, read past a byte-order mark', () => {
+    store('\uFEFF{ "gameRam": 8, "shortcut": true, "lastFabric": { "loader": "0.19.5" }, "futureKey": [1], "__proto__": { "polluted": 1 } }');
+    const settings = loadSettings(file);
+    assert.deepEqual(settings, {
+      ...DEFAULTS, gameRam: 8, shortcut: true, lastFabric: { loader: '0.19.5' }, futureKey: [1], ['__proto__']: { polluted: 1 },
+    });
+    assert.equal(settings.polluted, undefined);
   });
 
   test('gives a fresh copy of the defaults without a file and for text that is not a JSON object, leaving the file alone', () => {
@@ -50,13 +52,6 @@ describe('loadSettings', () => {
       assert.deepEqual(loadSettings(file), { ...DEFAULTS, gameRam: 4 }, JSON.stringify(text));
       assert.equal(fs.readFileSync(file, 'utf8'), text);
     }
-  });
-
-  test('stores a "__proto__" key as data, not as the prototype', () => {
-    store('{ "__proto__": { "polluted": 1 } }');
-    const settings = loadSettings(file);
-    assert.equal(settings.polluted, undefined);
-    assert.deepEqual(Object.getOwnPropertyDescriptor(settings, '__proto__').value, { polluted: 1 });
   });
 });
 
@@ -137,7 +132,6 @@ describe('effective client id', () => {
 
   test('comes from build-info.json beside main.js; a source checkout has none', () => {
     assert.deepEqual(readBuildInfo(dir), { clientId: '', updateApi: UNSET_UPDATE_API });
-    assert.match(UNSET_UPDATE_API, /^http:\/\/[^/]+\.invalid$/);
     fs.writeFileSync(path.join(dir, 'build-info.json'), '{"clientId":"abc-123","updateApi":"http://updates.example"}');
     assert.deepEqual(readBuildInfo(dir), { clientId: 'abc-123', updateApi: 'http://updates.example' });
     fs.writeFileSync(path.join(dir, 'build-info.json'), '{"clientId":7}');

@@ -6,7 +6,7 @@
 // of at most maxLibSize bytes; `libraries` adds vanilla entries { name, size, rules }.
 
 const crypto = require('node:crypto');
-const { startWorld } = require('./world');
+const { startWorld, answer, pointEndpoints } = require('./world');
 
 const VERSION = '26.3';
 const LOADER = '0.19.3';
@@ -105,11 +105,8 @@ async function startMojangWorld(options = {}) {
     const digest = sha1(bytesFor(s, size));
     const urlPath = typeof where === 'function' ? where(digest) : where;
     served.set(urlPath, { seed: s, size, sha1: digest });
-    handlers.set(urlPath, (req, res) => {
-      const bytes = bytesFor(s, size);
-      res.writeHead(200, { 'Content-Type': 'application/octet-stream', 'Content-Length': bytes.length });
-      res.end(bytes);
-    });
+    // made at each request, so a world of thousands of files holds none of them
+    handlers.set(urlPath, (req, res) => answer(res, { body: bytesFor(s, size) }));
     world.route(urlPath, handlers.get(urlPath));
     return { url: base + urlPath, sha1: digest, size };
   }
@@ -197,13 +194,9 @@ async function startMojangWorld(options = {}) {
       const f = served.get(urlPath);
       return bytesFor(f.seed, f.size);
     },
-    useAsEndpoints(endpoints) {
-      const saved = { ...endpoints };
-      Object.assign(endpoints, {
-        mojangMeta: base, mojangResources: base + '/res', fabricMeta: base, fabricMaven: base + '/maven',
-      });
-      return () => Object.assign(endpoints, saved);
-    },
+    useAsEndpoints: (endpoints) => pointEndpoints(endpoints, {
+      mojangMeta: base, mojangResources: base + '/res', fabricMeta: base, fabricMaven: base + '/maven',
+    }),
     restore(urlPath) {
       world.route(urlPath, handlers.get(urlPath));
     },

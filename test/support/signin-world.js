@@ -8,7 +8,7 @@
 // address with code and state; `reset()` restores routes and account, issued tokens stay valid.
 
 const crypto = require('node:crypto');
-const { startWorld } = require('./world');
+const { startWorld, answer, pointEndpoints } = require('./world');
 
 const SCOPE = 'XboxLive.signin offline_access';
 const AUTHORIZE_PARAMS = ['client_id', 'response_type', 'redirect_uri', 'response_mode', 'scope',
@@ -24,11 +24,7 @@ function token(prefix) {
   return prefix + '.' + crypto.randomBytes(24).toString('base64url');
 }
 
-function send(res, status, body, type = 'application/json') {
-  const bytes = Buffer.from(typeof body === 'string' ? body : JSON.stringify(body), 'utf8');
-  res.writeHead(status, { 'Content-Type': type, 'Content-Length': bytes.length });
-  res.end(bytes);
-}
+const send = (res, status, body, type = 'application/json') => answer(res, { status, body, headers: { 'Content-Type': type } });
 
 function oauthError(res, status, error, description) {
   send(res, status, {
@@ -182,9 +178,9 @@ async function startSigninWorld() {
     const t = token('eyJraWQiOiJhYzg0YSJ9');
     mcTokens.add(t);
     issued.mc.push(t);
-    const answer = { username: crypto.randomUUID(), roles: [], access_token: t, token_type: 'Bearer' };
-    if (account.mcExpiresIn !== undefined) answer.expires_in = account.mcExpiresIn;
-    return send(res, 200, answer);
+    const login = { username: crypto.randomUUID(), roles: [], access_token: t, token_type: 'Bearer' };
+    if (account.mcExpiresIn !== undefined) login.expires_in = account.mcExpiresIn;
+    return send(res, 200, login);
   });
 
   // both Minecraft reads answer 401 to a bearer token they did not issue
@@ -214,12 +210,8 @@ async function startSigninWorld() {
 
   return {
     world, reset, url: world.url, redirectUri, clientId, account, issued,
-    useAsEndpoints(endpoints) {
-      const keys = ['microsoftLogin', 'xboxUserAuth', 'xboxXsts', 'minecraftServices'];
-      const saved = keys.map((k) => endpoints[k]);
-      for (const k of keys) endpoints[k] = world.url;
-      return () => keys.forEach((k, i) => { endpoints[k] = saved[i]; });
-    },
+    useAsEndpoints: (endpoints) => pointEndpoints(endpoints,
+      Object.fromEntries(['microsoftLogin', 'xboxUserAuth', 'xboxXsts', 'minecraftServices'].map((k) => [k, world.url]))),
     authorize(address) {
       const url = new URL(address);
       if (url.origin !== world.url || url.pathname !== '/consumers/oauth2/v2.0/authorize') {

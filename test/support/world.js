@@ -11,6 +11,8 @@
 //   world.requests, world.count(path), world.reset(), await world.close()
 //   world.latency                   milliseconds added before every answer; may change at any time
 //   world.active, world.peak        answers under way now, and the most at once (set it to start over)
+//   answer(res, plan)               answers one request as a plan says, for handlers of their own
+//   pointEndpoints(endpoints, map)  points the launcher's service addresses at a world; returns the undo
 //
 // body: a string, a Buffer, or any other value sent as JSON. redirect: a Location (relative
 // or absolute) answered with 302 unless status says otherwise. delay: milliseconds before
@@ -28,20 +30,16 @@ const CA_DIR = path.join(__dirname, '..', 'ca');
 
 function bodyBytes(body) {
   if (body === undefined || body === null) return Buffer.alloc(0);
-  if (Buffer.isBuffer(body)) return body;
-  if (typeof body === 'string') return Buffer.from(body, 'utf8');
-  return Buffer.from(JSON.stringify(body), 'utf8');
+  return Buffer.isBuffer(body) ? body : Buffer.from(typeof body === 'string' ? body : JSON.stringify(body), 'utf8');
 }
 
-function isJsonBody(body) {
-  return body !== undefined && body !== null && !Buffer.isBuffer(body) && typeof body !== 'string';
-}
-
+/** Answers `res` as `plan` says (see above). */
 function answer(res, plan) {
   const status = plan.status || (plan.redirect !== undefined ? 302 : 200);
   const headers = { ...(plan.headers || {}) };
   if (plan.redirect !== undefined) headers.Location = plan.redirect;
-  if (isJsonBody(plan.body) && !headers['Content-Type']) headers['Content-Type'] = 'application/json';
+  const isJson = plan.body !== undefined && plan.body !== null && !Buffer.isBuffer(plan.body) && typeof plan.body !== 'string';
+  if (isJson && !headers['Content-Type']) headers['Content-Type'] = 'application/json';
   const bytes = bodyBytes(plan.body);
   if (!plan.chunked) headers['Content-Length'] = bytes.length;
   res.writeHead(status, headers);
@@ -56,6 +54,13 @@ function answer(res, plan) {
   res.end(bytes);
 }
 
+/** Sets the given keys of `endpoints` to new addresses; returns a function that sets them back. */
+function pointEndpoints(endpoints, addresses) {
+  const saved = Object.fromEntries(Object.keys(addresses).map((k) => [k, endpoints[k]]));
+  Object.assign(endpoints, addresses);
+  return () => Object.assign(endpoints, saved);
+}
+
 /** Starts a scripted loopback server; resolves when it listens. */
 async function startWorld({ https: secure = false, latency = 0 } = {}) {
   const routes = new Map();
@@ -63,11 +68,16 @@ async function startWorld({ https: secure = false, latency = 0 } = {}) {
   const requests = [];
   const sockets = new Set();
 
-  function lookup(fullPath) {
+  // the plan is taken when the request comes: a reset during a delay changes nothing
+  function planFor(fullPath) {
     const bare = fullPath.split('?')[0];
-    if (routes.has(bare)) return bare;
-    if (routes.has(fullPath)) return fullPath;
-    return null;
+    const key = [bare, fullPath].find((k) => routes.has(k));
+    if (key === undefined) return { status: 404, body: 'not found' };
+    const route = routes.get(key);
+    if (!Array.isArray(route)) return route;
+    const n = served.get(key) || 0;
+    served.set(key, n + 1);
+    return route[Math.min(n, route.length - 1)];
   }
 
   function handle(req, res) {
@@ -79,19 +89,9 @@ async function startWorld({ https: secure = false, latency = 0 } = {}) {
     req.on('end', () => {
       const body = Buffer.concat(chunks);
       requests.push({ method: req.method, path: req.url, headers: req.headers, body });
-      const key = lookup(req.url);
-      // the route as it was when the request came: a reset during a delay changes nothing
-      const route = key === null ? null : routes.get(key);
-      const reply = () => {
-        if (key === null) return answer(res, { status: 404, body: 'not found' });
-        if (typeof route === 'function') return route(req, res, body);
-        if (!Array.isArray(route)) return answer(res, route);
-        const n = served.get(key) || 0;
-        served.set(key, n + 1);
-        return answer(res, route[Math.min(n, route.length - 1)]);
-      };
-      const plan = Array.isArray(route) ? route[Math.min(served.get(key) || 0, route.length - 1)] : route;
-      const wait = self.latency + ((plan && typeof plan === 'object' && plan.delay) || 0);
+      const plan = planFor(req.url);
+      const reply = () => (typeof plan === 'function' ? plan(req, res, body) : answer(res, plan));
+      const wait = self.latency + (plan.delay || 0);
       if (wait > 0) setTimeout(reply, wait);
       else reply();
     });
@@ -151,4 +151,4 @@ async function startWorld({ https: secure = false, latency = 0 } = {}) {
   return self;
 }
 
-module.exports = { startWorld };
+module.exports = { startWorld, answer, pointEndpoints };
