@@ -64,8 +64,8 @@ const EXPECTED_LIBS = [
     'ca.weblite:java-objc-bridge:1.1', 'com.example:one-mib:1.0', 'com.example:three-mib:1.0'].map((n) => ['/libraries/', mavenPath(n)]),
 ];
 
-describe('Game.install on an empty game root', () => {
-  test('fetches every file byte for byte, returns the installation record and reports on a bar that never goes back', async () => {
+describe('Game.install', () => {
+  test('fetches every file byte for byte, returns the installation record, reports on a bar that never goes back; then only checks', async () => {
     const inst = await game.install('26.3', mw.profileUrl);
     const jar = path.join(root, 'versions', '26.3', '26.3.jar');
     assert.deepEqual(inst.classpath, [...EXPECTED_LIBS.map(([, rel]) => libFile(rel)), jar]);
@@ -88,18 +88,12 @@ describe('Game.install on an empty game root', () => {
     assert.ok(labels.includes('Oyun indiriliyor (13/13)') && labels.includes('Ses ve dokular indiriliyor (200/200)'));
     assert.equal(labels.filter((l) => l.startsWith('Ses ve dokular indiriliyor (')).length, 200);
     events.forEach(([, f], i) => assert.ok(i === 0 || f >= events[i - 1][1], `step ${i}: ${f}`));
-  });
-});
-
-describe('Game.install on an installed game root', () => {
-  test('a complete install makes the Fabric profile request only and reports just checking and ready', async () => {
-    await game.install('26.3', mw.profileUrl);
+    // once complete, an install asks for the Fabric profile only and reports just checking and ready
     mw.clearRequests();
     events.length = 0;
-    const inst = await game.install('26.3', mw.profileUrl);
+    assert.deepEqual((await game.install('26.3', mw.profileUrl)).classpath, inst.classpath);
     assert.deepEqual(mw.world.requests.map((r) => r.path), [new URL(mw.profileUrl).pathname]);
     assert.deepEqual(events, [['Oyun dosyaları kontrol ediliyor', 0], ['Oyun hazır', 1]]);
-    assert.equal(inst.classpath.length, 12);
   });
 
   test('damage: small files of the right size are trusted, 2 MiB and more are hashed, wrong sizes are fetched again', async () => {
@@ -126,10 +120,6 @@ describe('Game.install on an installed game root', () => {
 });
 
 describe('Game.install failures', () => {
-  test('a version the manifest does not list fails by name', async () => {
-    await assert.rejects(game.install('9.9', mw.profileUrl), { message: 'Minecraft 9.9 bulunamadı' });
-  });
-
   // answers path with `plans` (world plans; `true` stands for the right bytes) while `work` runs
   async function withPlans(urlPath, plans, work) {
     mw.world.route(urlPath, plans.map((p) => (p === true ? { body: mw.bytes(urlPath) } : p)));
@@ -140,24 +130,33 @@ describe('Game.install failures', () => {
     }
   }
 
-  test('brief faults are ridden out: a 503, a cut body and other content each get another attempt', async () => {
+  test('a missing version fails by name; an asset index or a Fabric profile that fails is asked once', async () => {
+    await assert.rejects(game.install('9.9', mw.profileUrl), { message: 'Minecraft 9.9 bulunamadı' });
+    const indexPath = new URL(mw.vanilla.assetIndex.url).pathname;
+    await withPlans(indexPath, [{ status: 503 }], () => assert.rejects(game.install('26.3', mw.profileUrl),
+      { message: `HTTP 503 — ${mw.vanilla.assetIndex.url}` }));
+    assert.equal(mw.world.count(indexPath), 1);
+    await assert.rejects(game.install('26.3', mw.world.url + '/no-profile'), { message: `HTTP 404 — ${mw.world.url}/no-profile` });
+    assert.equal(mw.world.count('/no-profile'), 1);
+  });
+
+  test('brief faults are ridden out: a 503, a cut body and other content each get another attempt; other content thrice fails', async () => {
     const { path: libPath, size } = vanillaLib('com.mojang:brigadier:1.3.10');
     const lib = '/libraries/' + libPath;
     const asset = `/res/${firstAsset().hash.slice(0, 2)}/${firstAsset().hash}`;
-    const cut = { body: mw.bytes(asset), cut: 100 };
-    await withPlans(lib, [{ body: Buffer.alloc(size, 9) }, true], () => withPlans(asset, [{ status: 503 }, cut, true], async () => {
+    const [other, cut] = [{ body: Buffer.alloc(size, 9) }, { body: mw.bytes(asset), cut: 100 }];
+    await withPlans(lib, [other, true], () => withPlans(asset, [{ status: 503 }, cut, true], async () => {
       await game.install('26.3', mw.profileUrl);
       assert.deepEqual([mw.world.count(lib), mw.world.count(asset)], [2, 3]);
     }));
     assert.ok(fs.readFileSync(objectFile(firstAsset().hash)).equals(mw.bytes(asset)));
-  });
 
-  test('other content on every attempt fails after three', async () => {
-    const lib = vanillaLib('com.mojang:brigadier:1.3.10');
-    await withPlans('/libraries/' + lib.path, [{ body: Buffer.alloc(lib.size, 9) }], async () => {
+    fs.rmSync(libFile(libPath));
+    mw.clearRequests();
+    events.length = 0;
+    await withPlans(lib, [other], async () => {
       await assert.rejects(game.install('26.3', mw.profileUrl), { message: 'Bozuk dosya: brigadier-1.3.10.jar' });
-      assert.equal(mw.world.count('/libraries/' + lib.path), 3);
-      assert.equal(fs.existsSync(libFile(lib.path)), false);
+      assert.deepEqual([mw.world.count(lib), fs.existsSync(libFile(libPath))], [3, false]);
       assert.ok(events.every(([l]) => l !== 'Oyun hazır'));
     });
   });
@@ -180,19 +179,6 @@ describe('Game.install failures', () => {
     assert.equal(mw.world.count(logPath), 2);
     assert.ok(mw.world.requests.filter((r) => r.path.startsWith('/res/')).length < 200);
     assert.ok(mw.world.peak <= 8 + 24 + 2, `${mw.world.peak} at once`);
-  });
-
-  test('the asset index and the Fabric profile are asked once, without retries', async () => {
-    const indexPath = new URL(mw.vanilla.assetIndex.url).pathname;
-    mw.world.route(indexPath, { status: 503 });
-    try {
-      await assert.rejects(game.install('26.3', mw.profileUrl), { message: `HTTP 503 — ${mw.vanilla.assetIndex.url}` });
-      assert.equal(mw.world.count(indexPath), 1);
-    } finally {
-      mw.restore(indexPath);
-    }
-    await assert.rejects(game.install('26.3', mw.world.url + '/no-profile'), { message: `HTTP 404 — ${mw.world.url}/no-profile` });
-    assert.equal(mw.world.count('/no-profile'), 1);
   });
 });
 

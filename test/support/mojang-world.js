@@ -13,17 +13,11 @@ const LOADER = '0.19.3';
 const POOL = crypto.randomBytes(1 << 20);
 const KNOT = 'net.fabricmc.loader.impl.launch.knot.KnotClient';
 
+// a slice of the pool from the seed's own offset, wrapping round, stamped with the seed
 function bytesFor(seed, size) {
   const out = Buffer.allocUnsafe(size);
-  let offset = (seed * 7919) % POOL.length;
-  for (let at = 0; at < size;) {
-    const n = Math.min(size - at, POOL.length - offset);
-    POOL.copy(out, at, offset, offset + n);
-    at += n;
-    offset = 0;
-  }
-  const stamp = Buffer.from(`#${seed}#`);
-  stamp.copy(out, 0, 0, Math.min(stamp.length, size));
+  for (let at = 0, from = (seed * 7919) % POOL.length; at < size; at += POOL.length - from, from = 0) POOL.copy(out, at, from);
+  out.write(`#${seed}#`, 0);
   return out;
 }
 
