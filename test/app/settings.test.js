@@ -22,15 +22,10 @@ function store(text) {
   fs.writeFileSync(file, text);
 }
 
-test('launcher directories lie under APPDATA, joined the Windows way', () => {
-  const roaming = 'C:\\Users\\Ayşe\\AppData\\Roaming';
-  const p = launcherPaths({ env: { APPDATA: roaming }, home: 'C:\\Users\\Ayşe', appDir: 'C:\\Q\\resources\\app' }, path.win32);
-  assert.deepEqual([p.BASE, p.GAME_DIR, p.SETTINGS_FILE, p.MC_DIR, p.CARRIED_MOD_JAR], [
-    `${roaming}\\.quorlin`, `${roaming}\\.quorlin\\brimlox`, `${roaming}\\.quorlin\\launcher.json`, `${roaming}\\.minecraft`,
-    'C:\\Q\\resources\\app\\assets\\brimlox-1.0.0.jar',
-  ]);
-  // without APPDATA: the roaming folder under home
-  for (const env of [{}, { APPDATA: '' }]) assert.equal(launcherPaths({ env, home: 'C:\\Users\\Ayşe' }, path.win32).BASE, p.BASE);
+test('the launcher folder lies under APPDATA, or the roaming folder under home without it, joined the Windows way', () => {
+  for (const env of [{ APPDATA: 'C:\\Users\\Ayşe\\AppData\\Roaming' }, {}, { APPDATA: '' }]) {
+    assert.equal(launcherPaths({ env, home: 'C:\\Users\\Ayşe' }, path.win32).BASE, 'C:\\Users\\Ayşe\\AppData\\Roaming\\.quorlin');
+  }
 });
 
 describe('loadSettings', () => {
@@ -142,24 +137,21 @@ describe('effective client id', () => {
 test('renameHeld retries while Windows holds the file and gives up after the limit; other errors fail at once', () => {
   const saved = { ...files.limits };
   Object.assign(files.limits, { renameTries: 3, renamePauseMs: 1 });
-  // a rename that fails with the given codes, one per call, then succeeds
-  const failing = (codes) => {
-    const rename = () => {
-      const code = codes[rename.calls];
-      rename.calls += 1;
-      if (code) throw Object.assign(new Error(code), { code });
-    };
-    rename.calls = 0;
-    return rename;
-  };
   try {
-    const heldTwice = failing(['EBUSY', 'EPERM']);
-    files.renameHeld('a', 'b', heldTwice);
-    assert.equal(heldTwice.calls, 3);
-    assert.throws(() => files.renameHeld('a', 'b', failing(['EPERM', 'EPERM', 'EACCES'])), { code: 'EACCES' });
-    const missing = failing(['ENOENT']);
-    assert.throws(() => files.renameHeld('a', 'b', missing), { code: 'ENOENT' });
-    assert.equal(missing.calls, 1);
+    // [codes the rename fails with, one per call, then success; calls made; code thrown]
+    for (const [codes, calls, thrown] of [[['EBUSY', 'EPERM'], 3, null], [['EPERM', 'EPERM', 'EACCES'], 3, 'EACCES'], [['ENOENT'], 1, 'ENOENT']]) {
+      let n = 0;
+      let caught = null;
+      try {
+        files.renameHeld('a', 'b', () => {
+          n += 1;
+          if (codes[n - 1]) throw Object.assign(new Error(codes[n - 1]), { code: codes[n - 1] });
+        });
+      } catch (err) {
+        caught = err.code;
+      }
+      assert.deepEqual([n, caught], [calls, thrown], codes.join());
+    }
   } finally {
     Object.assign(files.limits, saved);
   }

@@ -15,10 +15,6 @@ const AUTHORIZE_PARAMS = ['client_id', 'response_type', 'redirect_uri', 'respons
   'code_challenge', 'code_challenge_method', 'state', 'prompt'];
 const CODE_FIELDS = ['client_id', 'grant_type', 'code', 'redirect_uri', 'code_verifier', 'scope'];
 const REFRESH_FIELDS = ['client_id', 'grant_type', 'refresh_token', 'scope'];
-const XERR_REDIRECTS = {
-  2148916233: 'https://start.ui.xboxlive.com/CreateAccount',
-  2148916238: 'https://start.ui.xboxlive.com/AddChildToFamily',
-};
 
 function token(prefix) {
   return prefix + '.' + crypto.randomBytes(24).toString('base64url');
@@ -27,12 +23,8 @@ function token(prefix) {
 const send = (res, status, body, type = 'application/json') => answer(res, { status, body, headers: { 'Content-Type': type } });
 
 function oauthError(res, status, error, description) {
-  send(res, status, {
-    error,
-    error_description: description + '\r\nTrace ID: 0000aaaa-11bb-cccc-dd22-eeeeee333333',
-    error_codes: [Number(description.slice(7, description.indexOf(':')))],
-    timestamp: new Date().toISOString().replace('T', ' ').slice(0, 19) + 'Z',
-  }, 'application/json; charset=utf-8');
+  send(res, status, { error, error_description: description + '\r\nTrace ID: 0000aaaa-11bb-cccc-dd22-eeeeee333333' },
+    'application/json; charset=utf-8');
 }
 
 function servicesError(res, status, path, errorType, message) {
@@ -157,7 +149,7 @@ async function startSigninWorld() {
     const uhs = userTokens.get(p.UserTokens[0]);
     if (uhs === undefined) return send(res, 401, '', 'text/plain');
     if (account.xerr) {
-      return send(res, 401, { Identity: '0', XErr: account.xerr, Message: '', Redirect: XERR_REDIRECTS[account.xerr] || '' });
+      return send(res, 401, { Identity: '0', XErr: account.xerr, Message: '', Redirect: '' });
     }
     const claim = account.xid === undefined ? { uhs } : { uhs, xid: account.xid, gtg: account.name };
     return xboxToken(res, xstsTokens, 'xsts', uhs, claim, 16);
