@@ -93,15 +93,15 @@ describe('choosing the mod archive', () => {
 
   test('a newer mod is fetched once and verified at every use; a failed update leaves no file and the carried one serves', async () => {
     const cached = path.join(dir, 'brimlox-1.0.27.jar');
-    fs.writeFileSync(`${cached}.part`, 'yarım'); // an earlier broken download
+    fs.writeFileSync(path.join(dir, 'brimlox-1.0.28.jar.part'), 'yarım'); // an earlier broken download
     const skipped = (why) => [`[Quorlin] Mod güncellemesi atlandı: ${why}`];
     // [the mod host's answer, the manifest's mod, the archive used, the log]
     for (const [plan, mod, expected, logged] of [
       [{ body: JAR }, null, carried, []],
       [{ body: JAR }, { version: '1.0.26' }, carried, []],
-      [{ body: JAR }, { version: '1.0.27', sha256: sha('başka') }, carried, skipped('mod dosya özeti uyuşmadı')],
-      [{ status: 404 }, { version: '1.0.28' }, carried, skipped(`HTTP 404 — ${world.url}/mod.jar`)],
-      [{ body: JAR }, { version: '1.0.29/../../x' }, carried, skipped('geçersiz sürüm: 1.0.29/../../x')],
+      [{ body: JAR }, { version: '1.0.28', sha256: sha('başka') }, carried, skipped('mod dosya özeti uyuşmadı')],
+      [{ status: 404 }, { version: '1.0.29' }, carried, skipped(`HTTP 404 — ${world.url}/mod.jar`)],
+      [{ body: JAR }, { version: '1.0.30/../../x' }, carried, skipped('geçersiz sürüm: 1.0.30/../../x')],
       [{ body: JAR }, { version: '1.0.27' }, cached, ['[Quorlin] Mod güncellendi → 1.0.27']],
       [{ status: 404 }, { version: '1.0.27', sha256: sha(JAR).toUpperCase() }, cached, ['[Quorlin] Mod güncellendi → 1.0.27']],
     ]) {
