@@ -6,7 +6,7 @@ const { shareBrowser, openPage, snapshot } = require('./harness');
 const shared = shareBrowser();
 
 describe('the page at load', () => {
-  test('shows the document defaults until the snapshot arrives, then the snapshot', async () => {
+  test('shows the document defaults and early events until the snapshot arrives, which then overwrites the server state', async () => {
     const ui = await openPage(shared.browser, { state: null });
     assert.equal(await ui.page.locator('meta[http-equiv="Content-Security-Policy"]').getAttribute('content'),
       "default-src 'self'; img-src 'self' data:; style-src 'self' 'unsafe-inline'; script-src 'self'");
@@ -15,26 +15,17 @@ describe('the page at load', () => {
     assert.deepEqual(texts, ['Hazır', '', 'Sunucu kapalı', 'Kapalı', '4 GB', '3 GB', '?', 'Giriş', '']);
     assert.equal(await ui.page.locator('#bar').evaluate((el) => el.getBoundingClientRect().width), 0);
     assert.ok(await ui.page.locator('#view-play').isVisible());
-    assert.ok(!(await ui.page.locator('#view-server').isVisible()));
     for (const id of ['#notice', '#closing', '#msCard']) assert.ok(await ui.isHidden(id), id);
     await ui.click('.nav[data-view="settings"]');
     assert.equal(await ui.page.locator('#view-settings .card:visible').count(), 3, 'three cards while the id card is hidden');
 
-    await ui.answer('state', snapshot({ server: 'running' }));
-    const after = await ui.page.evaluate(() => [ver.textContent, paths.textContent, srvPill.textContent, gameRamV.textContent]);
-    assert.deepEqual(after, ['v1.0.26 • Minecraft 26.3', 'Oyun klasörü: C:\\Users\\Ayşe\\AppData\\Roaming\\.quorlin\\brimlox', 'Çalışıyor', '6 GB']);
-    assert.ok(await ui.page.isChecked('#stopOnExit'));
-    await ui.closeClean();
-  });
-
-  test('events that come before the snapshot are shown, then the snapshot overwrites the server state', async () => {
-    const ui = await openPage(shared.browser, { state: null });
     await ui.emit('server', { state: 'starting' });
     await ui.emit('log', '[Quorlin] erken');
     assert.equal(await ui.text('#srvPill'), 'Açılıyor…');
     await ui.answer('state', snapshot());
-    assert.equal(await ui.text('#srvPill'), 'Kapalı');
-    assert.equal(await ui.text('#log'), '[Quorlin] erken\n');
+    const after = await ui.page.evaluate(() => [ver.textContent, paths.textContent, srvPill.textContent, gameRamV.textContent, log.textContent]);
+    assert.deepEqual(after, ['v1.0.26 • Minecraft 26.3', 'Oyun klasörü: C:\\Users\\Ayşe\\AppData\\Roaming\\.quorlin\\brimlox', 'Kapalı', '6 GB', '[Quorlin] erken\n']);
+    assert.ok(await ui.page.isChecked('#stopOnExit'));
     await ui.closeClean();
   });
 
@@ -60,29 +51,22 @@ describe('the page at load', () => {
 });
 
 describe('navigation and plain buttons', () => {
-  test('a rail button shows its view alone and asks nothing', async () => {
+  test('a rail button shows its view alone and asks nothing; window, folder and link buttons ask with their values', async () => {
     const ui = await openPage(shared.browser);
-    for (const view of ['server', 'settings', 'play']) {
+    for (const view of ['server', 'play', 'settings']) {
       await ui.click(`.nav[data-view="${view}"]`);
       const on = await ui.page.evaluate(() => [...document.querySelectorAll('.nav.on, .view.on')]
         .map((el) => el.dataset.view || el.id));
       assert.deepEqual(on, [view, 'view-' + view]);
     }
     assert.deepEqual((await ui.calls()).map((c) => c.channel), ['state']);
-    await ui.closeClean();
-  });
-
-  test('window, folder and link buttons ask the main process with their values', async () => {
-    const ui = await openPage(shared.browser);
     await ui.click('#wMin');
     await ui.click('#wClose');
-    await ui.click('.nav[data-view="settings"]');
     for (const what of ['game', 'mods', 'server', 'launcher']) await ui.click(`[data-open="${what}"]`);
     await ui.page.evaluate(() => { document.getElementById('msCard').classList.remove('hidden'); });
     await ui.click('#lnkAzure');
     await ui.click('#lnkReview');
-    const asked = (await ui.calls()).slice(1).map((c) => [c.channel, ...c.args]);
-    assert.deepEqual(asked, [
+    assert.deepEqual((await ui.calls()).slice(1).map((c) => [c.channel, ...c.args]), [
       ['win', 'min'], ['win', 'close'],
       ['open', 'game'], ['open', 'mods'], ['open', 'server'], ['open', 'launcher'],
       ['link', 'azure'], ['link', 'review'],
