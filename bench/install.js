@@ -3,7 +3,12 @@
 // cold install and re-check of the complete install, each next to its practical limit
 // (a plain 24-at-once fetch loop; a stat-and-hash floor), with peak RSS. Prints figures.
 //
-//   node bench/install.js
+//   node bench/install.js           all of it
+//   node bench/install.js faults    only the cold installs against a faulty CDN: one that
+//                                   answers 503 for 400 ms every 2.5 s, one that fails 2 % of
+//                                   its content requests at random (a 503, a cut body or a
+//                                   flipped byte); whether each run finishes, its time, the
+//                                   requests it made and the asset objects left in place
 //
 // The world runs in a process of its own and every measured phase in a fresh one, so the
 // RSS figures are the installer's alone. With ../shared/realdata present, the asset sizes
@@ -25,6 +30,9 @@ const CLIENT_SIZE = 25 * 1024 * 1024;
 const LATENCY_MS = 20;
 const CONCURRENCY = 24;
 const HASHED_FROM = 2 * 1024 * 1024;
+const HICCUP = { everyMs: 2500, forMs: 400 };
+const FAULT_RATE = 0.02;
+const FAULT_RUNS = 5;
 
 // Libraries of 2 MiB and more besides the small ones, when no real version file is at hand.
 const BIG_LIBRARIES = [
@@ -46,9 +54,35 @@ function worldOptions() {
 }
 
 // ---- the world process ----
+
+// The content of `urlPath` as a CDN with the given fault `mode` serves it.
+function faultyContent(mw, urlPath, mode, since) {
+  return (req, res) => {
+    const bytes = mw.bytes(urlPath);
+    const roll = mode === 'random' ? Math.random() / FAULT_RATE : Infinity; // below 1: a fault
+    if ((mode === 'hiccup' && (Date.now() - since) % HICCUP.everyMs < HICCUP.forMs) || roll < 1 / 3) {
+      res.writeHead(503, { 'Content-Length': 0 });
+      res.end();
+      return;
+    }
+    res.writeHead(200, { 'Content-Type': 'application/octet-stream', 'Content-Length': bytes.length });
+    if (roll < 2 / 3) {
+      res.write(bytes.subarray(0, bytes.length >> 1), () => res.socket.destroy());
+    } else if (roll < 1) {
+      const flipped = Buffer.from(bytes);
+      flipped[flipped.length >> 1] ^= 0xff;
+      res.end(flipped);
+    } else {
+      res.end(bytes);
+    }
+  };
+}
+
 async function serveWorld() {
   const { startMojangWorld } = require('../test/support/mojang-world');
   const mw = await startMojangWorld(worldOptions());
+  const mode = process.env.BENCH_FAULTS;
+  if (mode) for (const f of mw.files) mw.world.route(f.path, faultyContent(mw, f.path, mode, Date.now()));
   const endpoints = {};
   mw.useAsEndpoints(endpoints);
   process.on('message', (m) => {
@@ -62,6 +96,7 @@ async function serveWorld() {
     profileUrl: mw.profileUrl,
     usesRealData: Boolean(worldOptions().template),
     urls: mw.files.map((f) => mw.world.url + f.path),
+    objects: new Set(Object.values(mw.index.objects).map((o) => o.hash)).size,
     bytes: mw.files.reduce((n, f) => n + f.size, 0),
   });
 }
@@ -106,12 +141,28 @@ async function runPhase(phase, dir) {
   const game = phase === 'install' ? newGame(dir) : null;
   const urls = phase === 'plain' ? JSON.parse(fs.readFileSync(process.env.BENCH_URLS, 'utf8')) : null;
   const started = process.hrtime.bigint();
+  let error = null;
   if (phase === 'plain') await plainLoop(dir, urls);
-  if (phase === 'install') await game.install('26.3', process.env.BENCH_PROFILE);
+  if (phase === 'install') await game.install('26.3', process.env.BENCH_PROFILE).catch((err) => { error = err.message; });
   if (phase === 'floor') await statHashFloor(dir);
   const ms = Number(process.hrtime.bigint() - started) / 1e6;
   const usage = process.resourceUsage();
-  process.send({ ms, rssMiB: usage.maxRSS / 1024, cpuS: (usage.userCPUTime + usage.systemCPUTime) / 1e6 });
+  const result = { ms, error, rssMiB: usage.maxRSS / 1024, cpuS: (usage.userCPUTime + usage.systemCPUTime) / 1e6 };
+  if (phase === 'install' && process.env.BENCH_FAULTS) Object.assign(result, await objectsInPlace(dir));
+  process.send(result);
+}
+
+// Asset objects in place, and those whose content does not match the hash they are named by.
+async function objectsInPlace(root) {
+  const objects = path.join(root, 'assets', 'objects');
+  const all = await fsp.readdir(objects, { recursive: true, withFileTypes: true }).catch(() => []);
+  const files = all.filter((e) => e.isFile() && !e.name.endsWith('.part'));
+  let corrupt = 0;
+  for (const e of files) {
+    const bytes = await fsp.readFile(path.join(e.parentPath || e.path, e.name));
+    if (crypto.createHash('sha1').update(bytes).digest('hex') !== e.name) corrupt++;
+  }
+  return { inPlace: files.length, corrupt };
 }
 
 // ---- the orchestrator ----
@@ -133,8 +184,13 @@ async function measure(phase, dir, env) {
   return result;
 }
 
-async function main() {
-  const world = child(['world']);
+async function main(onlyFaults) {
+  if (!onlyFaults) await withWorld({}, compare);
+  for (const mode of ['hiccup', 'random']) await withWorld({ BENCH_FAULTS: mode }, (info, ask, tmp) => faultRuns(mode, info, ask, tmp));
+}
+
+async function withWorld(env, work) {
+  const world = child(['world'], env);
   const info = await nextMessage(world);
   const ask = async (m) => {
     world.send(m);
@@ -142,20 +198,39 @@ async function main() {
   };
   const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'bench-install-'));
   try {
-    await compare(info, ask, tmp);
+    await work(info, ask, tmp);
   } finally {
     fs.rmSync(tmp, { recursive: true, force: true });
     world.send('stop');
   }
 }
 
+function benchEnv(info, tmp) {
+  fs.writeFileSync(path.join(tmp, 'urls.json'), JSON.stringify(info.urls));
+  return { BENCH_ENDPOINTS: JSON.stringify(info.endpoints), BENCH_PROFILE: info.profileUrl, BENCH_URLS: path.join(tmp, 'urls.json') };
+}
+
+async function faultRuns(mode, info, ask, tmp) {
+  const env = { ...benchEnv(info, tmp), BENCH_FAULTS: mode };
+  const what = mode === 'hiccup' ? `CDN answering 503 for ${HICCUP.forMs} ms every ${HICCUP.everyMs / 1000} s`
+    : `CDN failing ${FAULT_RATE * 100} % of content requests at random`;
+  const runs = [];
+  let finished = 0;
+  for (let run = 0; run < FAULT_RUNS; run++) {
+    fs.rmSync(path.join(tmp, 'install'), { recursive: true, force: true });
+    await ask('clear');
+    const r = await measure('install', path.join(tmp, 'install', 'minecraft'), env);
+    if (!r.error) finished++;
+    runs.push(`${r.error ? 'FAILED (' + r.error + ')' : 'finished'} in ${(r.ms / 1000).toFixed(2)} s, `
+      + `${await ask('count')} requests, ${r.inPlace} of ${info.objects} objects in place, ${r.corrupt} corrupt`);
+  }
+  console.log(`${what} (${info.urls.length} files on it): ${finished} of ${FAULT_RUNS} installs finished\n  ${runs.join('\n  ')}`);
+}
+
 const median = (list) => list.map((r) => r.ms).sort((a, b) => a - b)[Math.floor(list.length / 2)];
 
 async function compare(info, ask, tmp) {
-  fs.writeFileSync(path.join(tmp, 'urls.json'), JSON.stringify(info.urls));
-  const env = {
-    BENCH_ENDPOINTS: JSON.stringify(info.endpoints), BENCH_PROFILE: info.profileUrl, BENCH_URLS: path.join(tmp, 'urls.json'),
-  };
+  const env = benchEnv(info, tmp);
   console.log(`world: ${info.urls.length} files, ${(info.bytes / 1048576).toFixed(1)} MiB, ${LATENCY_MS} ms per request, `
     + `${info.usesRealData ? 'real asset sizes and libraries' : 'generated sizes (no realdata)'}`);
 
@@ -188,12 +263,13 @@ async function compare(info, ask, tmp) {
   console.log(`re-check of complete install: ${median(recheck).toFixed(0)} ms (median of ${recheck.length}), `
     + `${(median(recheck) / median(floor)).toFixed(2)}× the floor, requests per re-check ${requests.join(', ')}, `
     + `peak RSS ${Math.max(...recheck.map((r) => r.rssMiB)).toFixed(1)} MiB`);
-
 }
+
+module.exports = { worldOptions };
 
 if (process.argv[2] === 'world') serveWorld();
 else if (process.argv[2] === 'phase') runPhase(process.argv[3], process.argv[4]);
-else if (require.main === module) main().catch((err) => {
+else if (require.main === module) main(process.argv[2] === 'faults').catch((err) => {
   console.error(err);
   process.exit(1);
 });

@@ -3,7 +3,7 @@
 # test servers are trusted through the committed test CA.
 APP_TESTS = $(shell find test/app -name '*.test.js' 2>/dev/null | sort)
 
-.PHONY: test-app bench-download bench-install
+.PHONY: test-app bench-download bench-install bench-play
 test-app: $(NODE)
 	NODE_PATH=$(CURDIR)/test/support/modules NODE_EXTRA_CA_CERTS=$(CURDIR)/test/ca/ca.pem \
 	  node --test $(APP_TESTS)
@@ -12,6 +12,10 @@ test-app: $(NODE)
 bench-download: $(NODE)
 	NODE_EXTRA_CA_CERTS=$(CURDIR)/test/ca/ca.pem node bench/download.js
 
-# Prints the game installation's cold and re-check figures; not part of `make test`.
+# Prints the game installation's cold, re-check and faulty-CDN figures; not part of `make test`.
 bench-install: $(NODE)
 	NODE_EXTRA_CA_CERTS=$(CURDIR)/test/ca/ca.pem node bench/install.js
+
+# Prints the launcher's Play and start-up times on its real modules; not part of `make test`.
+bench-play: $(NODE)
+	NODE_PATH=$(CURDIR)/test/support/modules NODE_EXTRA_CA_CERTS=$(CURDIR)/test/ca/ca.pem node bench/play.js
