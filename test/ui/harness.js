@@ -1,8 +1,8 @@
 'use strict';
 // Runs the launcher page in headless Chromium with its real bridge script. The bridge's
 // `require('electron')` gets an in-page stand-in: requests are recorded and answered by the
-// test (at once for the channels of `defaultAnswers`, later by `answer` for the others),
-// events are pushed by `emit`.
+// test (at once for the channels of `defaultAnswers`, later by `answer` for the others, or
+// all of them by a main process given to `openPage`), events are pushed by `emit`.
 
 const fs = require('fs');
 const path = require('path');
@@ -67,6 +67,7 @@ function installStandIn({ auto, noValue }, runPreload) {
   const ipcRenderer = {
     invoke(channel, ...args) {
       ipc.calls.push({ channel, args });
+      if (window.__main) return window.__main(channel, args);
       if (Object.prototype.hasOwnProperty.call(ipc.auto, channel)) {
         return Promise.resolve(structuredClone(ipc.auto[channel]));
       }
@@ -164,11 +165,13 @@ class PageUnderTest {
 }
 
 // Opens the page. `state` is the snapshot answered to the start-up request, or null to
-// hold that request until the test answers it.
-async function openPage(browser, { state = snapshot(), viewport = { width: 1120, height: 690 } } = {}) {
+// hold that request until the test answers it. `main(channel, args)`, when given, answers
+// every request instead, as the main process does.
+async function openPage(browser, { state = snapshot(), viewport = { width: 1120, height: 690 }, main } = {}) {
   const context = await browser.newContext({ viewport });
   context.setDefaultTimeout(5000);
   const page = await context.newPage();
+  if (main) await page.exposeFunction('__main', main);
   const auto = defaultAnswers(state);
   const preloadSource = fs.readFileSync(path.join(ROOT, 'app', 'preload.js'), 'utf8');
   // the bridge script is pasted in as a function body: the page's policy forbids evaluating text
