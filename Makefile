@@ -11,5 +11,6 @@ include mk/wine.mk
 include mk/app.mk
 include mk/ui.mk
 include mk/mod.mk
+include mk/demo.mk
 
-test: test-boot test-app test-ui test-wine
+test: test-boot test-app test-ui test-e2e test-wine
