@@ -58,13 +58,13 @@ function worldOptions() {
 // The content of `urlPath` as a CDN with the given fault `mode` serves it.
 function faultyContent(mw, urlPath, mode, since) {
   return (req, res) => {
-    const bytes = mw.bytes(urlPath);
     const roll = mode === 'random' ? Math.random() / FAULT_RATE : Infinity; // below 1: a fault
     if ((mode === 'hiccup' && (Date.now() - since) % HICCUP.everyMs < HICCUP.forMs) || roll < 1 / 3) {
       res.writeHead(503, { 'Content-Length': 0 });
       res.end();
       return;
     }
+    const bytes = mw.bytes(urlPath);
     res.writeHead(200, { 'Content-Type': 'application/octet-stream', 'Content-Length': bytes.length });
     if (roll < 2 / 3) {
       res.write(bytes.subarray(0, bytes.length >> 1), () => res.socket.destroy());
