@@ -35,11 +35,14 @@ function createWindow(BrowserWindow) {
   return win;
 }
 
+function hasPage() {
+  const { win } = state;
+  return Boolean(win && !win.isDestroyed() && !win.webContents.isDestroyed());
+}
+
 /** Sends an event to the page; dropped without error while no window exists. */
 function send(channel, data) {
-  const { win } = state;
-  if (!win || win.isDestroyed() || win.webContents.isDestroyed()) return;
-  win.webContents.send(channel, data);
+  if (hasPage()) state.win.webContents.send(channel, data);
 }
 
 /** Reports progress of a step ("java" … "launch"): `label` Turkish, `pct` a fraction 0–1. */
@@ -47,9 +50,18 @@ function progress(step, label, pct) {
   send('progress', { step, label, pct });
 }
 
-/** Sends one log line to the page, unchanged. */
+/**
+ * Sends one log line to the page, unchanged. While no window exists (before it opens, after it
+ * closed, in the diagnostic run) the line goes to standard output instead, so no failure vanishes.
+ */
 function log(line) {
-  send('log', line);
+  if (hasPage()) send('log', line);
+  else console.log(line);
 }
 
-module.exports = { mainWindowOptions, createWindow, send, progress, log };
+/** Logs a failure with its stack trace (the thrown value itself when it has none) through `print`. */
+function logFailure(err, print = log) {
+  print(`[Quorlin] HATA: ${err && err.stack ? err.stack : err}`);
+}
+
+module.exports = { mainWindowOptions, createWindow, send, progress, log, logFailure };
