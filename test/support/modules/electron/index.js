@@ -3,11 +3,15 @@
 // with Electron's own messages where the launcher or the page can see them.
 //
 // Test controls, on `require('electron').testing`:
-//   reset({ lock = true, ready = false, encryption = true }) forgets every window, handler,
-//     listener and record; setReady(); secondInstance(argv, cwd); flush() settles pending IPC
-//   windows, calls { quit, openPath, openExternal }, openExternalError, encryptionAvailable,
+//   reset({ lock = true, ready = false, encryption = true, packaged = false }) forgets every
+//     window, handler, listener and record; setReady(); secondInstance(argv, cwd); flush()
+//     settles pending IPC
+//   windows, calls { quit, exit, openPath, openExternal, dialogs }, openExternalError,
+//   dialogAnswer (what showOpenDialog resolves to), encryptionAvailable,
 //   autoReadyToShow (default true: a hidden window emits 'ready-to-show' after its first load)
-//   page: the page's global object; the window with a preload delivers its sends there
+//   page: the page's global object; the window with a preload delivers its sends there, or to
+//     remotePage(channel, payload) when set (a page in a real browser)
+//   capture: () => PNG bytes that capturePage returns
 //   navigate(win, 'will-navigate' | 'will-redirect', url) -> prevented?; didNavigate(win, url)
 // IPC is asynchronous and structured-cloned both ways, as in Electron.
 const { EventEmitter } = require('node:events');
@@ -28,6 +32,10 @@ const app = Object.assign(new EventEmitter(), {
     testing.calls.quit += 1;
     testing.quitting = true;
   },
+  // ends at once in Electron; here it is recorded and the process lives on
+  exit(code = 0) {
+    testing.calls.exit.push(code);
+  },
 });
 
 class WebContents extends EventEmitter {
@@ -36,7 +44,13 @@ class WebContents extends EventEmitter {
   send(channel, ...args) {
     if (this.isDestroyed()) throw new TypeError('Object has been destroyed');
     const payload = structuredClone(args);
-    if (this.window === pageWindow()) deliver(() => ipcRenderer.emit(channel, { sender: ipcRenderer, senderId: 0 }, ...payload));
+    if (this.window !== pageWindow()) return;
+    if (testing.remotePage) deliver(() => testing.remotePage(channel, ...payload));
+    else deliver(() => ipcRenderer.emit(channel, { sender: ipcRenderer, senderId: 0 }, ...payload));
+  }
+  async capturePage() {
+    const png = await testing.capture();
+    return { toPNG: () => png };
   }
 }
 
@@ -123,6 +137,14 @@ const contextBridge = {
   },
 };
 
+const dialog = {
+  showOpenDialog(...args) {
+    const [win, options] = args.length > 1 ? args : [null, args[0]];
+    testing.calls.dialogs.push({ parent: win, options });
+    return Promise.resolve(testing.dialogAnswer);
+  },
+};
+
 const shell = {
   openPath(p) {
     testing.calls.openPath.push(p);
@@ -156,12 +178,15 @@ const safeStorage = {
 };
 
 Object.assign(testing, {
-  reset({ lock = true, ready = false, encryption = true } = {}) {
+  reset({ lock = true, ready = false, encryption = true, packaged = false } = {}) {
     for (const emitter of [app, ipcMain, ipcRenderer]) emitter.removeAllListeners();
     ipcMain.handlers.clear();
     readyPromise = new Promise((resolve) => { readyResolve = resolve; });
+    app.isPackaged = packaged;
     Object.assign(testing, { lock, ready: false, quitting: false, encryptionAvailable: encryption, autoReadyToShow: true });
-    Object.assign(testing, { windows: [], page: {}, pending: 0, openExternalError: null, calls: { quit: 0, openPath: [], openExternal: [] } });
+    Object.assign(testing, { windows: [], page: {}, remotePage: null, pending: 0, openExternalError: null });
+    Object.assign(testing, { dialogAnswer: { canceled: true, filePaths: [] }, capture: () => Buffer.alloc(0) });
+    testing.calls = { quit: 0, exit: [], openPath: [], openExternal: [], dialogs: [] };
     if (ready) testing.setReady();
   },
   setReady() {
@@ -186,4 +211,4 @@ Object.assign(testing, {
 });
 testing.reset();
 
-module.exports = { app, BrowserWindow, ipcMain, ipcRenderer, contextBridge, shell, safeStorage, testing };
+module.exports = { app, BrowserWindow, ipcMain, ipcRenderer, contextBridge, dialog, shell, safeStorage, testing };
