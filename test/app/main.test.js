@@ -1,27 +1,20 @@
-const { test, describe, beforeEach, afterEach } = require('node:test');
+const { test, describe, beforeEach, afterEach, mock } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { ipcMain } = require('electron');
-const { APP_DIR, REQUESTS, loadLauncher, openPage } = require('../support/launcher');
-const { mainWindowOptions } = require('../../app/window');
-const { launcherPaths } = require('../../app/layout');
+const { APP_DIR, REQUESTS, loadLauncher, startedLauncher, signIn } = require('../support/launcher');
 
-const NOT_AVAILABLE = 'Bu özellik henüz kullanılamıyor.';
+// the real start-up of main.js asks the update service: here one that refuses at once
+process.env.QUORLIN_API = 'http://127.0.0.1:1';
 let appData;
 beforeEach(() => { appData = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-main-')); });
 afterEach(() => fs.rmSync(appData, { recursive: true, force: true }));
 
-// The launcher loaded, ready and showing its window with the bridge in its page.
-async function runningLauncher(options = {}) {
-  const launcher = loadLauncher({ appData, ...options });
-  launcher.testing.setReady();
-  await launcher.testing.flush();
-  return { ...launcher, win: launcher.state.win, quorlin: openPage() };
-}
+const started = (answers, options) => startedLauncher({ appData, answers, ...options });
 
-describe('single instance', () => {
+describe('single instance and window', () => {
   test('a process without the lock quits and sets up nothing', async () => {
     const { testing, state } = loadLauncher({ appData, lock: false });
     assert.deepEqual([testing.calls.quit, ipcMain.handlers.size], [1, 0]);
@@ -30,128 +23,122 @@ describe('single instance', () => {
     assert.deepEqual([testing.windows.length, state.win], [0, null]);
   });
 
-  test('a second start restores a minimised window and focuses it; closing the window quits', async () => {
-    const { testing, win } = await runningLauncher();
-    win.minimize();
-    testing.secondInstance(['Quorlin.exe', '--ignored']);
-    assert.deepEqual([win.isMinimized(), win.isFocused()], [false, true]);
-    assert.equal(testing.calls.quit, 0);
-    win.close();
-    assert.equal(testing.calls.quit, 1);
-  });
-});
-
-describe('main window', () => {
-  test('is created once the application is ready, frameless, sandboxed and without a menu', async () => {
-    const { testing, win } = await runningLauncher();
-    const { frame, show, webPreferences } = win.options;
-    assert.deepEqual({ windows: testing.windows.length, frame, show, menuRemoved: win.menuRemoved, loaded: win.loaded },
-      { windows: 1, frame: false, show: false, menuRemoved: true, loaded: [{ file: 'ui/index.html' }] });
-    assert.deepEqual(webPreferences, { preload: path.join(APP_DIR, 'preload.js'), contextIsolation: true, nodeIntegration: false, sandbox: true });
-    assert.ok(fs.existsSync(path.join(APP_DIR, 'ui', 'index.html')));
-  });
-
-  test('uses the Windows icon on Windows and the PNG elsewhere', () => {
-    const paths = launcherPaths({ env: { APPDATA: 'C:\\U' }, appDir: 'C:\\R\\resources\\app' }, path.win32);
-    const onWindows = mainWindowOptions(paths, 'win32', path.win32);
-    assert.equal(onWindows.icon, 'C:\\R\\resources\\app\\assets\\quorlin.ico');
-    assert.equal(mainWindowOptions(paths, 'linux', path.win32).icon, 'C:\\R\\resources\\app\\assets\\quorlin.png');
-  });
-
-  test('stays hidden until its first ready-to-show', async () => {
+  test('the window opens after a refused update check; a second start brings it back; closing it quits', async () => {
     const { testing, state } = loadLauncher({ appData });
     testing.autoReadyToShow = false;
     testing.setReady();
+    while (!state.win) await new Promise((resolve) => setTimeout(resolve, 10));
+    const { win } = state;
+    const { frame, show, webPreferences } = win.options;
+    assert.deepEqual({ frame, show, menuRemoved: win.menuRemoved, loaded: win.loaded, visible: win.isVisible() },
+      { frame: false, show: false, menuRemoved: true, loaded: [{ file: 'ui/index.html' }], visible: false });
+    assert.deepEqual(webPreferences, { preload: path.join(APP_DIR, 'preload.js'), contextIsolation: true, nodeIntegration: false, sandbox: true });
+    win.emit('ready-to-show');
+    win.minimize();
+    testing.secondInstance(['Quorlin.exe', '--ignored']);
+    assert.deepEqual([win.isVisible(), win.isMinimized(), win.isFocused(), testing.calls.quit], [true, false, true, 0]);
+    assert.deepEqual([...ipcMain.handlers.keys()].sort(), REQUESTS.map((r) => r[1]).sort());
+    win.close();
+    assert.equal(testing.calls.quit, 1);
+  });
+
+  test('events reach the page while it exists; without it a log line goes to standard output', async () => {
+    const { state, testing, events } = await started();
+    const window = require(path.join(APP_DIR, 'window.js'));
+    window.progress('java', 'Java 25 indiriliyor', 0.25);
+    window.log('[Quorlin] HATA: olmadı');
     await testing.flush();
-    assert.equal(state.win.isVisible(), false);
-    state.win.emit('ready-to-show');
-    assert.equal(state.win.isVisible(), true);
+    assert.deepEqual(events, [['progress', { step: 'java', label: 'Java 25 indiriliyor', pct: 0.25 }], ['log', '[Quorlin] HATA: olmadı']]);
+    state.win.destroy();
+    const printed = mock.method(console, 'log', () => {});
+    window.progress('java', 'kayboldu', 1);
+    window.log('[Quorlin] HATA: pencere yok');
+    printed.mock.restore();
+    assert.deepEqual(printed.mock.calls.map((c) => c.arguments), [['[Quorlin] HATA: pencere yok']]);
   });
 });
 
-test('events reach the page as payloads while the window exists, and are dropped without error before and after', async () => {
-  const { window, testing, state } = loadLauncher({ appData });
-  assert.doesNotThrow(() => window.log('too early'));
-  testing.setReady();
-  await testing.flush();
-  const quorlin = openPage();
-  const got = [];
-  quorlin.on('progress', (p) => got.push(p));
-  quorlin.on('log', (line) => got.push(line));
-  window.progress('java', 'Java 25 indiriliyor', 0.25);
-  window.log('[Quorlin] HATA: olmadı');
-  await testing.flush();
-  assert.deepEqual(got, [{ step: 'java', label: 'Java 25 indiriliyor', pct: 0.25 }, '[Quorlin] HATA: olmadı']);
-  state.win.destroy();
-  assert.doesNotThrow(() => window.send('server', { state: 'stopped', code: 0 }));
+describe('closing the window', () => {
+  test('with our server running: the page is told once, further requests wait, the window closes after the server', async () => {
+    let stopped;
+    const { state, testing, win, services, events, quorlin } = await started({ stopServer: () => new Promise((resolve) => { stopped = resolve; }) });
+    state.server = { pid: 1 };
+    await quorlin.win('close');
+    await quorlin.win('close');
+    await testing.flush();
+    assert.deepEqual([win.isDestroyed(), win.__closing, events], [false, true, [['closing', true]]]);
+    stopped();
+    await testing.flush();
+    assert.deepEqual([win.isDestroyed(), services.calls.filter((c) => c[0] === 'stopServer').length], [true, 1]);
+  });
+
+  test('closes at once without a server of ours, or when the user keeps it running', async () => {
+    for (const [server, stopServerOnExit] of [[null, true], [{ pid: 1 }, false]]) {
+      const { state, win, services } = await started();
+      Object.assign(state, { server });
+      state.settings.stopServerOnExit = stopServerOnExit;
+      win.close();
+      assert.deepEqual([win.isDestroyed(), services.calls.length], [true, 0]);
+    }
+  });
 });
 
 describe('requests', () => {
-  test('every channel of the bridge has a handler', async () => {
-    await runningLauncher();
-    assert.deepEqual([...ipcMain.handlers.keys()].sort(), REQUESTS.map((r) => r[1]).sort());
-  });
-
-  test('setSettings merges, saves at once and answers the whole settings', async () => {
-    const file = path.join(appData, '.quorlin', 'launcher.json');
-    fs.mkdirSync(path.dirname(file));
-    fs.writeFileSync(file, '{ "serverRam": 5, "own": "x" }');
-    const { quorlin } = await runningLauncher();
-    const settings = await quorlin.setSettings({ gameRam: 8 });
-    assert.deepEqual(settings, { clientId: '', gameRam: 8, serverRam: 5, stopServerOnExit: true, shortcut: false, lastPlay: 0, own: 'x' });
-    assert.deepEqual(JSON.parse(fs.readFileSync(file, 'utf8')), settings);
-    assert.deepEqual(await quorlin.setSettings(null), settings);
-  });
-
-  test('state answers the snapshot the page starts from', async () => {
-    const { quorlin } = await runningLauncher();
-    const { server, account, version, mc, gameDir, hasClientId, settings } = await quorlin.state();
-    assert.deepEqual({ server, account, version, mc, gameDir, hasClientId, gameRam: settings.gameRam }, {
-      server: 'stopped', account: null, version: '1.0.26', mc: '26.3', gameDir: path.join(appData, '.quorlin', 'brimlox'), hasClientId: false, gameRam: 4,
+  test('state answers the whole snapshot', async () => {
+    const { quorlin, state } = await started({ launcherRunning: true });
+    assert.deepEqual(await quorlin.state(), {
+      server: 'stopped', settings: state.settings, account: null, hasClientId: false, version: '1.0.26', mc: '26.3',
+      gameDir: path.join(appData, '.quorlin', 'brimlox'), launcherOpen: true,
     });
+    signIn(state);
     await quorlin.setSettings({ clientId: ' my-app-id ' });
-    assert.equal((await quorlin.state()).hasClientId, true);
+    const { account, hasClientId } = await quorlin.state();
+    assert.deepEqual({ account, hasClientId }, { account: { name: 'Ayşe', uuid: 'u-1' }, hasClientId: true });
   });
 
-  test('open creates a missing folder before opening it, and ignores unknown names', async () => {
-    const { quorlin, testing } = await runningLauncher();
+  test('open and link act on their fixed names given as text, and on nothing else', async () => {
+    const { quorlin, testing, services } = await started();
+    for (const what of ['mods', ['game'], 'constructor', 'C:\\Windows', 'launcher']) await quorlin.open(what);
+    for (const which of ['azure', ['review'], 'review', 'https://example.com']) await quorlin.link(which);
     const mods = path.join(appData, '.quorlin', 'brimlox', 'mods');
-    assert.equal(await quorlin.open('mods'), undefined);
     assert.ok(fs.statSync(mods).isDirectory());
-    for (const name of ['constructor', 'C:\\Windows']) await quorlin.open(name);
     assert.deepEqual(testing.calls.openPath, [mods]);
-  });
-
-  test('link opens the two fixed pages and nothing else; a failing browser is logged', async () => {
-    const { quorlin, testing } = await runningLauncher();
-    for (const which of ['azure', 'review', 'https://example.com']) await quorlin.link(which);
+    assert.deepEqual(services.calls, [['openOfficialLauncher']]);
     assert.deepEqual(testing.calls.openExternal, [
       'https://portal.azure.com/#view/Microsoft_AAD_RegisteredApps/ApplicationsListBlade',
       'https://aka.ms/mce-reviewappid',
     ]);
-    const lines = [];
-    quorlin.on('log', (line) => lines.push(line));
-    testing.openExternalError = new Error('no browser');
-    assert.equal(await quorlin.link('azure'), undefined);
-    await testing.flush();
-    assert.deepEqual(lines, ['[Quorlin] HATA: no browser']);
   });
 
-  test('win minimises and closes the window; other actions do nothing', async () => {
-    const { quorlin, win } = await runningLauncher();
-    await quorlin.win('max');
-    assert.equal(win.isMinimized(), false);
-    await quorlin.win('min');
-    assert.equal(win.isMinimized(), true);
-    await quorlin.win('close');
-    assert.equal(win.isDestroyed(), true);
+  test('login answers the account or the failure as a result; logout answers true', async () => {
+    const { quorlin, state } = await started();
+    const seen = [];
+    state.auth.login = async (...args) => { seen.push(args); return { name: 'Ayşe', uuid: 'u-1' }; };
+    assert.deepEqual(await quorlin.login(), { ok: true, account: { name: 'Ayşe', uuid: 'u-1' } });
+    assert.deepEqual([seen[0][1].name, seen[0][2]], ['BrowserWindow', state.win]);
+    state.auth.login = async () => { throw new Error('CANCELLED'); };
+    assert.deepEqual(await quorlin.login(), { ok: false, error: 'CANCELLED' });
+    signIn(state);
+    assert.equal(await quorlin.logout(), true);
+    assert.equal(state.auth.publicInfo(), null);
   });
 
-  test('work that is not in this launcher yet answers a clear error instead of pretending', async () => {
-    const { quorlin } = await runningLauncher();
-    for (const fn of ['play', 'startServer', 'login']) assert.deepEqual(await quorlin[fn](), { ok: false, error: NOT_AVAILABLE }, fn);
-    await assert.rejects(quorlin.logout(), { message: `Error invoking remote method 'auth:logout': Error: ${NOT_AVAILABLE}` });
-    assert.equal(await quorlin.stopServer(), undefined);
-    await assert.rejects(quorlin.open('launcher'), { message: `Error invoking remote method 'open': Error: ${NOT_AVAILABLE}` });
+  test('the official launcher: picked in a titled dialog over the window and opened; installed, then opened when that worked', async () => {
+    const { quorlin, testing, state, services } = await started();
+    assert.equal(await quorlin.pickLauncher(), false);
+    assert.equal(state.settings.launcherPath, undefined);
+    testing.dialogAnswer = { canceled: false, filePaths: ['D:\\Oyunlar\\MinecraftLauncher.exe'] };
+    assert.equal(await quorlin.pickLauncher(), true);
+    assert.deepEqual(testing.calls.dialogs[0], { parent: state.win, options: {
+      title: 'MinecraftLauncher.exe dosyasını seç', filters: [{ name: 'Minecraft Launcher', extensions: ['exe', 'lnk'] }], properties: ['openFile'],
+    } });
+    assert.equal(JSON.parse(fs.readFileSync(state.paths.SETTINGS_FILE, 'utf8')).launcherPath, 'D:\\Oyunlar\\MinecraftLauncher.exe');
+    assert.deepEqual(services.calls, [['openOfficialLauncher']]);
+    for (const installed of [false, true]) {
+      services.calls.length = 0;
+      services.installOfficialLauncher = async () => installed;
+      assert.equal(await quorlin.installLauncher(), installed);
+      assert.deepEqual(services.calls.map((c) => c[0]), installed ? ['openOfficialLauncher'] : []);
+    }
   });
 });

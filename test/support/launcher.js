@@ -37,6 +37,100 @@ function loadLauncher({ appData, ...electronOptions }) {
   };
 }
 
+// What the launcher's services answer unless a test says otherwise.
+const ANSWERS = {
+  ensureJava: 'C:\\Java\\bin\\JAVA.EXE',
+  fabricVersions: { loader: '0.19.5', installer: '1.1.0' },
+  ensureClientFabric: 'fabric-loader-0.19.5-26.3',
+  refreshModJar: '/carried/brimlox-1.0.0.jar',
+  fabricApi: '/cache/fabric-api.jar',
+  perfMods: ['/cache/sodium.jar'],
+  closeOfficialLauncher: false,
+  ensureServerFiles: '/server/fabric-server-26.3-0.19.5.jar',
+  openOfficialLauncher: 'exe',
+  installOfficialLauncher: false,
+  launcherRunning: false,
+  serverStartRequest: { ok: true },
+  manifest: null,
+  maybeUpdateLauncher: false,
+};
+const RECORDED = [...Object.keys(ANSWERS), 'syncMods', 'writeGameDefaults', 'writeProfile', 'startServer',
+  'stopServer', 'serverCommand', 'sleep'];
+
+/**
+ * The launcher's services as recording fakes: every call lands in `calls` as [name, ...args].
+ * `answers` replaces what a service resolves to; a function there is called with the arguments
+ * (and may throw). The game installs at once and `launches` holds each start's options and a
+ * fake process; `Auth` stays the real one.
+ */
+function fakeServices(answers = {}) {
+  const calls = [];
+  const launches = [];
+  const services = { calls, launches, Auth: require(path.join(APP_DIR, 'mc')).Auth };
+  for (const name of RECORDED) {
+    const answer = Object.hasOwn(answers, name) ? answers[name] : ANSWERS[name];
+    services[name] = async (...args) => {
+      calls.push([name, ...args]);
+      return typeof answer === 'function' ? answer(...args) : answer;
+    };
+  }
+  services.Game = class {
+    constructor(options) { this.options = options; }
+    async install(...args) {
+      calls.push(['install', ...args]);
+      return { vanilla: { id: args[0] } };
+    }
+    launch(options) {
+      calls.push(['launch']);
+      launches.push({ options, proc: { pid: 4242 } });
+      return launches.at(-1).proc;
+    }
+  };
+  return services;
+}
+
+/**
+ * The launcher's modules fresh, as main.js wires them but over `services`: the state of
+ * `appData`, the request handlers registered and the page bridge ready to open.
+ * `startUp(options)` runs the start-up sequence.
+ */
+function wiredLauncher({ appData, services, env = {}, ...electronOptions }) {
+  electron.testing.reset(electronOptions);
+  forgetApp();
+  const { state, initState } = require(path.join(APP_DIR, 'state.js'));
+  initState({ env: { APPDATA: appData }, appDir: APP_DIR });
+  const { createHandlers } = require(path.join(APP_DIR, 'handlers.js'));
+  for (const [channel, handler] of Object.entries(createHandlers(services, electron))) electron.ipcMain.handle(channel, handler);
+  const { startUp } = require(path.join(APP_DIR, 'startup.js'));
+  return {
+    state,
+    testing: electron.testing,
+    startUp: (options = {}) => startUp(services, electron, { env, ...options }),
+  };
+}
+
+/**
+ * `wiredLauncher` started on Linux over `fakeServices(answers)`, with its page open: adds
+ * `services` (the start-up's calls forgotten), `quorlin`, `win` and `events`, every event the
+ * page received as [channel, payload].
+ */
+async function startedLauncher({ appData, answers = {}, ...options }) {
+  const services = fakeServices(answers);
+  const launcher = wiredLauncher({ appData, services, ...options });
+  launcher.testing.setReady();
+  await launcher.startUp({ platform: 'linux' });
+  services.calls.length = 0;
+  const quorlin = openPage();
+  const events = [];
+  for (const channel of ['progress', 'log', 'server', 'closing', 'game']) quorlin.on(channel, (p) => events.push([channel, p]));
+  return { ...launcher, services, quorlin, events, win: launcher.state.win };
+}
+
+/** Signs a made-up account in, its Minecraft token good for an hour. */
+function signIn(state) {
+  state.auth.account = { name: 'Ayşe', uuid: 'u-1', mcToken: 't', mcExpires: Date.now() + 3600e3, refresh: 'r', xuid: 'x' };
+}
+
 /** Runs the bridge script in the main window's page; returns the page's `window.quorlin`. */
 function openPage() {
   const preload = path.join(APP_DIR, 'preload.js');
@@ -45,4 +139,4 @@ function openPage() {
   return electron.testing.page.quorlin;
 }
 
-module.exports = { APP_DIR, REQUESTS, loadLauncher, openPage };
+module.exports = { APP_DIR, REQUESTS, loadLauncher, fakeServices, wiredLauncher, startedLauncher, signIn, openPage };
