@@ -102,7 +102,7 @@ async function openWorld() {
 
   const shots = [];
   const world = {
-    root, dirs, runtime, appDir, files, mw, sw, updates, loader, browser, ui: null, answers: [], app: null,
+    dirs, runtime, appDir, sw, updates, loader, ui: null, answers: [], app: null,
 
     /** Publishes `launcher` ({ version, url, sha256 }) as the update service's newest launcher. */
     publish(launcher) {
@@ -122,10 +122,10 @@ async function openWorld() {
      * runtime copy, the services pointed at the worlds, Electron ready. `asWindows` lets
      * start-up see Windows, so the desktop shortcut is made; `env` is added to the process's.
      */
-    start({ asWindows = false, env = {} } = {}) {
+    async start({ asWindows = false, env = {} } = {}) {
       electron.testing.reset({ packaged: true });
       for (const key of Object.keys(require.cache)) if (key.startsWith(appDir + path.sep)) delete require.cache[key];
-      for (const key of ['QUORLIN_SELFTEST']) delete process.env[key];
+      delete process.env.QUORLIN_SELFTEST;
       Object.assign(process.env, env);
       require(path.join(appDir, 'main.js'));
       const mod = (name) => require(path.join(appDir, name));
@@ -139,9 +139,10 @@ async function openWorld() {
       const platform = Object.getOwnPropertyDescriptor(process, 'platform');
       if (asWindows) Object.defineProperty(process, 'platform', { ...platform, value: 'win32' });
       electron.testing.setReady();
-      // start-up takes the platform as it begins, which is on the next turn of the microtasks
-      return Promise.resolve().then(() => Promise.resolve()).then(() => Object.defineProperty(process, 'platform', platform))
-        .then(() => world.app);
+      // start-up takes the platform as it begins, and the account object is its first work
+      await until(() => state.auth !== null, 'start-up to begin');
+      Object.defineProperty(process, 'platform', platform);
+      return world.app;
     },
 
     /** Waits for the main window, then opens the page in Chromium with its bridge to the main process. */
