@@ -20,7 +20,6 @@ test('signed in: prepares in order, starts the game into the local server, and l
   signIn(state);
   state.settings.gameRam = 6;
   assert.deepEqual(await quorlin.play(), { ok: true, how: 'direct' });
-  assert.ok(fs.statSync(state.paths.CACHE_DIR).isDirectory());
   assert.deepEqual(services.calls, [
     ['ensureJava'], ['fabricVersions'], ['ensureClientFabric', FV], ['refreshModJar'], ['fabricApi'], ['perfMods', 'client'],
     ['syncMods', path.join(state.paths.GAME_DIR, 'mods'), ['/carried/brimlox-1.0.0.jar', '/cache/fabric-api.jar', '/cache/sodium.jar']],
@@ -106,34 +105,30 @@ test('only a final java.exe, of any case, becomes javaw.exe', () => {
   for (const [java, expected] of cases) assert.equal(windowlessJava(java), expected, java);
 });
 
-test('the diagnostic run prints the profile, the mods and Play, captures the page into the temporary folder and exits', async () => {
-  // loaded after each start, so that it sees that launcher's modules
-  const selfTest = (...args) => require(path.join(APP_DIR, 'selftest.js')).selfTest(...args);
+test('the diagnostic run prints the profile, the mods and Play, saves a picture of the page in the temporary folder and exits', async () => {
   const lines = [];
-  const options = { delayMs: 0, tmpDir: appData, print: (line) => lines.push(line) };
-  const { state, testing, services } = await started({
+  const selfTest = async (answers) => {
+    const launcher = await started(answers);
+    launcher.testing.capture = () => Buffer.from('PNG!');
+    lines.length = 0;
+    // loaded after each start, so that it sees that launcher's modules
+    await require(path.join(APP_DIR, 'selftest.js')).selfTest(launcher.services, app, { delayMs: 0, tmpDir: appData, print: (line) => lines.push(line) });
+    return launcher;
+  };
+  const profiles = path.join(appData, '.minecraft', 'launcher_profiles.json');
+  const { testing, services, state } = await selfTest({
     writeProfile: (versionId) => {
-      fs.mkdirSync(state.paths.MC_DIR, { recursive: true });
-      const profiles = { 'quorlin-brimlox': { name: 'Quorlin • Brimlox', lastVersionId: versionId } };
-      fs.writeFileSync(path.join(state.paths.MC_DIR, 'launcher_profiles.json'), JSON.stringify({ profiles }));
+      fs.mkdirSync(path.dirname(profiles), { recursive: true });
+      fs.writeFileSync(profiles, JSON.stringify({ profiles: { 'quorlin-brimlox': { lastVersionId: versionId } } }));
     },
     syncMods: (dir) => { fs.mkdirSync(dir, { recursive: true }); fs.writeFileSync(path.join(dir, 'brimlox-1.0.0.jar'), ''); },
   });
-  testing.capture = () => Buffer.from('PNG!');
-  await selfTest(services, app, options);
   const shot = path.join(appData, 'electron-shot.png');
-  assert.deepEqual(lines, [
-    'SELFTEST profile {"name":"Quorlin • Brimlox","lastVersionId":"fabric-loader-0.19.5-26.3"}',
-    'SELFTEST mods ["brimlox-1.0.0.jar"]',
-    'SELFTEST play {"ok":true,"how":"exe","wasOpen":false}',
-    `SELFTEST shot ${shot}`,
-  ]);
+  assert.deepEqual(lines, ['SELFTEST profile {"lastVersionId":"fabric-loader-0.19.5-26.3"}', 'SELFTEST mods ["brimlox-1.0.0.jar"]',
+    'SELFTEST play {"ok":true,"how":"exe","wasOpen":false}', `SELFTEST shot ${shot}`]);
   assert.deepEqual([fs.readFileSync(shot, 'utf8'), testing.calls.exit], ['PNG!', [0]]);
   assert.deepEqual(services.calls.find((c) => c[0] === 'syncMods')[2], [state.paths.CARRIED_MOD_JAR]);
-
-  const failing = await started({ writeGameDefaults: () => { throw new Error('disk dolu'); } });
-  lines.length = 0;
-  await selfTest(failing.services, app, options);
+  const failing = await selfTest({ writeGameDefaults: () => { throw new Error('disk dolu'); } });
   assert.match(lines.join('\n'), /^SELFTEST error Error: disk dolu/);
   assert.deepEqual(failing.testing.calls.exit, [0]);
 });
