@@ -87,7 +87,7 @@ describe('ensureServerFiles', () => {
   const mods = { perfMods: async (side) => [`lithium-${side}.jar`], syncMods: (d, jars) => synced.push([d, jars]) };
   const prepare = (loader, installer = '1.1.0') => server.ensureServerFiles({ loader, installer }, 'api.jar', mods);
 
-  test('fetches the jar of a new loader only, and keeps the user\'s properties', async () => {
+  test('fetches the jar of a new loader only and keeps the user\'s properties; fails on a failed download or a non-version', async () => {
     world.route(jarPath('0.19.5'), { body: 'jar 0.19.5' }).route(jarPath('0.19.6'), { body: 'jar 0.19.6' });
     const serverDir = state.paths.SERVER_DIR;
     fs.mkdirSync(serverDir, { recursive: true });
@@ -108,9 +108,6 @@ describe('ensureServerFiles', () => {
     assert.equal(fs.readFileSync(properties, 'utf8'), 'motd=Benim\r\nwhite-list=false\nenforce-whitelist=false\nspawn-protection=0\n');
     await prepare('0.19.6');
     assert.deepEqual(fs.readdirSync(serverDir).filter((n) => n.startsWith('fabric-server-26')), ['fabric-server-26.3-0.19.6.jar']);
-  });
-
-  test('fails on a failed download and on version texts that are not versions', async () => {
     await assert.rejects(prepare('0.19.7'), { message: /^HTTP 404 — / });
     await assert.rejects(prepare('../../x'), { message: 'Geçersiz Fabric sürümü: ../../x' });
     await assert.rejects(prepare('0.19.5', null), { message: 'Geçersiz Fabric sürümü: null' });
