@@ -66,18 +66,18 @@ describe('request', () => {
 
 test('retry pauses 1.5 s, then 3 s, and answers the first success or the last error', async () => {
   client.limits.retryStepMs = savedLimits.retryStepMs;
-  let pauses = [];
-  const sleep = async (ms) => { pauses.push(ms); };
-  const failingUntil = (n) => {
+  // [failures before a success, tries, answer or last error, pauses]
+  for (const [failures, tries, outcome, pauses] of [[2, 3, 'ok', [1500, 3000]], [9, 2, 'fail 2', [1500]], [9, 0, 'fail 1', []]]) {
+    const slept = [];
     let calls = 0;
-    return async () => { calls += 1; if (calls < n) throw new Error(`fail ${calls}`); return 'ok'; };
-  };
-  assert.equal(await retry(failingUntil(3), 3, sleep), 'ok');
-  assert.deepEqual(pauses, [1500, 3000]);
-  pauses = [];
-  await assert.rejects(retry(failingUntil(9), 2, sleep), { message: 'fail 2' });
-  assert.deepEqual(pauses, [1500]);
-  await assert.rejects(retry(failingUntil(9), 0, sleep), { message: 'fail 1' });
+    const attempt = async () => {
+      calls += 1;
+      if (calls <= failures) throw new Error(`fail ${calls}`);
+      return 'ok';
+    };
+    const got = await retry(attempt, tries, async (ms) => { slept.push(ms); }).catch((err) => err.message);
+    assert.deepEqual([got, slept], [outcome, pauses]);
+  }
 });
 
 describe('getText and getJson', () => {
