@@ -71,8 +71,12 @@ test('the launcher counts as running only for its exact image names in a tasklis
   assert.equal(await official.launcherRunning(options()), false);
   tools.plan({ tasklist: { stdout: row('Minecraft.exe'), delay: 100 } });
   assert.equal(await official.closeOfficialLauncher(options({ platform: 'linux' })), false);
+  let ticks = 0;
+  const ticker = setInterval(() => { ticks += 1; }, 5);
   assert.deepEqual(await Promise.all([official.launcherOpen(options()), official.launcherOpen(options())]), [true, true]);
+  clearInterval(ticker);
   assert.equal(tools.calls('tasklist').length, 1, 'state queries at once share one tasklist');
+  assert.ok(ticks > 0, 'the main process runs on while tasklist answers');
 });
 
 test('psOut reads Turkish letters right however the console writes them; a failure is empty text', async () => {
