@@ -113,37 +113,26 @@ describe('downloadFile', () => {
     assert.deepEqual(fs.readdirSync(path.dirname(dest)), ['f.jar']);
   });
 
-  test('content with another hash is refused and leaves neither file nor temporary', async () => {
-    const dest = path.join(dir, 'lib.jar');
-    for (const body of [data, big]) {
-      world.route('/f', { body });
-      await assert.rejects(net.downloadFile(world.url + '/f', dest, sha1('other')), { message: 'Bozuk dosya: lib.jar' });
-    }
-    assert.deepEqual(fs.readdirSync(dir), []);
-  });
-
-  test('a status other than 200 names the address it came from; a seventh redirect fails', async () => {
-    world.route('/r', { redirect: '/partial' });
-    world.route('/partial', { status: 206, body: data });
-    await assert.rejects(net.downloadFile(world.url + '/r', path.join(dir, 'a'), null), { message: `HTTP 206 — ${world.url}/partial` });
-    const hops = Array.from({ length: 8 }, (_, i) => `/h${i}`);
-    hops.forEach((p, i) => world.route(p, { redirect: `/h${i + 1}` }));
-    await assert.rejects(net.downloadFile(world.url + '/h0', path.join(dir, 'b'), null), { message: `HTTP 302 — ${world.url}/h6` });
-    assert.equal(world.count('/h7'), 0);
-    assert.deepEqual(fs.readdirSync(dir), []);
-  });
-
-  test('a cut or stalled body fails and keeps the file in place untouched', async () => {
+  test('other content, a cut or stalled body, a status but 200 or a seventh redirect fails and leaves the file untouched', async () => {
     const dest = path.join(dir, 'keep.jar');
     fs.writeFileSync(dest, 'previous');
-    for (const body of [data, big]) {
-      world.route('/cut', { body, cut: 100 * 1024 });
-      await assert.rejects(net.downloadFile(world.url + '/cut', dest, null), { message: 'aborted' });
+    world.route('/partial', { status: 206, body: data });
+    for (let i = 0; i < 8; i++) world.route(`/h${i}`, { redirect: `/h${i + 1}` });
+    const cases = [ // [path, plan, expected SHA-1, message]; a status names the address that gave it
+      ['/small', { body: data }, sha1('other'), 'Bozuk dosya: keep.jar'],
+      ['/big', { body: big }, sha1('other'), 'Bozuk dosya: keep.jar'],
+      ['/small-cut', { body: data, cut: 100 * 1024 }, null, 'aborted'],
+      ['/big-cut', { body: big, cut: 100 * 1024 }, null, 'aborted'],
+      ['/stall', { stall: true, body: 'never sent' }, null, `Zaman aşımı: ${world.url}/stall`],
+      ['/r', { redirect: '/partial' }, null, `HTTP 206 — ${world.url}/partial`],
+      ['/h0', { redirect: '/h1' }, null, `HTTP 302 — ${world.url}/h6`],
+    ];
+    for (const [at, plan, hash, message] of cases) {
+      world.route(at, plan);
+      await assert.rejects(net.downloadFile(world.url + at, dest, hash), { message }, at);
     }
-    world.route('/stall', { stall: true, body: 'never sent' });
-    await assert.rejects(net.downloadFile(world.url + '/stall', dest, null), { message: `Zaman aşımı: ${world.url}/stall` });
-    assert.equal(fs.readFileSync(dest, 'utf8'), 'previous');
-    assert.deepEqual(leftovers(), []);
+    assert.equal(world.count('/h7'), 0);
+    assert.deepEqual([fs.readFileSync(dest, 'utf8'), fs.readdirSync(dir)], ['previous', ['keep.jar']]);
   });
 
   test('a destination that Windows holds for a moment is renamed once it is let go', async () => {
