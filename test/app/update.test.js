@@ -71,7 +71,6 @@ describe('update service client', () => {
     await assert.rejects(apiGet('/x'), { code: 'ERR_INVALID_URL' });
     assert.equal(await manifest(), null);
   });
-
 });
 
 test('cmpVer reads each dotted piece as the integer at its start', () => {
