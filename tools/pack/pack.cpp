@@ -44,9 +44,16 @@ bool Collect(const fs::path& dir, const std::string& prefix, std::vector<ZipEntr
   std::error_code ec;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    const bool is_folder = it->is_directory(ec);
-    const bool is_file = !is_folder && it->is_regular_file(ec);
-    if ((!is_folder && !is_file) || !IsShipped(name, is_folder)) continue;
+    std::error_code no_type;  // a dangling link has no type of its own: it counts as a file
+    const bool is_folder = it->is_directory(no_type);
+    if (!IsShipped(name, is_folder)) continue;
+    // A link could bring in files from outside the application, or loop into names too long
+    // for any install folder; only what lies in the application's own folder is packed.
+    if (it->is_symlink(ec)) {
+      *error = it->path().string() + " is a symbolic link: put the files it points at in its place";
+      return false;
+    }
+    if (!is_folder && !it->is_regular_file(ec)) continue;
     // The generated build information replaces a copy lying in the folder.
     if (prefix.empty() && name == kBuildInfoName) continue;
     if (is_folder) {

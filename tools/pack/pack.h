@@ -15,6 +15,6 @@ std::string BuildInfoJson(const std::string& client_id, const std::string& updat
 
 // Collects the shipped files and folders below `root` (names relative to it, forward slashes)
 // and adds the generated build-info.json at the root. False with `error` set when `root` has
-// no main.js file or cannot be read.
+// no main.js file, cannot be read, or holds a symbolic link (to a file or a folder).
 bool CollectApp(const std::string& root, const std::string& build_info, std::vector<ZipEntry>* entries,
                 std::string* error);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "pack.h"
@@ -102,13 +103,35 @@ TEST_F(PackTest, SameFilesGiveTheSameBytes) {
   EXPECT_NE(one, other) << "the build values are part of the archive";
 }
 
-TEST_F(PackTest, RefusesAnApplicationWithoutMainJs) {
-  Write("app/package.json", "{}");
-  Write("app/sub/main.js", "deeper does not count");
-  std::vector<ZipEntry> entries;
-  std::string error;
-  EXPECT_FALSE(CollectApp((root_ / "app").string(), "{}", &entries, &error));
-  EXPECT_NE(error.find("main.js is missing"), std::string::npos) << error;
+TEST_F(PackTest, RefusesWhatWouldShipFilesFromElsewhere) {
+  Write("outside/secret.txt", "not part of the application");
+  // [what the application folder holds, the refusal]
+  const std::vector<std::pair<std::function<void(const fs::path&)>, std::string>> rows = {
+      {[](const fs::path& app) { fs::remove(app / "main.js"); }, "main.js is missing"},
+      {[&](const fs::path& app) { fs::create_directory_symlink(root_ / "outside", app / "ui/linked"); },
+       "ui/linked is a symbolic link"},
+      {[](const fs::path& app) { fs::create_directory_symlink(app, app / "loop"); }, "loop is a symbolic link"},
+      {[&](const fs::path& app) { fs::create_symlink(root_ / "outside/secret.txt", app / "secret.txt"); },
+       "secret.txt is a symbolic link"},
+      {[](const fs::path& app) { fs::create_symlink(app / "gone.js", app / "dangling.js"); },
+       "dangling.js is a symbolic link"},
+  };
+  for (const auto& [spoil, refusal] : rows) {
+    fs::remove_all(root_ / "app");
+    WriteApp("app");
+    Write("app/sub/main.js", "deeper does not count");
+    spoil(root_ / "app");
+    std::vector<ZipEntry> entries;
+    std::string error;
+    EXPECT_FALSE(CollectApp((root_ / "app").string(), "{}", &entries, &error)) << refusal;
+    EXPECT_NE(error.find(refusal), std::string::npos) << error;
+  }
+  // A link where nothing ships anyway changes nothing.
+  fs::remove_all(root_ / "app");
+  WriteApp("app");
+  fs::create_directory_symlink(root_ / "outside", root_ / "app/node_modules/outside");
+  std::vector<unsigned char> archive;
+  EXPECT_TRUE(Pack("app", "{}", &archive).ok);
 }
 
 TEST(BuildInfo, EscapesBothValuesAsJson) {
