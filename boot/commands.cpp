@@ -5,18 +5,20 @@
 
 namespace {
 
+// PowerShell ends a single-quoted string at any of these, unless it is doubled.
+bool IsPowerShellQuote(wchar_t c) { return c == L'\'' || (c >= 0x2018 && c <= 0x201B); }
+
 // Doubles every single quote of `path` for a single-quoted PowerShell string. False when the
 // result does not fit `capacity`.
 bool QuoteForPowerShell(wchar_t* buffer, size_t capacity, const wchar_t* path) {
   size_t used = 0;
   for (const wchar_t* p = path; *p != L'\0'; ++p) {
-    size_t need = *p == L'\'' ? 2 : 1;
+    size_t need = IsPowerShellQuote(*p) ? 2 : 1;
     if (used + need >= capacity) {
       buffer[0] = L'\0';
       return false;
     }
-    buffer[used++] = *p;
-    if (need == 2) buffer[used++] = L'\'';
+    for (size_t i = 0; i < need; ++i) buffer[used++] = *p;
   }
   buffer[used] = L'\0';
   return true;
@@ -24,8 +26,10 @@ bool QuoteForPowerShell(wchar_t* buffer, size_t capacity, const wchar_t* path) {
 
 }  // namespace
 
-int FormRemoveTreeCommand(wchar_t* buffer, size_t capacity, const wchar_t* dir) {
-  return FormatText(buffer, capacity, L"cmd.exe /c rmdir /s /q \"%s\"", dir);
+int FormRemoveTreeCommand(wchar_t* buffer, size_t capacity, const wchar_t* system_dir) {
+  // %% puts one % into the text: the variable's name, for cmd to expand.
+  return FormatText(buffer, capacity, L"\"%s\\cmd.exe\" /d /v:off /c rmdir /s /q \"%%%s%%\"", system_dir,
+                    kRemoveDirVariable);
 }
 
 int FormTarCommand(wchar_t* buffer, size_t capacity, const wchar_t* system_dir,
@@ -34,8 +38,8 @@ int FormTarCommand(wchar_t* buffer, size_t capacity, const wchar_t* system_dir,
                     dest);
 }
 
-int FormExpandArchiveCommand(wchar_t* buffer, size_t capacity, const wchar_t* archive,
-                             const wchar_t* dest) {
+int FormExpandArchiveCommand(wchar_t* buffer, size_t capacity, const wchar_t* system_dir,
+                             const wchar_t* archive, const wchar_t* dest) {
   // Every quote doubled, a path grows to at most twice its length.
   wchar_t quoted_archive[2 * kPathCapacity];
   wchar_t quoted_dest[2 * kPathCapacity];
@@ -45,9 +49,9 @@ int FormExpandArchiveCommand(wchar_t* buffer, size_t capacity, const wchar_t* ar
     return -1;
   }
   return FormatText(buffer, capacity,
-                    L"powershell.exe -NoProfile -ExecutionPolicy Bypass -Command \"Expand-Archive "
-                    L"-LiteralPath '%s' -DestinationPath '%s' -Force\"",
-                    quoted_archive, quoted_dest);
+                    L"\"%s\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile -ExecutionPolicy Bypass "
+                    L"-Command \"Expand-Archive -LiteralPath '%s' -DestinationPath '%s' -Force\"",
+                    system_dir, quoted_archive, quoted_dest);
 }
 
 bool PrepareCommandLine(wchar_t* buffer, const wchar_t* command_line) {

@@ -8,9 +8,11 @@
 int RunHidden(const wchar_t* command_line);
 
 // Unpacks the ZIP `archive` into `dest` (created one level deep if missing) with the system's
-// tar.exe, falling back to PowerShell's Expand-Archive. True when one of them exited with 0.
+// tar.exe, falling back to the system's PowerShell (Expand-Archive). True when one of them
+// exited with 0.
 bool ExtractArchive(const wchar_t* archive, const wchar_t* dest);
 
-// Removes the directory tree `dir` with a hidden "rmdir /s /q"; a missing tree is fine and the
-// exit code tells nothing, so nothing is returned.
+// Removes the directory tree `dir` with a hidden "rmdir /s /q" of the system's cmd.exe, which
+// receives `dir` through the variable kRemoveDirVariable (set for the run only). A missing
+// tree is fine and the exit code tells nothing, so nothing is returned.
 void RemoveTree(const wchar_t* dir);

@@ -64,6 +64,19 @@ TEST_F(Win32Test, RunHiddenNeverRunsACutCommandLine) {
   EXPECT_NE(GetFileAttributesW(Path(L"ran.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+TEST_F(Win32Test, RemoveTreeTakesTheDirectoryThroughTheVariable) {
+  // cmd reads these characters as syntax when they stand in its command line. Wine's cmd,
+  // unlike Windows', expands a variable's value once more, so a name such as a%USERNAME%b
+  // cannot be tried here.
+  for (const wchar_t* name : {L"100% !x! ^&", L"O\u2019Neil %UNSET%"}) {
+    CreateDirectoryW(Path(name).c_str(), nullptr);
+    WriteBytes((std::wstring(name) + L"\\main.js").c_str(), "x");
+    RemoveTree(Path(name).c_str());
+    EXPECT_EQ(GetFileAttributesW(Path(name).c_str()), INVALID_FILE_ATTRIBUTES) << Path(name);
+  }
+  EXPECT_EQ(GetEnvironmentVariableW(kRemoveDirVariable, nullptr, 0), 0u) << "set for the removal only";
+}
+
 TEST_F(Win32Test, VersionFileHoldsExactlyTheStampAndIsReadUpTo127Bytes) {
   WriteBytes(L"quorlin.version", "1.0.25|45.2.1 and more text\r\n");
   WriteVersionStamp(Path(L"quorlin.version").c_str());

@@ -60,12 +60,15 @@ describe('local application data', () => {
     assert.equal(fs.existsSync(bed.layout.root), false);
   });
 
-  test('a folder named with Turkish letters: the install goes under it', async () => {
+  test('a folder named with Turkish letters and a typographic apostrophe: the install goes under it', async () => {
     bed.reset();
-    const unix = path.join(DRIVE_C, 'deep', 'Çağrı Şimşek', 'AppData', 'Local');
+    const unix = path.join(DRIVE_C, 'deep', 'Çağrı O’Neil', 'AppData', 'Local');
     fs.mkdirSync(unix, { recursive: true });
-    const result = await bed.start({ set: { LOCALAPPDATA: 'C:\\deep\\Çağrı Şimşek\\AppData\\Local' } });
+    // PowerShell reads ’ as a quote: the unpacking through it must still work.
+    const result = await bed.start({ set: { LOCALAPPDATA: 'C:\\deep\\Çağrı O’Neil\\AppData\\Local' },
+      env: { STANDIN_TAR: 'fail' } });
     await assertRunsUnder(layoutUnder(path.join(unix, 'Quorlin')), result);
+    assert.equal(bed.records('powershell').length, 2);
   });
 
   test('as long as the layout allows: the install goes under it', async () => {

@@ -18,7 +18,7 @@ before(async () => { bed = await openTestBed(); });
 after(async () => { if (bed) await bed.close(); });
 
 function expandArchive(zip, dest) {
-  return 'powershell.exe -NoProfile -ExecutionPolicy Bypass -Command '
+  return '"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe" -NoProfile -ExecutionPolicy Bypass -Command '
     + `"Expand-Archive -LiteralPath '${zip}' -DestinationPath '${dest}' -Force"`;
 }
 

@@ -1,31 +1,35 @@
 /* Stand-in for powershell.exe, for the one command the bootstrapper gives it:
  *   -Command "Expand-Archive -LiteralPath '<zip>' -DestinationPath '<dir>' -Force"
  * It records its command line in powershell.log and unpacks the archive, creating the
- * destination, and exits 0 on success and 1 otherwise, as -Command does. A path holding a
- * single quote breaks the quoting and fails, as it does in PowerShell.
+ * destination, and exits 0 on success and 1 otherwise, as -Command does. It reads the two
+ * paths by PowerShell's rules for single-quoted strings, so a quote that is not doubled breaks
+ * the command, as it does in PowerShell.
  * STANDIN_POWERSHELL=fail makes it exit 1 without touching anything. */
 #include <windows.h>
 
 #include "record.h"
 #include "unzip.h"
 
-/* Copies the text between "<marker>'" and the next "'" into out; 0 when absent. */
-static int QuotedAfter(const wchar_t *line, const wchar_t *marker, wchar_t *out, size_t capacity) {
-  const wchar_t *start = wcsstr(line, marker);
-  if (!start) return 0;
-  start += wcslen(marker);
-  const wchar_t *end = wcschr(start, L'\'');
-  if (!end || (size_t)(end - start) >= capacity) return 0;
-  wmemcpy(out, start, end - start);
-  out[end - start] = 0;
-  return 1;
-}
+/* PowerShell ends a single-quoted string at any of ' \u2018 \u2019 \u201A \u201B; two of them in a row
+ * stand for one. */
+static int IsQuote(wchar_t c) { return c == L'\'' || (c >= 0x2018 && c <= 0x201B); }
 
-/* The closing text that must follow the destination for the command to parse. */
-static int EndsCommand(const wchar_t *line, const wchar_t *dest) {
-  const wchar_t *after = wcsstr(line, L"-DestinationPath '");
-  after += wcslen(L"-DestinationPath '") + wcslen(dest);
-  return wcscmp(after, L"' -Force\"") == 0;
+/* Reads the single-quoted string that starts right after `marker` at `at` into out; returns
+ * what follows its closing quote, or NULL when it is not there or does not fit. */
+static const wchar_t *Quoted(const wchar_t *at, const wchar_t *marker, wchar_t *out, size_t capacity) {
+  size_t len = 0;
+  if (wcsncmp(at, marker, wcslen(marker)) != 0) return NULL;
+  for (at += wcslen(marker); *at && len + 1 < capacity; at++) {
+    if (IsQuote(*at)) {
+      if (!IsQuote(at[1])) {
+        out[len] = 0;
+        return at + 1;
+      }
+      at++;
+    }
+    out[len++] = *at;
+  }
+  return NULL;
 }
 
 static void CreateFolders(wchar_t *path) {
@@ -48,9 +52,10 @@ int wmain(void) {
 
   ReadEnv(L"STANDIN_POWERSHELL", mode, 32);
   if (wcscmp(mode, L"fail") == 0) return 1;
-  if (!QuotedAfter(line, L"-LiteralPath '", zip, MAX_PATH * 4) ||
-      !QuotedAfter(line, L"-DestinationPath '", dest, MAX_PATH * 4) || !EndsCommand(line, dest))
-    return 1;
+  const wchar_t *rest = wcsstr(line, L" -Command \"Expand-Archive ");
+  if (rest) rest = Quoted(rest, L" -Command \"Expand-Archive -LiteralPath '", zip, MAX_PATH * 4);
+  if (rest) rest = Quoted(rest, L" -DestinationPath '", dest, MAX_PATH * 4);
+  if (!rest || wcscmp(rest, L" -Force\"") != 0) return 1;
   DWORD attributes = GetFileAttributesW(zip);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 1;
   CreateFolders(dest);
