@@ -1,13 +1,13 @@
 #include "dpi.h"
 
 #include "card.h"
+#include "system_libraries.h"
 
 namespace {
 
 template <typename Fn>
 Fn User32Function(const char* name) {
-  HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  return user32 == nullptr ? nullptr : reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(user32, name)));
+  return LibraryFunction<Fn>(GetModuleHandleW(L"user32.dll"), name);
 }
 
 }  // namespace

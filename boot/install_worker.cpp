@@ -1,7 +1,6 @@
 #include "install_worker.h"
 
 #include <objbase.h>
-#include <wininet.h>
 
 #include <cstdint>
 #include <cwchar>
@@ -13,6 +12,7 @@
 #include "run_hidden.h"
 #include "stamp.h"
 #include "startup.h"
+#include "system_libraries.h"
 #include "texts.h"
 
 namespace {
@@ -28,11 +28,11 @@ unsigned char g_download_buffer[kDownloadChunk];  // used by this thread only
 
 // Streams the body of an open request into `file`; true when the loop reached the end of data
 // with the announced number of bytes.
-bool ReceiveBody(HINTERNET request, HANDLE file, uint64_t length) {
+bool ReceiveBody(const WinInetApi& net, HINTERNET request, HANDLE file, uint64_t length) {
   uint64_t received = 0;
   for (;;) {
     DWORD read = 0;
-    if (!InternetReadFile(request, g_download_buffer, sizeof(g_download_buffer), &read)) return false;
+    if (!net.read_file(request, g_download_buffer, sizeof(g_download_buffer), &read)) return false;
     if (read == 0) return AttemptSucceeded(true, received, length);
     DWORD written = 0;
     if (!WriteFile(file, g_download_buffer, read, &written, nullptr) || written != read) return false;
@@ -47,36 +47,38 @@ bool ReceiveBody(HINTERNET request, HANDLE file, uint64_t length) {
 }
 
 bool DownloadAttempt(void* /*context*/) {
-  HINTERNET session = InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  const WinInetApi* net = LoadWinInet();
+  if (net == nullptr) return false;
+  HINTERNET session = net->open(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (session == nullptr) return false;
-  HINTERNET request = InternetOpenUrlW(session, RuntimeUrl(), nullptr, 0, kOpenUrlFlags, 0);
+  HINTERNET request = net->open_url(session, RuntimeUrl(), nullptr, 0, kOpenUrlFlags, 0);
   if (request == nullptr) {
-    InternetCloseHandle(session);
+    net->close_handle(session);
     return false;
   }
   bool ok = false;
   DWORD status = 0;
   DWORD status_size = sizeof(status);
-  if (HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &status_size,
-                     nullptr) &&
+  if (net->query_info(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &status_size,
+                      nullptr) &&
       status == 200) {
     // Read as text, so a length beyond 4 GB is still understood; without the header (a chunked
     // answer) the length is unknown: 0.
     wchar_t length_text[64] = L"0";
     DWORD length_size = sizeof(length_text);
     const uint64_t length =
-        HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, length_text, &length_size, nullptr)
+        net->query_info(request, HTTP_QUERY_CONTENT_LENGTH, length_text, &length_size, nullptr)
             ? wcstoull(length_text, nullptr, 10)
             : 0;
     HANDLE file = CreateFileW(g_layout.download_file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
-      ok = ReceiveBody(request, file, length);
+      ok = ReceiveBody(*net, request, file, length);
       CloseHandle(file);
     }
   }
-  InternetCloseHandle(request);
-  InternetCloseHandle(session);
+  net->close_handle(request);
+  net->close_handle(session);
   return ok;
 }
 

@@ -1,7 +1,6 @@
 #include "startup.h"
 
 #include "archive.h"
-#include "dpi.h"
 #include "install_path.h"
 #include "install_worker.h"
 #include "payload.h"
@@ -95,7 +94,6 @@ InstalledCopy ReadInstalledCopy(char* stamp) {
 }
 
 void RunBootstrapper(HINSTANCE instance) {
-  DeclareDpiAwareness();
   FormLayoutFromEnvironment();
   // Usually exists already; any real trouble shows as a failed download or unpack.
   (void)CreateDirectoryW(g_layout.install_root, nullptr);

@@ -7,7 +7,8 @@ WINE_SRC := boot/tests/wine
 WINE_BIN := build/wine/bin
 WINE_CXX := x86_64-w64-mingw32-g++ -std=c++17 -O2 -Wall -municode -static -s -Iboot -Iboot/tests
 
-WINE_STANDINS := $(addprefix $(WINE_BIN)/,tar.exe powershell.exe electron.exe findwin.exe addca.exe runenv.exe holdfile.exe)
+WINE_STANDINS := $(addprefix $(WINE_BIN)/,tar.exe powershell.exe electron.exe findwin.exe addca.exe runenv.exe holdfile.exe \
+  planted.exe planted.dll)
 WINE_PAYLOADS := broken
 
 .PHONY: test-wine wine-standins
@@ -29,6 +30,13 @@ $(WINE_BIN)/electron.exe: $(WINE_SRC)/standins/electron.cpp $(WINE_RECORD) $(WIN
 
 $(WINE_BIN)/findwin.exe: $(WINE_SRC)/standins/findwin.cpp $(WINE_RECORD) $(WINE_BIN)/.deps
 	$(WINE_CXX) -o $@ $< $(filter %.cpp,$(WINE_RECORD))
+
+# The same recorder as a program and as a library, planted beside the bootstrapper.
+$(WINE_BIN)/planted.exe: $(WINE_SRC)/standins/planted.cpp $(WINE_RECORD) $(WINE_BIN)/.deps
+	$(WINE_CXX) -o $@ $< $(filter %.cpp,$(WINE_RECORD))
+
+$(WINE_BIN)/planted.dll: $(WINE_SRC)/standins/planted.cpp $(WINE_RECORD) $(WINE_BIN)/.deps
+	$(WINE_CXX) -shared -DPLANTED_DLL -o $@ $< $(filter %.cpp,$(WINE_RECORD))
 
 $(WINE_BIN)/addca.exe: $(WINE_SRC)/standins/addca.cpp $(WINE_BIN)/.deps
 	$(WINE_CXX) -o $@ $< -lcrypt32

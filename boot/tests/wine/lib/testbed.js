@@ -122,8 +122,8 @@ async function openTestBed() {
 
     /**
      * Starts a bootstrapper and returns once it has ended:
-     * { code, card, boxes } where card describes the progress window if one was
-     * shown and boxes the message boxes (each confirmed with OK).
+     * { code, card, boxes, stderr } where card describes the progress window if one was
+     * shown and boxes the message boxes (each confirmed with OK); stderr holds Wine's traces.
      * env: Unix variables handed on to it (stand-in switches); unset / set: changes made in
      * its Windows environment (through runenv.exe).
      */
@@ -151,7 +151,7 @@ async function openTestBed() {
       const last = seen.stdout.split('\n').filter(Boolean).pop() || '';
       if (!last.startsWith('{')) throw new Error(`the window watcher gave no report (${seen.code}): ${seen.stdout}${seen.stderr}`);
       const report = JSON.parse(last);
-      return { code: boot.code, card: report.card, boxes: report.boxes };
+      return { code: boot.code, card: report.card, boxes: report.boxes, stderr: boot.stderr };
     },
 
     /**

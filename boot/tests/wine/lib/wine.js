@@ -15,6 +15,9 @@ const HOME = path.join(BUILD, 'home');
 const USER_NAME = process.env.USER || require('node:os').userInfo().username;
 const LOCAL_APPDATA = path.join(PREFIX, 'drive_c', 'users', USER_NAME, 'AppData', 'Local');
 const SYSTEM32 = path.join(PREFIX, 'drive_c', 'windows', 'system32');
+// The calls Wine traces under WINEDEBUG=+relay (set in the prefix): those that must come in
+// order at start-up.
+const RELAYED = ['SetProcessDpiAwarenessContext', 'SetProcessDPIAware', 'CoInitializeEx', 'CreateWindowExW'];
 
 /** The Windows name of a Unix path, through the Z: drive that maps "/". */
 function winPath(unixPath) {
@@ -136,6 +139,6 @@ async function stopWineServer(env) {
 }
 
 module.exports = {
-  REPO, BUILD, BIN, PREFIX, HOME, LOCAL_APPDATA, SYSTEM32,
+  REPO, BUILD, BIN, PREFIX, HOME, LOCAL_APPDATA, SYSTEM32, RELAYED,
   winPath, wineEnv, run, startXvfb, startWineSession, stopWineServer,
 };
