@@ -80,7 +80,8 @@ describe('ensureJava', { skip: NO_REAL }, () => {
     // tar runs in the launcher's own environment
     for (const key of TOOL_KEYS) process.env[key] = tools.env[key];
     restore = useWorld(endpoints, world);
-    java.limits.probeMs = 500;
+    // long enough for a real probe on a loaded machine; only the one hanging candidate waits it out
+    java.limits.probeMs = 2000;
   });
   after(async () => {
     restore();
@@ -105,7 +106,10 @@ describe('ensureJava', { skip: NO_REAL }, () => {
         for (const [file, kind] of [[own('jdk-17'), 17], [own('broken'), 'mute'], [own('stuck'), 'hang'],
           [path.join(home, 'bin', 'java.exe'), 17], [path.join(bin, 'java'), 25]]) touch(file, javaScript(kind));
       }, 'java'],
-      ['JAVA_HOME', () => touch(path.join(home, 'bin', 'java.exe'), javaScript(25)), path.join(home, 'bin', 'java.exe')],
+      ['JAVA_HOME', () => {
+        fs.rmSync(path.dirname(path.dirname(own('stuck'))), { recursive: true });
+        touch(path.join(home, 'bin', 'java.exe'), javaScript(25));
+      }, path.join(home, 'bin', 'java.exe')],
       ['the official launcher', () => touch(official, javaScript(25)), official],
       ['the own runtime', () => touch(own('jdk-25.0.4.1+1-jre'), javaScript(25)), own('jdk-25.0.4.1+1-jre')],
     ]) {
