@@ -66,7 +66,7 @@ TEST(ReleaseExe, IsAStatic64BitGuiProgramImportingKnownSystemDllsOnly) {
     std::transform(dll.begin(), dll.end(), dll.begin(), ::tolower);
     EXPECT_TRUE(known.count(dll)) << dll << " is not a known system DLL";
   }
-  // Missing on older Windows 10 builds: a static import would stop the program from loading.
+  // Missing on older Windows builds: a static import would stop the program from loading.
   for (const std::string& import : pe.imports) {
     for (const char* late : {"SetProcessDpiAwarenessContext", "GetDpiForSystem", "GetDpiForWindow",
                              "SetDefaultDllDirectories"}) {

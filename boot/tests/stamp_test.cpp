@@ -54,9 +54,3 @@ TEST(Stamp, OnlyTheFirst127BytesCount) {
   StampText(file.data(), file.size(), text);
   EXPECT_TRUE(RuntimeIsCurrent({true, true, text, true}));
 }
-
-TEST(Stamp, StageIsPromotedOnlyWithMainJsAsAFile) {
-  EXPECT_EQ(DecideStage(true, false), StageAction::kPromote);
-  EXPECT_EQ(DecideStage(true, true), StageAction::kRemove);    // main.js is a folder
-  EXPECT_EQ(DecideStage(false, false), StageAction::kRemove);  // no stage, or main.js only deeper
-}

@@ -1,4 +1,4 @@
-// The Windows layer under a real (or Wine's) Windows: hidden runner, version file, painting.
+// The Windows layer under a real (or Wine's) Windows: hidden runner, removal, version file.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,7 +7,6 @@
 
 #include "commands.h"
 #include "payload.h"
-#include "progress_window.h"
 #include "run_hidden.h"
 #include "stamp.h"
 
@@ -43,8 +42,6 @@ class Win32Test : public ::testing::Test {
 
   std::wstring dir_;
 };
-
-COLORREF Rgb(uint32_t rgb) { return RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
 }  // namespace
 
@@ -92,24 +89,3 @@ TEST_F(Win32Test, VersionFileHoldsExactlyTheStampAndIsReadUpTo127Bytes) {
   CreateDirectoryW(Path(L"dir.version").c_str(), nullptr);
   EXPECT_FALSE(ReadVersionStamp(Path(L"dir.version").c_str(), text));
 }
-
-TEST(Win32Paint, DrawsTheCardIntoAnyDeviceContext) {
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, 460, 190);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  PaintCard(dc, 460, 190, 96, 500, L"Quorlin indiriliyor… 1 / 2 MB");
-  EXPECT_EQ(GetPixel(dc, 450, 100), Rgb(0x0B0C10)) << "background";
-  EXPECT_EQ(GetPixel(dc, 200, 2), Rgb(0xFE2C55)) << "top strip";
-  EXPECT_EQ(GetPixel(dc, 200, 3), Rgb(0x0B0C10)) << "strip is 3 pixels";
-  EXPECT_EQ(GetPixel(dc, 29, 31), Rgb(0xFE2C55)) << "mark frame";
-  EXPECT_EQ(GetPixel(dc, 56, 58), Rgb(0x16171D)) << "mark inner square";
-  EXPECT_EQ(GetPixel(dc, 40, 50), Rgb(0xFFFFFF)) << "mark stem";
-  EXPECT_EQ(GetPixel(dc, 100, 127), Rgb(0xFE2C55)) << "bar fill at half";
-  EXPECT_EQ(GetPixel(dc, 400, 127), Rgb(0x1C1E27)) << "bar track";
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
-}
-
