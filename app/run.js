@@ -2,6 +2,15 @@
 // collected as text, and a program that is missing or hangs is an answer, never an exception.
 const { spawn } = require('node:child_process');
 
+// PowerShell ends single-quoted text at the ASCII quote and at the typographic ones
+// (U+2018 to U+201B) alike; a doubled quote of any of them stands for itself.
+const PS_QUOTES = /['\u2018-\u201B]/g;
+
+/** `text` made safe to stand between single quotes in a PowerShell command. */
+function psQuoted(text) {
+  return String(text).replace(PS_QUOTES, '$&$&');
+}
+
 /**
  * Runs `file` with `args` in a hidden window and resolves, never rejects, to
  * `{ code, stdout, stderr, error }`. `code` is null when the program could not start or was
@@ -55,4 +64,4 @@ function run(file, args = [], { timeout = 0, cwd, env, input } = {}) {
   });
 }
 
-module.exports = { run };
+module.exports = { run, psQuoted };

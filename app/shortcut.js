@@ -1,16 +1,7 @@
 // The desktop shortcut "Quorlin.lnk", made once per user on Windows.
 const fs = require('node:fs');
 const path = require('node:path');
-const { run } = require('./run');
-
-// PowerShell ends single-quoted text at the ASCII quote and at the typographic ones
-// (U+2018 to U+201B) alike; a doubled quote of any of them stands for itself.
-const PS_QUOTES = /['\u2018-\u201B]/g;
-
-/** `text` made safe to stand between single quotes in a PowerShell command. */
-function psQuoted(text) {
-  return String(text).replace(PS_QUOTES, '$&$&');
-}
+const { run, psQuoted } = require('./run');
 
 /** The PowerShell command that writes the shortcut on the user's desktop. */
 function shortcutCommand(target, workDir, icon) {
@@ -47,4 +38,4 @@ async function ensureShortcut({
   saveSettings();
 }
 
-module.exports = { psQuoted, shortcutCommand, ensureShortcut };
+module.exports = { shortcutCommand, ensureShortcut };

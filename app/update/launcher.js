@@ -7,7 +7,7 @@ const path = require('node:path');
 const { APP_VERSION } = require('../layout');
 const { state } = require('../state');
 const http = require('../http');
-const { run } = require('../run');
+const { run, psQuoted } = require('../run');
 const { cmpVer } = require('./service');
 const { entryOf, cacheFile, fetchVerified } = require('./cache');
 
@@ -20,17 +20,11 @@ const limits = {
   swapTries: 120, // about one second each: the script gives up after about two minutes
 };
 
-// PowerShell ends a single-quoted text at any of these; doubled, one stands for itself.
-const PS_QUOTES = /['\u2018\u2019\u201a\u201b]/g;
-
-function psQuoted(text) {
-  return `'${text.replace(PS_QUOTES, '$&$&')}'`;
-}
 
 /** PowerShell's arguments for unpacking `zip` into `stage`. */
 function unpackArgs(zip, stage) {
   return ['-NoProfile', '-ExecutionPolicy', 'Bypass', '-Command',
-    `Expand-Archive -LiteralPath ${psQuoted(zip)} -DestinationPath ${psQuoted(stage)} -Force`];
+    `Expand-Archive -LiteralPath '${psQuoted(zip)}' -DestinationPath '${psQuoted(stage)}' -Force`];
 }
 
 function isFile(file) {
