@@ -16,9 +16,7 @@ const REAL_TASKLIST = path.resolve(__dirname, '..', '..', '..', 'shared', 'reald
   'tasklist-fo-csv-with-header.willsmythe.csv');
 const EXE = 'MinecraftLauncher.exe';
 
-let tools;
-let world;
-let dir;
+let tools, world, dir;
 let present; // the Windows files that exist
 let events; // what reached the page: [channel, payload]
 
@@ -38,16 +36,10 @@ beforeEach(() => {
 });
 afterEach(() => fs.rmSync(dir, { recursive: true, force: true }));
 
-function options(extra = {}) {
-  return {
-    platform: 'win32',
-    env: { ...tools.env, 'ProgramFiles(x86)': 'D:\\Apps86', ProgramFiles: 'D:\\Apps', LOCALAPPDATA: 'D:\\Local' },
-    home: 'C:\\Users\\Ayşe',
-    exists: (file) => present.has(file) || fs.existsSync(file),
-    openPath: electron.shell.openPath,
-    ...extra,
-  };
-}
+const options = (extra = {}) => ({
+  platform: 'win32', home: 'C:\\Users\\Ayşe', exists: (file) => present.has(file) || fs.existsSync(file), openPath: electron.shell.openPath,
+  env: { ...tools.env, 'ProgramFiles(x86)': 'D:\\Apps86', ProgramFiles: 'D:\\Apps', LOCALAPPDATA: 'D:\\Local' }, ...extra,
+});
 
 const delivered = (channel) => events.filter(([ch]) => ch === channel).map(([, data]) => data);
 
@@ -128,8 +120,7 @@ test('findOfficialLauncher then asks PowerShell: Store package, uninstall entrie
     tools.plan({ 'powershell.exe': plans });
     assert.deepEqual(await official.findOfficialLauncher(options()), result);
     const asked = tools.calls('powershell.exe').map((c) => c.args[4]);
-    assert.equal(asked.length, queries.length);
-    queries.forEach((pattern, i) => assert.match(asked[i], pattern));
+    assert.deepEqual(asked.map((query, i) => Boolean(queries[i]?.test(query))), queries.map(() => true), asked.join('\n'));
   }
 });
 
@@ -169,8 +160,6 @@ test('installing without winget: the package is downloaded into the cache and ru
   const cached = path.join(state.paths.CACHE_DIR, 'MinecraftInstaller.msi');
   assert.deepEqual(fs.readFileSync(cached), msi, 'the package stays in the cache');
   assert.deepEqual(tools.calls('msiexec.exe').map((c) => c.args), [['/i', cached, '/passive', '/norestart']]);
-  const steps = delivered('progress');
-  assert.deepEqual([steps[0].pct, steps[1].label, steps.at(-2).pct, steps.at(-1).pct], [0.5, 'Minecraft Launcher indiriliyor', 1, 0.9]);
 
   fs.rmSync(installed);
   tools.plan({ winget: { code: 1 } }, { missing: ['powershell.exe'] });

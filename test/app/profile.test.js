@@ -28,11 +28,9 @@ function store(file, data) {
 
 const readJson = (file = profiles) => JSON.parse(fs.readFileSync(file, 'utf8'));
 
-test('writeProfile leaves every other profile and key of real profile files as it was, with or without a byte-order mark', (t) => {
-  if (!fs.existsSync(REAL)) {
-    t.skip(`no real profile files at ${REAL}`);
-    return;
-  }
+test('writeProfile leaves every other profile and key of real profile files as it was, with or without a byte-order mark', {
+  skip: !fs.existsSync(REAL) && `no real profile files at ${REAL}`,
+}, () => {
   const names = fs.readdirSync(REAL).filter((n) => n.endsWith('.json'));
   assert.ok(names.length >= 3);
   for (const [name, bom] of names.flatMap((n) => [[n, ''], [n, '\uFEFF']])) {
@@ -62,8 +60,8 @@ test('a new profile file holds only our profile; an existing entry keeps its cre
   [state.paths.ASSETS, state.settings.gameRam] = [path.join(dir, 'no-assets'), 8];
   writeProfile(VERSION, { now: NOW });
   const entry = readJson().profiles['quorlin-brimlox'];
-  assert.deepEqual([entry.created, entry.resolution, entry.name, entry.icon], ['2020-05-05T00:00:00.000Z', { width: 800 }, 'Quorlin • Brimlox', 'Furnace']);
-  assert.match(entry.javaArgs, /^-Xmx8G /);
+  assert.deepEqual([entry.created, entry.resolution, entry.name, entry.icon, entry.javaArgs.split(' ')[0]],
+    ['2020-05-05T00:00:00.000Z', { width: 800 }, 'Quorlin • Brimlox', 'Furnace', '-Xmx8G']);
 });
 
 test('a profile file that is not a profile document is kept beside the new one, never over an older backup', () => {

@@ -16,16 +16,10 @@ const { maybeUpdateLauncher, START_ARGS, SCRIPT_NAME } = require('../../app/upda
 const { apiGet, manifest, cmpVer } = service;
 const UNREACHABLE = 'Sunucuya ulaşılamadı. İnternetini kontrol et.';
 const sha = (data) => crypto.createHash('sha256').update(data).digest('hex');
-let world;
-let dir;
-const savedApi = process.env.QUORLIN_API;
+let world, dir;
 
 before(async () => { world = await startWorld(); });
-after(async () => {
-  if (savedApi === undefined) delete process.env.QUORLIN_API;
-  else process.env.QUORLIN_API = savedApi;
-  await world.close();
-});
+after(() => world.close());
 beforeEach(() => {
   service.limits.idleMs = 5000;
   process.env.QUORLIN_API = world.url;
@@ -116,12 +110,9 @@ describe('choosing the mod archive', () => {
     initState({ env: { APPDATA: dir }, appDir: '/app' });
     world.route('/api/manifest.php', [{ status: 503, body: 'meşgul' }, { body: { mod: { version: '1.0.27', url: `${world.url}/mod.jar` } } }]);
     world.route('/mod.jar', { body: JAR });
-    assert.equal(await refreshModJar(), carried);
-    assert.equal(state.latestManifest, null);
+    assert.deepEqual([await refreshModJar(), state.latestManifest], [carried, null]);
     const cached = path.join(dir, '.quorlin', 'cache', 'brimlox-1.0.27.jar');
-    assert.deepEqual(await Promise.all([refreshModJar(), refreshModJar()]), [cached, cached]);
-    assert.equal(await refreshModJar(), cached);
-    assert.equal(state.currentModJar, cached);
+    assert.deepEqual([...await Promise.all([refreshModJar(), refreshModJar()]), await refreshModJar(), state.currentModJar], [cached, cached, cached, cached]);
     assert.deepEqual([world.count('/api/manifest.php'), world.count('/mod.jar')], [2, 1]);
   });
 });
@@ -157,8 +148,7 @@ describe('staging a launcher update', () => {
     world.route('/app.zip', { body: LAYOUTS[layout] });
     const [cache, resources, tmp] = ['cache', 'resources', 'tmp'].map((name) => path.join(base(), name));
     fs.rmSync(cache, { recursive: true, force: true });
-    const calls = [];
-    const logs = [];
+    const [calls, logs] = [[], []];
     const result = await maybeUpdateLauncher({ launcher: { version: '1.0.27', url: `${world.url}/app.zip`, ...launcher } }, {
       currentVersion: '1.0.26', cacheDir: cache, appDir: path.join(resources, 'app'), runtimeResources: resources,
       download, env, log: (l) => logs.push(l), tmpDir: tmp, runTool: fakeTools(calls, tools),
@@ -173,9 +163,8 @@ describe('staging a launcher update', () => {
     for (const [layout, launcher, from, env] of [['root', {}, ''], ['inner', { sha256: sha(LAYOUTS.inner).toUpperCase() }, 'app'],
       ['root', {}, '', {}]]) {
       const { result, logs, stage, tmp, start } = await update({ layout, launcher, env });
-      assert.deepEqual([result, logs], [true, ['[Quorlin] Launcher güncellemesi hazır (1.0.27). Yeniden başlatılıyor…']]);
-      assert.deepEqual([start.args, start.options.cwd], [START_ARGS, tmp]);
-      assert.equal(start.options.env.QUORLIN_UPDATE_FROM, path.join(stage, from));
+      assert.deepEqual([result, logs, start.args, start.options.cwd, start.options.env.QUORLIN_UPDATE_FROM],
+        [true, ['[Quorlin] Launcher güncellemesi hazır (1.0.27). Yeniden başlatılıyor…'], START_ARGS, tmp, path.join(stage, from)]);
       assert.equal(fs.readFileSync(path.join(stage, from, 'main.js'), 'utf8'), 'yeni');
       const script = fs.readFileSync(path.join(tmp, SCRIPT_NAME), 'latin1');
       assert.match(script, /^@echo off\r\n[\x20-\x7e\r\n]*del "%QUORLIN_UPDATE_SELF%"$/);
@@ -197,9 +186,7 @@ describe('staging a launcher update', () => {
     ];
     for (const [options, message] of cases) {
       const { result, logs, stage } = await update(options);
-      assert.equal(result, false);
-      assert.deepEqual(logs, [`[Quorlin] Launcher güncellemesi atlandı: ${message}`]);
-      assert.equal(fs.existsSync(stage), false, message);
+      assert.deepEqual([result, logs, fs.existsSync(stage)], [false, [`[Quorlin] Launcher güncellemesi atlandı: ${message}`], false]);
     }
     assert.deepEqual(fs.readdirSync(path.join(base(), 'cache')), [], 'the package that did not match is gone');
   });
