@@ -15,13 +15,7 @@ const { startMojangWorld } = require('../support/mojang-world');
 const WINDOWS = { os: 'windows', arch: 'x86_64' };
 const SMALL_ASSETS = [120, 2000, 15000, 48000, 300000];
 
-let mw;
-let restoreEndpoints;
-let base;
-let top;
-let root;
-let events;
-let game;
+let mw, restoreEndpoints, base, top, root, events, game;
 
 const savedPauses = mcFiles.limits.retryPausesMs;
 before(async () => {
@@ -50,11 +44,10 @@ const libFile = (rel) => path.join(root, 'libraries', ...rel.split('/'));
 const objectFile = (hash) => path.join(root, 'assets', 'objects', hash.slice(0, 2), hash);
 const vanillaLib = (name) => mw.vanilla.libraries.find((l) => l.name === name).downloads.artifact;
 const firstAsset = () => Object.values(mw.index.objects)[0];
-
-function allFiles(dir) {
-  return fs.readdirSync(dir, { recursive: true, withFileTypes: true })
-    .filter((e) => e.isFile()).map((e) => path.join(e.parentPath || e.path, e.name));
-}
+const assetPath = (h) => `/res/${h.slice(0, 2)}/${h}`;
+const allFiles = (dir) => fs.readdirSync(dir, { recursive: true, withFileTypes: true })
+  .filter((e) => e.isFile()).map((e) => path.join(e.parentPath || e.path, e.name));
+const sameAsServed = (file, urlPath) => assert.ok(fs.readFileSync(file).equals(mw.bytes(urlPath)), urlPath);
 
 // Fabric's first; asm 9.6 gives way to Fabric's 9.8 but its sources jar stays; only Windows natives
 const EXPECTED_LIBS = [
@@ -69,24 +62,20 @@ describe('Game.install', () => {
     const inst = await game.install('26.3', mw.profileUrl);
     const jar = path.join(root, 'versions', '26.3', '26.3.jar');
     assert.deepEqual(inst.classpath, [...EXPECTED_LIBS.map(([, rel]) => libFile(rel)), jar]);
-    for (const [from, rel] of EXPECTED_LIBS) assert.ok(fs.readFileSync(libFile(rel)).equals(mw.bytes(from + rel)), rel);
-    assert.ok(fs.readFileSync(jar).equals(mw.bytes('/v1/objects/client/client.jar')));
+    for (const [from, rel] of EXPECTED_LIBS) sameAsServed(libFile(rel), from + rel);
+    sameAsServed(jar, '/v1/objects/client/client.jar');
     const logConfig = path.join(root, 'assets', 'log_configs', 'client-1.21.2.xml');
     assert.deepEqual([inst.logArg, fs.existsSync(logConfig), inst.assetIndex], ['-Dlog4j.configurationFile=' + logConfig, true, '29']);
     assert.deepEqual([inst.vanilla, inst.fabric], [mw.vanilla, mw.fabric]);
     assert.equal(fs.readFileSync(path.join(root, 'versions', '26.3', '26.3.json'), 'utf8'), JSON.stringify(mw.vanilla));
-    const hashes = new Set(Object.values(mw.index.objects).map((o) => o.hash));
-    for (const h of hashes) assert.ok(fs.readFileSync(objectFile(h)).equals(mw.bytes(`/res/${h.slice(0, 2)}/${h}`)));
+    for (const { hash } of Object.values(mw.index.objects)) sameAsServed(objectFile(hash), assetPath(hash));
     // the index names one object twice; it is fetched once
-    assert.equal(mw.world.count(`/res/${firstAsset().hash.slice(0, 2)}/${firstAsset().hash}`), 1);
-    assert.deepEqual(allFiles(root).filter((f) => f.endsWith('.part')), []);
-
-    assert.deepEqual([events[0], events.at(-1)], [['Oyun dosyaları kontrol ediliyor', 0], ['Oyun hazır', 1]]);
+    assert.deepEqual([mw.world.count(assetPath(firstAsset().hash)), allFiles(root).filter((f) => f.endsWith('.part'))], [1, []]);
+    // 7 admitted vanilla libraries + 4 Fabric ones + client jar + logging configuration, then the assets
     const labels = events.map(([l]) => l);
-    // 7 admitted vanilla libraries + 4 Fabric ones + client jar + logging configuration
-    assert.equal(labels.filter((l) => l.startsWith('Oyun indiriliyor (')).length, 13);
+    assert.deepEqual([events[0], events.at(-1), ...['Oyun indiriliyor (', 'Ses ve dokular indiriliyor ('].map((p) => labels.filter((l) => l.startsWith(p)).length)],
+      [['Oyun dosyaları kontrol ediliyor', 0], ['Oyun hazır', 1], 13, 200]);
     assert.ok(labels.includes('Oyun indiriliyor (13/13)') && labels.includes('Ses ve dokular indiriliyor (200/200)'));
-    assert.equal(labels.filter((l) => l.startsWith('Ses ve dokular indiriliyor (')).length, 200);
     events.forEach(([, f], i) => assert.ok(i === 0 || f >= events[i - 1][1], `step ${i}: ${f}`));
     // once complete, an install asks for the Fabric profile only and reports just checking and ready
     mw.clearRequests();
@@ -109,13 +98,11 @@ describe('Game.install', () => {
     fs.writeFileSync(index, wrong(index));
     mw.clearRequests();
     await game.install('26.3', mw.profileUrl);
-    assert.equal(mw.world.count('/libraries/' + small), 0);
-    assert.ok(fs.readFileSync(libFile(big)).equals(mw.bytes('/libraries/' + big)));
-    assert.ok(fs.readFileSync(objectFile(a)).equals(mw.bytes(`/res/${a.slice(0, 2)}/${a}`)));
-    assert.deepEqual([fs.readFileSync(objectFile(b))[0], fs.readFileSync(libFile(small))[0]], [7, 7]);
+    sameAsServed(libFile(big), '/libraries/' + big);
+    sameAsServed(objectFile(a), assetPath(a));
     // a stored version file or asset index that no longer parses is fetched again
-    assert.equal(fs.readFileSync(stored, 'utf8'), JSON.stringify(mw.vanilla));
-    assert.equal(fs.readFileSync(index, 'utf8'), JSON.stringify(mw.index));
+    assert.deepEqual([mw.world.count('/libraries/' + small), fs.readFileSync(objectFile(b))[0], fs.readFileSync(libFile(small))[0],
+      fs.readFileSync(stored, 'utf8'), fs.readFileSync(index, 'utf8')], [0, 7, 7, JSON.stringify(mw.vanilla), JSON.stringify(mw.index)]);
   });
 });
 
@@ -143,13 +130,13 @@ describe('Game.install failures', () => {
   test('brief faults are ridden out: a 503, a cut body and other content each get another attempt; other content thrice fails', async () => {
     const { path: libPath, size } = vanillaLib('com.mojang:brigadier:1.3.10');
     const lib = '/libraries/' + libPath;
-    const asset = `/res/${firstAsset().hash.slice(0, 2)}/${firstAsset().hash}`;
+    const asset = assetPath(firstAsset().hash);
     const [other, cut] = [{ body: Buffer.alloc(size, 9) }, { body: mw.bytes(asset), cut: 100 }];
     await withPlans(lib, [other, true], () => withPlans(asset, [{ status: 503 }, cut, true], async () => {
       await game.install('26.3', mw.profileUrl);
       assert.deepEqual([mw.world.count(lib), mw.world.count(asset)], [2, 3]);
     }));
-    assert.ok(fs.readFileSync(objectFile(firstAsset().hash)).equals(mw.bytes(asset)));
+    sameAsServed(objectFile(firstAsset().hash), asset);
 
     fs.rmSync(libFile(libPath));
     mw.clearRequests();
@@ -183,8 +170,7 @@ describe('Game.install failures', () => {
 });
 
 describe('Game.install keeps network names inside the game root', () => {
-  let hostile;
-  let restoreMain;
+  let hostile, restoreMain;
   before(async () => {
     hostile = await startMojangWorld({ assets: 3, assetSizes: [50], clientSize: 1000 });
     restoreMain = hostile.useAsEndpoints(endpoints);
@@ -196,7 +182,7 @@ describe('Game.install keeps network names inside the game root', () => {
 
   // serves the hostile world's documents after `change`, the version file already stored
   async function installWith(change) {
-    const [vanilla, fabric, index] = [hostile.vanilla, hostile.fabric, hostile.index].map((d) => structuredClone(d));
+    const { vanilla, fabric, index } = structuredClone({ vanilla: hostile.vanilla, fabric: hostile.fabric, index: hostile.index });
     change({ vanilla, fabric, index });
     const indexBytes = Buffer.from(JSON.stringify(index));
     Object.assign(vanilla.assetIndex, { sha1: crypto.createHash('sha1').update(indexBytes).digest('hex'), size: indexBytes.length });
@@ -207,12 +193,11 @@ describe('Game.install keeps network names inside the game root', () => {
     await game.install('26.3', hostile.profileUrl);
   }
 
+  const libPath = (p) => (d) => { d.vanilla.libraries[2].downloads.artifact.path = p; };
   const cases = [
-    ['a library without a path', (d) => { delete d.vanilla.libraries[2].downloads.artifact.path; }, 'com.mojang:brigadier:1.3.10'],
+    ['a library without a path', libPath(undefined), 'com.mojang:brigadier:1.3.10'],
     ['an asset hash that is not 40 hex digits', (d) => { Object.values(d.index.objects)[0].hash = '../../../../evil'; }, '../../../../evil'],
-    ['a library path climbing out', (d) => { d.vanilla.libraries[2].downloads.artifact.path = '../../../evil.jar'; }, '../../../evil.jar'],
-    ['an absolute library path', (d) => { d.vanilla.libraries[2].downloads.artifact.path = '/tmp/evil.jar'; }, '/tmp/evil.jar'],
-    ['a Windows drive path', (d) => { d.vanilla.libraries[2].downloads.artifact.path = 'C:\\evil.jar'; }, 'C:\\evil.jar'],
+    ...['../../../evil.jar', '/tmp/evil.jar', 'C:\\evil.jar'].map((p) => [`a library path ${p}`, libPath(p), p]),
     ['a Maven coordinate with ..', (d) => { d.fabric.libraries[0].name = 'org.evil:..:1'; }, 'org/evil/../1/..-1.jar'],
     ['an asset index id with separators', (d) => { d.vanilla.assetIndex.id = '../../escape'; }, '../../escape'],
     ['a logging file id with separators', (d) => { d.vanilla.logging.client.file.id = '..\\..\\x.xml'; }, '..\\..\\x.xml'],

@@ -1,9 +1,8 @@
 'use strict';
-// Loopback stand-in for Mojang's version/asset services and Fabric's metadata and Maven, on one
-// HTTPS world: manifest v2, a current-format version JSON, its libraries, client jar, logging
-// configuration, asset index and objects, and a Fabric profile, all real bytes with real SHA-1s.
-// `template` (a real version JSON) keeps its libraries and arguments with served stand-in files
-// of at most maxLibSize bytes; `libraries` adds vanilla entries { name, size, rules }.
+// Loopback stand-in for Mojang's version and asset services and Fabric's metadata and Maven on one
+// HTTPS world: manifest, version file, libraries, client jar, logging configuration, asset index
+// and objects, and a Fabric profile, with real SHA-1s. `template` (a real version file) keeps its
+// libraries and arguments, served as files of at most maxLibSize bytes; `libraries` adds { name, size, rules }.
 
 const crypto = require('node:crypto');
 const { startWorld, answer, pointEndpoints } = require('./world');
@@ -38,32 +37,15 @@ function defaultAssetSize(i) {
 }
 
 const allowOs = (name) => [{ action: 'allow', os: { name } }];
-const feature = (name) => [{ action: 'allow', features: { [name]: true } }];
 
-function versionArguments() {
-  return {
-    game: [
-      '--username', '${auth_player_name}', '--version', '${version_name}', '--gameDir', '${game_directory}',
-      '--assetsDir', '${assets_root}', '--assetIndex', '${assets_index_name}', '--uuid', '${auth_uuid}',
-      '--accessToken', '${auth_access_token}', '--clientId', '${clientid}', '--xuid', '${auth_xuid}',
-      '--userType', '${user_type}', '--versionType', '${version_type}',
-      { rules: feature('is_demo_user'), value: '--demo' },
-      { rules: feature('has_custom_resolution'), value: ['--width', '${resolution_width}', '--height', '${resolution_height}'] },
-      { rules: feature('has_quick_plays_support'), value: ['--quickPlayPath', '${quickPlayPath}'] },
-      ...['Singleplayer', 'Multiplayer', 'Realms'].map((k) => ({
-        rules: feature('is_quick_play_' + k.toLowerCase()), value: ['--quickPlay' + k, '${quickPlay' + k + '}'] })),
-    ],
-    jvm: [
-      { rules: allowOs('osx'), value: ['-XstartOnFirstThread'] },
-      { rules: allowOs('windows'), value: '-XX:HeapDumpPath=MojangTricksIntelDriversForPerformance_javaw.exe_minecraft.exe.heapdump' },
-      { rules: [{ action: 'allow', os: { arch: 'x86' } }], value: '-Xss1M' },
-      '-Djava.library.path=${natives_directory}',
-      '-Dminecraft.launcher.brand=${launcher_name}',
-      '-Dminecraft.launcher.version=${launcher_version}',
-      '-cp', '${classpath}',
-    ],
-  };
-}
+// the arguments of a current version file that a start uses; the rule forms are proven on real files
+const VERSION_ARGUMENTS = {
+  game: ['--username', '${auth_player_name}', '--version', '${version_name}', '--gameDir', '${game_directory}',
+    '--assetsDir', '${assets_root}', '--assetIndex', '${assets_index_name}', '--uuid', '${auth_uuid}',
+    '--accessToken', '${auth_access_token}', '--userType', '${user_type}', '--versionType', '${version_type}',
+    { rules: [{ action: 'allow', features: { is_quick_play_multiplayer: true } }], value: ['--quickPlayMultiplayer', '${quickPlayMultiplayer}'] }],
+  jvm: [{ rules: allowOs('osx'), value: ['-XstartOnFirstThread'] }, '-Djava.library.path=${natives_directory}', '-cp', '${classpath}'],
+};
 
 // Vanilla libraries of the synthetic version: a shared one that Fabric replaces, one that
 // differs from it only by classifier, natives per system, an old entry without an artifact,
@@ -136,7 +118,7 @@ async function startMojangWorld(options = {}) {
 
   const logFile = { id: 'client-1.21.2.xml', ...serve('/v1/objects/log/client-1.21.2.xml', 1073) };
   const vanilla = {
-    arguments: template ? template.arguments : versionArguments(),
+    arguments: template ? template.arguments : VERSION_ARGUMENTS,
     assetIndex,
     assets: indexId,
     downloads: { client: serve('/v1/objects/client/client.jar', clientSize) },
