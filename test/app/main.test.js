@@ -42,18 +42,15 @@ describe('single instance and window', () => {
     assert.equal(testing.calls.quit, 1);
   });
 
-  test('events reach the page while it exists; without it a log line goes to standard output', async () => {
-    const { state, testing, events } = await started();
+  test('without the window a log line goes to standard output and nothing is sent', async () => {
+    const { state } = await started();
     const window = require(path.join(APP_DIR, 'window.js'));
-    window.progress('java', 'Java 25 indiriliyor', 0.25);
-    await testing.flush();
     state.win.destroy();
     const printed = mock.method(console, 'log', () => {});
     window.progress('java', 'kayboldu', 1);
     window.log('[Quorlin] HATA: pencere yok');
     printed.mock.restore();
-    assert.deepEqual([events, printed.mock.calls.map((c) => c.arguments)],
-      [[['progress', { step: 'java', label: 'Java 25 indiriliyor', pct: 0.25 }]], [['[Quorlin] HATA: pencere yok']]]);
+    assert.deepEqual(printed.mock.calls.map((c) => c.arguments), [['[Quorlin] HATA: pencere yok']]);
   });
 });
 
@@ -109,17 +106,10 @@ describe('requests', () => {
     ]);
   });
 
-  test('login answers the account or the failure as a result; logout answers true', async () => {
+  test('a failed login is answered as a result, not thrown', async () => {
     const { quorlin, state } = await started();
-    const seen = [];
-    state.auth.login = async (...args) => { seen.push(args); return { name: 'Ayşe', uuid: 'u-1' }; };
-    assert.deepEqual(await quorlin.login(), { ok: true, account: { name: 'Ayşe', uuid: 'u-1' } });
-    assert.deepEqual([seen[0][1].name, seen[0][2]], ['BrowserWindow', state.win]);
     state.auth.login = async () => { throw new Error('CANCELLED'); };
     assert.deepEqual(await quorlin.login(), { ok: false, error: 'CANCELLED' });
-    signIn(state);
-    assert.equal(await quorlin.logout(), true);
-    assert.equal(state.auth.publicInfo(), null);
   });
 
   test('the official launcher: picked in a titled dialog over the window and opened; installed, then opened when that worked', async () => {
