@@ -14,10 +14,8 @@ const ROOT = path.join(__dirname, '..', '..');
 const PAGE_URL = pathToFileURL(path.join(ROOT, 'app', 'ui', 'index.html')).href;
 const SHOTS = path.join(ROOT, 'build', 'ui-shots');
 
-const LAUNCH_ARGS = [
-  '--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
-  '--disable-component-update', '--disable-sync', '--no-first-run', '--disable-quic',
-];
+const LAUNCH_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
+  '--disable-component-update', '--disable-sync', '--no-first-run', '--disable-quic'];
 
 function launchBrowser() {
   return chromium.launch({ executablePath: '/usr/bin/chromium', args: LAUNCH_ARGS });
@@ -33,49 +31,29 @@ function shareBrowser() {
 }
 
 function snapshot(overrides = {}) {
-  return {
-    server: 'stopped',
-    settings: { gameRam: 6, serverRam: 4, stopServerOnExit: true, clientId: '', launcherPath: '' },
-    account: null,
-    hasClientId: true,
-    version: '1.0.26',
-    mc: '26.3',
-    gameDir: 'C:\\Users\\Ayşe\\AppData\\Roaming\\.quorlin\\brimlox',
-    launcherOpen: false,
-    ...overrides,
-  };
+  return { server: 'stopped', settings: { gameRam: 6, serverRam: 4, stopServerOnExit: true, clientId: '', launcherPath: '' },
+    account: null, hasClientId: true, version: '1.0.26', mc: '26.3', gameDir: 'C:\\Users\\Ayşe\\AppData\\Roaming\\.quorlin\\brimlox',
+    launcherOpen: false, ...overrides };
 }
 
 // Channels whose answer carries no decision are answered at once (these with no value);
 // every other request waits for the test's `answer`.
 const NO_VALUE = ['server:stop', 'server:cmd', 'open', 'link', 'win'];
 
-function defaultAnswers(state) {
-  const answers = { 'settings:set': state && state.settings, 'auth:logout': true };
-  if (state !== null) answers.state = state;
-  return answers;
-}
-
 // Runs inside the page before its own scripts.
-function installStandIn({ auto, noValue }, runPreload) {
+function installStandIn(auto, noValue, runPreload) {
   for (const channel of noValue) auto[channel] = undefined;
   const ipc = { calls: [], pending: [], listeners: {}, auto, problems: [] };
   window.__ipc = ipc;
-  document.addEventListener('securitypolicyviolation', (e) => {
-    ipc.problems.push(`CSP: ${e.violatedDirective} ${e.blockedURI}`);
-  });
+  document.addEventListener('securitypolicyviolation', (e) => ipc.problems.push(`CSP: ${e.violatedDirective} ${e.blockedURI}`));
   const ipcRenderer = {
     invoke(channel, ...args) {
       ipc.calls.push({ channel, args });
       if (window.__main) return window.__main(channel, args);
-      if (Object.prototype.hasOwnProperty.call(ipc.auto, channel)) {
-        return Promise.resolve(structuredClone(ipc.auto[channel]));
-      }
+      if (Object.hasOwn(ipc.auto, channel)) return Promise.resolve(structuredClone(ipc.auto[channel]));
       return new Promise((resolve, reject) => ipc.pending.push({ channel, resolve, reject }));
     },
-    on(channel, listener) {
-      (ipc.listeners[channel] = ipc.listeners[channel] || []).push(listener);
-    },
+    on(channel, listener) { (ipc.listeners[channel] ||= []).push(listener); },
   };
   const contextBridge = {
     exposeInMainWorld(key, api) {
@@ -83,11 +61,10 @@ function installStandIn({ auto, noValue }, runPreload) {
       Object.defineProperty(window, key, { value: Object.freeze({ ...api }), enumerable: true });
     },
   };
-  const require = (name) => {
+  runPreload((name) => {
     if (name !== 'electron') throw new Error(`module not found: ${name}`);
     return { contextBridge, ipcRenderer };
-  };
-  runPreload(require);
+  });
 }
 
 class PageUnderTest {
@@ -136,17 +113,11 @@ class PageUnderTest {
     return this.page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(() => setTimeout(r, 0)))));
   }
 
-  text(selector) {
-    return this.page.locator(selector).textContent();
-  }
+  text(selector) { return this.page.locator(selector).textContent(); }
 
-  classes(selector) {
-    return this.page.locator(selector).getAttribute('class');
-  }
+  classes(selector) { return this.page.locator(selector).getAttribute('class'); }
 
-  isHidden(selector) {
-    return this.page.locator(selector).evaluate((el) => el.classList.contains('hidden'));
-  }
+  isHidden(selector) { return this.page.locator(selector).evaluate((el) => el.classList.contains('hidden')); }
 
   async click(selector) {
     await this.page.click(selector);
@@ -172,11 +143,12 @@ async function openPage(browser, { state = snapshot(), viewport = { width: 1120,
   context.setDefaultTimeout(5000);
   const page = await context.newPage();
   if (main) await page.exposeFunction('__main', main);
-  const auto = defaultAnswers(state);
+  const auto = { 'settings:set': state && state.settings, 'auth:logout': true };
+  if (state !== null) auto.state = state;
   const preloadSource = fs.readFileSync(path.join(ROOT, 'app', 'preload.js'), 'utf8');
   // the bridge script is pasted in as a function body: the page's policy forbids evaluating text
   await page.addInitScript({
-    content: `(${installStandIn})(${JSON.stringify({ auto, noValue: NO_VALUE })}, function (require) {\n${preloadSource}\n});`,
+    content: `(${installStandIn})(${JSON.stringify(auto)}, ${JSON.stringify(NO_VALUE)}, function (require) {\n${preloadSource}\n});`,
   });
   const ui = new PageUnderTest(page);
   await page.goto(PAGE_URL);

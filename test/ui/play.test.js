@@ -27,58 +27,37 @@ async function playWith(ui, result) {
   return status(ui);
 }
 
-const LAUNCHER_READY = 'Hazır. Minecraft Launcher açıldı — Quorlin • Brimlox profili seçili, sadece Oyna\'ya bas. Oyun doğrudan sunucuya bağlanır.';
-const DIRECT = {
-  text: 'Oyun açılıyor — doğrudan sunucuya bağlanacaksın', pct: '100%', width: '100%', done: true, notice: 'notice',
-  message: 'Oyun açılıyor. Minecraft birkaç saniye içinde açılır ve Brimlox sunucusuna otomatik girer.', reopen: null,
-};
 
 describe('overall progress', () => {
   test('step and fraction become one bar over six steps', async () => {
     const ui = await openPage(shared.browser);
-    const rows = [
-      [{ step: 'mods', label: 'Modlar hazırlanıyor', pct: 0.5 }, 'Modlar hazırlanıyor', '42%'],
-      [{ step: 'java', label: 'Java kuruluyor', pct: 1.7 }, 'Java kuruluyor', '17%'],
-      [{ step: 'fabric', label: 'Fabric hazırlanıyor', pct: -0.3 }, 'Fabric hazırlanıyor', '17%'],
-      [{ step: 'profile', label: 'Oyun profili ayarlanıyor' }, 'Oyun profili ayarlanıyor', '50%'],
-      [{ step: 'profile', label: 'yarım', pct: 'yarım' }, 'yarım', '50%'],
-      [{ step: 'bilinmeyen', label: 'Sunucu açılıyor', pct: 1 }, 'Sunucu açılıyor', '67%'],
-      [{ step: 'launch', label: 'Oyun hazır', pct: 1 }, 'Oyun hazır', '100%'],
-    ];
-    for (const [event, text, pct] of rows) {
-      await ui.emit('progress', event);
+    // [step, fraction, the bar]
+    const rows = [['mods', 0.5, '42%'], ['java', 1.7, '17%'], ['fabric', -0.3, '17%'], ['profile', undefined, '50%'],
+      ['profile', 'yarım', '50%'], ['bilinmeyen', 1, '67%'], ['launch', 1, '100%']];
+    for (const [step, pct, bar] of rows) {
+      await ui.emit('progress', { step, label: `${step} ${pct}`, pct });
       const s = await status(ui);
-      assert.deepEqual([s.text, s.pct, s.width], [text, pct, pct], JSON.stringify(event));
+      assert.deepEqual([s.text, s.pct, s.width], [`${step} ${pct}`, bar, bar], step);
     }
     assert.equal((await status(ui)).done, false, 'progress never marks the bar done');
+    const button = () => ui.page.evaluate(() => [playBtn.disabled, playBtn.textContent]);
     await ui.click('#playBtn');
     await ui.emit('progress', { step: 'unknown', label: 'x', pct: 0.6 });
     assert.equal((await status(ui)).pct, '10%', 'a press of play starts the count again at the first step');
+    assert.deepEqual(await button(), [true, 'HAZIRLANIYOR']);
     await ui.answer('play', { ok: false });
+    assert.deepEqual(await button(), [false, 'OYNA']);
     await ui.closeClean();
   });
 });
 
 describe('play results', () => {
-  test('a direct start, fresh or already running, and the game exit after it', async () => {
+  test('a direct start, then no official launcher: a full pink bar, then "Konumunu seç" picks the file', async () => {
     const ui = await openPage(shared.browser);
-    await ui.click('#playBtn');
-    assert.deepEqual(await ui.page.evaluate(() => [playBtn.disabled, playBtn.textContent, notice.className]),
-      [true, 'HAZIRLANIYOR', 'notice hidden']);
-    await ui.answer('play', { ok: true, how: 'direct' });
-    assert.deepEqual(await ui.page.evaluate(() => [playBtn.disabled, playBtn.textContent]), [false, 'OYNA']);
-    assert.deepEqual(await status(ui), DIRECT);
-    assert.deepEqual(await playWith(ui, { ok: true, how: 'direct', already: true }), DIRECT);
-    await ui.emit('game', { running: true });
-    assert.equal(await ui.text('#stSub'), 'Oyun açık • sunucu çalışıyor');
-    await ui.emit('game', { running: false, code: 0 });
-    assert.equal(await ui.text('#stSub'), 'Oyun kapandı');
-    await ui.closeClean();
-  });
-
-  test('no official launcher: a full pink bar, then "Konumunu seç" picks the file', async () => {
-    const ui = await openPage(shared.browser);
-    await playWith(ui, { ok: true, how: 'direct' });
+    assert.deepEqual(await playWith(ui, { ok: true, how: 'direct', already: true }), {
+      text: 'Oyun açılıyor — doğrudan sunucuya bağlanacaksın', pct: '100%', width: '100%', done: true, notice: 'notice',
+      message: 'Oyun açılıyor. Minecraft birkaç saniye içinde açılır ve Brimlox sunucusuna otomatik girer.', reopen: null,
+    });
     const missing = await playWith(ui, { ok: true, how: null, wasOpen: false });
     assert.deepEqual(missing, {
       text: 'Minecraft Launcher bulunamadı', pct: '100%', width: '100%', done: false, notice: 'notice err',
@@ -102,7 +81,8 @@ describe('play results', () => {
     const ui = await openPage(shared.browser);
     assert.deepEqual(await playWith(ui, { ok: true, how: 'store', wasOpen: false }), {
       text: 'Hazır — Minecraft Launcher açıldı', pct: '100%', width: '100%', done: true, notice: 'notice',
-      message: LAUNCHER_READY, reopen: 'Launcher\'ı tekrar aç',
+      message: 'Hazır. Minecraft Launcher açıldı — Quorlin • Brimlox profili seçili, sadece Oyna\'ya bas. Oyun doğrudan sunucuya bağlanır.',
+      reopen: 'Launcher\'ı tekrar aç',
     });
     await ui.click('#reopen');
     assert.deepEqual((await ui.calls('open')).map((c) => c.args), [['launcher']]);
@@ -128,16 +108,11 @@ describe('server display', () => {
   test('state classes are replaced whole, a join overrides the sub-line, unknown states read as stopped', async () => {
     const ui = await openPage(shared.browser);
     const STOPPED = ['Kapalı', 'pill', 'dot', 'Sunucu kapalı'];
-    const rows = [
-      [{ state: 'starting' }, ['Açılıyor…', 'pill start', 'dot start', 'Sunucu açılıyor…']],
-      [{ state: 'running' }, ['Çalışıyor', 'pill run', 'dot run', 'Sunucu çalışıyor • localhost']],
+    const RUNNING = ['Çalışıyor', 'pill run', 'dot run', 'Sunucu çalışıyor • localhost'];
+    const rows = [[{ state: 'starting' }, ['Açılıyor…', 'pill start', 'dot start', 'Sunucu açılıyor…']], [{ state: 'running' }, RUNNING],
       [{ state: 'running', joined: '<Efe>' }, ['Çalışıyor', 'pill run', 'dot run', '<Efe> sunucuya girdi • iyi yayınlar!']],
-      [{ state: 'stopped', code: 1 }, STOPPED],
-      [{ state: 'running' }, ['Çalışıyor', 'pill run', 'dot run', 'Sunucu çalışıyor • localhost']],
-      [{ state: 'constructor' }, STOPPED],
-      [{ state: '__proto__' }, STOPPED],
-      [{ state: 'toString' }, STOPPED],
-    ];
+      [{ state: 'stopped', code: 1 }, STOPPED], [{ state: 'running' }, RUNNING],
+      ...['constructor', '__proto__', 'toString'].map((state) => [{ state }, STOPPED])];
     for (const [event, look] of rows) {
       await ui.emit('server', event);
       assert.deepEqual(await ui.page.evaluate(() => [srvPill.textContent, srvPill.className, railDot.className, stSub.textContent]),
