@@ -51,7 +51,7 @@ build/boot-test/payload-broken.zip: $(NODE) $(WINE_SRC)/lib/zip.js $(WINE_SRC)/l
 
 # A fresh prefix for every run, shared by all the cases of the run.
 test-wine: build/boot-test/Quorlin.exe $(foreach p,$(WINE_PAYLOADS),build/boot-test/payload-$(p)/Quorlin.exe) \
-		build/boot-test/boot_unit_tests.exe $(WINE_STANDINS) $(NODE)
+		build/boot-test/boot_unit_tests.exe $(WINE_STANDINS) $(NODE) $(WIN_NODE)
 	$(call apt-need,$(WINE_PKGS))
 	@mkdir -p build/wine
 	@# One run at a time: a second one would replace the prefix under the first.
