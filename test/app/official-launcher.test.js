@@ -113,7 +113,6 @@ test('findOfficialLauncher then asks PowerShell: Store package, uninstall entrie
     [[{}, { stdout: 'D:\\Oyun Başlatıcı\r\n', oem: true }], { kind: 'exe', path: found }, [/Family/, /Uninstall.*DisplayIcon/]],
     [[{}, { stdout: 'D:\\Boş' }, { stdout: 'C:\\Masaüstü\\Minecraft.lnk' }], { kind: 'lnk', path: 'C:\\Masaüstü\\Minecraft.lnk' },
       [/Family/, /Uninstall/, /GetFolderPath.*\.lnk/]],
-    [[{}], null, [/Family/, /Uninstall/, /GetFolderPath/]],
   ];
   present = new Set([found]);
   for (const [plans, result, queries] of cases) {

@@ -12,8 +12,7 @@ const REAL = path.resolve(__dirname, '..', '..', '..', 'shared', 'realdata', 'of
 const VERSION = 'fabric-loader-0.19.3-26.3';
 const NOW = Date.parse('2026-01-31T12:00:00.000Z');
 
-let dir;
-let profiles;
+let dir, profiles;
 beforeEach(() => {
   dir = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-profile-'));
   initState({ env: { APPDATA: dir }, home: dir, appDir: APP_DIR });

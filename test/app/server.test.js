@@ -4,7 +4,7 @@ const fs = require('node:fs');
 const net = require('node:net');
 const os = require('node:os');
 const path = require('node:path');
-const { startWorld } = require('../support/world');
+const { startWorld, pointEndpoints } = require('../support/world');
 const { recordWindow } = require('../support/fabric-world');
 const endpoints = require('../../app/endpoints');
 const { state, initState } = require('../../app/state');
@@ -15,8 +15,7 @@ const FAKE_JAVA = path.resolve(__dirname, '..', 'support', 'fake-java', 'java');
 const REALDATA = path.resolve(__dirname, '..', '..', '..', 'shared', 'realdata');
 const NOT_READY = 'Sunucu açılamadı — Sunucu sekmesindeki kayıtlara bak.';
 
-let dir;
-let events;
+let dir, events;
 const sent = (channel) => events.filter(([c]) => c === channel).map(([, d]) => d);
 const until = async (check) => { while (!check()) await new Promise((r) => setTimeout(r, 10)); };
 
@@ -70,16 +69,12 @@ describe('server.properties', () => {
 });
 
 describe('ensureServerFiles', () => {
-  let world;
-  const saved = endpoints.fabricMeta;
+  let world, restore;
   before(async () => {
     world = await startWorld();
-    endpoints.fabricMeta = world.url;
+    restore = pointEndpoints(endpoints, { fabricMeta: world.url });
   });
-  after(async () => {
-    endpoints.fabricMeta = saved;
-    await world.close();
-  });
+  after(() => { restore(); return world.close(); });
   const jarPath = (loader) => `/v2/versions/loader/26.3/${loader}/1.1.0/server/jar`;
   const synced = [];
   const mods = { perfMods: async (side) => [`lithium-${side}.jar`], syncMods: (d, jars) => synced.push([d, jars]) };
@@ -97,8 +92,8 @@ describe('ensureServerFiles', () => {
     const properties = path.join(serverDir, 'server.properties');
     fs.writeFileSync(properties, 'motd=Benim\r\nwhite-list=true\r\n');
     await prepare('0.19.5');
-    assert.equal(world.count(jarPath('0.19.5')), 1, 'the same loader downloads nothing');
-    assert.equal(fs.readFileSync(properties, 'utf8'), 'motd=Benim\r\nwhite-list=false\nenforce-whitelist=false\nspawn-protection=0\n');
+    assert.deepEqual([world.count(jarPath('0.19.5')), fs.readFileSync(properties, 'utf8')],
+      [1, 'motd=Benim\r\nwhite-list=false\nenforce-whitelist=false\nspawn-protection=0\n'], 'the same loader downloads nothing');
     await prepare('0.19.6');
     assert.deepEqual(fs.readdirSync(serverDir).filter((n) => n.startsWith('fabric-server-26')), ['fabric-server-26.3-0.19.6.jar']);
     await assert.rejects(prepare('0.19.7'), { message: /^HTTP 404 — / });
@@ -148,8 +143,7 @@ describe('the server process', () => {
   for (const [name, plan, java, outcome, after, last] of OUTCOMES) {
     test(name, async () => {
       if (after === 'starting') server.limits.readyMs = 1500;
-      assert.equal(await start(plan, java), outcome);
-      assert.equal(state.serverState, after);
+      assert.deepEqual([await start(plan, java), state.serverState], [outcome, after]);
       assert.match(sent('log').at(-1), last);
       assert.ok(sent('log').every((l) => !l.includes('\uFFFD')), 'every character whole');
     });
@@ -158,8 +152,7 @@ describe('the server process', () => {
   test('a server that ignores "stop" is killed after the stop time', async () => {
     server.limits.stopMs = 300;
     assert.equal(await start({ onStop: 'hang' }), 'ready');
-    const child = state.server;
-    const began = Date.now();
+    const [child, began] = [state.server, Date.now()];
     await server.stopServer();
     assert.ok(Date.now() - began >= 300);
     await until(() => state.serverState === 'stopped');
