@@ -18,13 +18,12 @@ const sha1 = (b) => crypto.createHash('sha1').update(b).digest('hex');
 
 describe('ruleAllows', () => {
   test('the last matching rule decides, nothing matching denies, the architecture counts, an OS version range does not', () => {
-    const notOnWindows = [{ action: 'allow' }, { action: 'disallow', os: { name: 'windows' } }];
-    const onlyDisallowMac = [{ action: 'disallow', os: { name: 'osx' } }];
-    assert.deepEqual([ruleAllows(notOnWindows, {}, WIN), ruleAllows(notOnWindows, {}, LINUX)], [false, true]);
-    assert.deepEqual([ruleAllows(onlyDisallowMac, {}, WIN), ruleAllows(onlyDisallowMac, {}, LINUX)], [false, false]);
-    assert.equal(ruleAllows([], {}, WIN), true);
-    assert.equal(ruleAllows([{ action: 'allow', os: { arch: 'x86' } }], {}, WIN), false);
-    assert.equal(ruleAllows([{ action: 'allow', os: { name: 'windows', versionRange: { max: '10.0.17134' } } }], {}, WIN), true);
+    const cases = [ // [rules, system, allowed]
+      [[{ action: 'allow' }, { action: 'disallow', os: { name: 'windows' } }], WIN, false], [[{ action: 'allow' }, { action: 'disallow', os: { name: 'windows' } }], LINUX, true],
+      [[{ action: 'disallow', os: { name: 'osx' } }], WIN, false], [[{ action: 'disallow', os: { name: 'osx' } }], LINUX, false], [[], WIN, true],
+      [[{ action: 'allow', os: { arch: 'x86' } }], WIN, false], [[{ action: 'allow', os: { name: 'windows', versionRange: { max: '10.0.17134' } } }], WIN, true],
+    ];
+    assert.deepEqual(cases.map(([rules, system]) => ruleAllows(rules, {}, system)), cases.map((c) => c[2]));
   });
 });
 

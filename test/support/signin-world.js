@@ -1,11 +1,9 @@
 'use strict';
 // Loopback stand-in for the sign-in services (Microsoft authorize and token, Xbox user
-// authentication, XSTS, Minecraft services) on one HTTPS world. It keeps state like the real
-// services (codes with their PKCE challenge; live access, refresh, Xbox and Minecraft tokens)
-// and refuses what they refuse, with their status codes and body shapes.
-// `account` is the Microsoft account behind every sign-in (change its fields in a test);
-// `authorize(url)` is what Microsoft's page answers once the user has signed in: the redirect
-// address with code and state; `reset()` restores routes and account, issued tokens stay valid.
+// authentication, XSTS, Minecraft services) on one HTTPS world, keeping their state (codes with
+// their PKCE challenge, live tokens) and refusing what they refuse with their statuses and bodies.
+// `account` is the account behind every sign-in (tests change its fields); `authorize(url)` is the
+// redirect address Microsoft's page answers once signed in; `reset()` restores routes and account.
 
 const crypto = require('node:crypto');
 const { startWorld, answer, pointEndpoints } = require('./world');
@@ -16,9 +14,7 @@ const AUTHORIZE_PARAMS = ['client_id', 'response_type', 'redirect_uri', 'respons
 const CODE_FIELDS = ['client_id', 'grant_type', 'code', 'redirect_uri', 'code_verifier', 'scope'];
 const REFRESH_FIELDS = ['client_id', 'grant_type', 'refresh_token', 'scope'];
 
-function token(prefix) {
-  return prefix + '.' + crypto.randomBytes(24).toString('base64url');
-}
+const token = (prefix) => prefix + '.' + crypto.randomBytes(24).toString('base64url');
 
 const send = (res, status, body, type = 'application/json') => answer(res, { status, body, headers: { 'Content-Type': type } });
 
@@ -31,9 +27,7 @@ function servicesError(res, status, path, errorType, message) {
   send(res, status, { path, errorType, error: errorType, errorMessage: message, developerMessage: message });
 }
 
-function isType(req, type) {
-  return String(req.headers['content-type'] || '').split(';')[0].trim() === type;
-}
+const isType = (req, type) => String(req.headers['content-type'] || '').split(';')[0].trim() === type;
 
 function jsonBody(req, body) {
   if (!isType(req, 'application/json')) return null;
@@ -45,10 +39,7 @@ function jsonBody(req, body) {
   }
 }
 
-function bearer(req) {
-  const m = /^Bearer (.+)$/.exec(String(req.headers.authorization || ''));
-  return m ? m[1] : null;
-}
+const bearer = (req) => /^Bearer (.+)$/.exec(String(req.headers.authorization || ''))?.[1];
 
 async function startSigninWorld() {
   const clientId = '00000000-1111-2222-3333-444444444444';
@@ -84,48 +75,33 @@ async function startSigninWorld() {
       Token: t, DisplayClaims: { xui: [claim] } });
   }
 
-  services.set('/consumers/oauth2/v2.0/token', (req, res, body) => {
-    if (req.method !== 'POST' || !isType(req, 'application/x-www-form-urlencoded')) {
-      return oauthError(res, 400, 'invalid_request', "AADSTS900144: The request body must contain the following parameter: 'grant_type'.");
-    }
-    const form = new URLSearchParams(body.toString('utf8'));
-    const keys = [...form.keys()];
+  // the first refusal Microsoft's token endpoint would give, as [error, description], or null
+  function tokenRefusal(req, form) {
     const grantType = form.get('grant_type');
     const expected = grantType === 'refresh_token' ? REFRESH_FIELDS : CODE_FIELDS;
-    if (keys.join('&') !== expected.join('&')) {
-      return oauthError(res, 400, 'invalid_request', 'AADSTS90014: The request body fields are not the expected ones: ' + keys.join(','));
+    if (req.method !== 'POST' || !isType(req, 'application/x-www-form-urlencoded') || [...form.keys()].join('&') !== expected.join('&')) {
+      return ['invalid_request', 'AADSTS90014: The request body fields are not the expected ones: ' + [...form.keys()].join(',')];
     }
-    if (form.get('client_id') !== clientId) {
-      return oauthError(res, 400, 'unauthorized_client', 'AADSTS700016: The client does not exist or is not enabled for consumers.');
-    }
-    if (form.get('scope') !== SCOPE) {
-      return oauthError(res, 400, 'invalid_scope', "AADSTS70011: The provided value for the input parameter 'scope' is not valid.");
-    }
-    if (grantType === 'refresh_token') {
-      const r = form.get('refresh_token');
-      if (!refresh.has(r)) {
-        return oauthError(res, 400, 'invalid_grant', 'AADSTS70000: The provided value for the refresh token is not valid.');
-      }
-      refresh.delete(r); // refresh tokens rotate: the answer carries the next one
-      return grant(res);
-    }
-    if (grantType !== 'authorization_code') {
-      return oauthError(res, 400, 'unsupported_grant_type', 'AADSTS70003: The app requested an unsupported grant type.');
-    }
+    if (form.get('client_id') !== clientId) return ['unauthorized_client', 'AADSTS700016: The client does not exist or is not enabled for consumers.'];
+    if (form.get('scope') !== SCOPE) return ['invalid_scope', "AADSTS70011: The provided value for the input parameter 'scope' is not valid."];
+    // refresh tokens rotate: the answer carries the next one
+    if (grantType === 'refresh_token') return refresh.delete(form.get('refresh_token')) ? null : ['invalid_grant', 'AADSTS70000: The refresh token is not valid.'];
+    if (grantType !== 'authorization_code') return ['unsupported_grant_type', 'AADSTS70003: The app requested an unsupported grant type.'];
     const issuedChallenge = codes.get(form.get('code'));
     codes.delete(form.get('code')); // a code is redeemed once, even by a failed attempt
-    if (!issuedChallenge) {
-      return oauthError(res, 400, 'invalid_grant', "AADSTS70000: The provided value for the 'code' parameter is not valid.");
-    }
-    if (form.get('redirect_uri') !== redirectUri) {
-      return oauthError(res, 400, 'invalid_grant', "AADSTS50148: The redirect_uri doesn't match the one of the authorization request.");
-    }
+    if (!issuedChallenge) return ['invalid_grant', "AADSTS70000: The provided value for the 'code' parameter is not valid."];
+    if (form.get('redirect_uri') !== redirectUri) return ['invalid_grant', "AADSTS50148: The redirect_uri doesn't match the one of the authorization request."];
     const verifier = form.get('code_verifier') || '';
     const challenge = crypto.createHash('sha256').update(verifier).digest('base64url');
     if (!/^[A-Za-z0-9\-._~]{43,128}$/.test(verifier) || challenge !== issuedChallenge) {
-      return oauthError(res, 400, 'invalid_grant', 'AADSTS501481: The Code_Verifier does not match the code_challenge supplied in the authorization request.');
+      return ['invalid_grant', 'AADSTS501481: The Code_Verifier does not match the code_challenge supplied in the authorization request.'];
     }
-    return grant(res);
+    return null;
+  }
+
+  services.set('/consumers/oauth2/v2.0/token', (req, res, body) => {
+    const refusal = tokenRefusal(req, new URLSearchParams(body.toString('utf8')));
+    return refusal ? oauthError(res, 400, ...refusal) : grant(res);
   });
 
   services.set('/user/authenticate', (req, res, body) => {
