@@ -6,18 +6,11 @@ const { shareBrowser, openPage, snapshot } = require('./harness');
 const shared = shareBrowser();
 
 function accountView(ui) {
-  return ui.page.evaluate(() => ({
-    on: acct.classList.contains('on'),
-    avatar: acctAv.textContent,
-    name: acctName.textContent,
-    loginBox: !loginBox.classList.contains('hidden'),
-    step: steps.querySelector('li').textContent,
-  }));
+  return ui.page.evaluate(() => ({ on: acct.classList.contains('on'), avatar: acctAv.textContent, name: acctName.textContent,
+    loginBox: !loginBox.classList.contains('hidden'), step: steps.querySelector('li').textContent }));
 }
 
-function notice(ui) {
-  return ui.page.evaluate(() => [notice.className, notice.children[1].textContent]);
-}
+const notice = (ui) => ui.page.evaluate(() => [notice.className, notice.children[1].textContent]);
 
 const NOBODY = { on: false, avatar: '?', name: 'Giriş', loginBox: true, step: '1Microsoft hesabınla bir kez giriş yap.' };
 
@@ -27,17 +20,14 @@ describe('sign-in', () => {
     await ui.click('#acct');
     assert.equal(await ui.page.isDisabled('#loginBtn'), true);
     await ui.answer('auth:login', { ok: false, error: 'CANCELLED' });
-    assert.equal(await ui.isHidden('#notice'), true);
-    assert.equal(await ui.page.isEnabled('#loginBtn'), true);
+    assert.deepEqual([await ui.isHidden('#notice'), await ui.page.isEnabled('#loginBtn')], [true, true]);
     await ui.click('#loginBtn');
     await ui.answer('auth:login', { ok: false, error: 'Xbox hesabı yok <script>' });
     assert.deepEqual(await notice(ui), ['notice err', 'Giriş olmadı: Xbox hesabı yok <script>']);
     assert.deepEqual(await accountView(ui), NOBODY);
     await ui.click('#loginBtn');
     await ui.answer('auth:login', { ok: true, account: { name: '<efe>&co', uuid: 'u1' } });
-    assert.deepEqual(await accountView(ui), {
-      on: true, avatar: '<', name: '<efe>&co', loginBox: false, step: '1<efe>&co olarak giriş yaptın.',
-    });
+    assert.deepEqual(await accountView(ui), { on: true, avatar: '<', name: '<efe>&co', loginBox: false, step: '1<efe>&co olarak giriş yaptın.' });
     assert.deepEqual(await notice(ui), ['notice', 'Hoş geldin, <efe>&co. Artık Oyna\'ya basman yeterli.']);
     assert.equal(await ui.page.isEnabled('#loginBtn'), true);
     assert.deepEqual((await ui.calls()).map((c) => c.channel), ['state', ...Array(3).fill(['state', 'auth:login']).flat()]);
@@ -57,8 +47,7 @@ describe('sign-in', () => {
         return document.getElementById('view-settings').scrollTop > 0 && card.top >= 0 && card.top < innerHeight;
       }, null, { timeout: 3000 });
       await ui.page.waitForFunction(() => !msCard.classList.contains('flash'), null, { timeout: 4000 });
-      assert.equal(await ui.classes('#msCard'), 'card wide', 'the card stays visible after the highlight');
-      assert.equal(await ui.isHidden('#notice'), true);
+      assert.deepEqual([await ui.classes('#msCard'), await ui.isHidden('#notice')], ['card wide', true], 'the card stays after the highlight');
       await ui.closeClean();
     }
   });
@@ -70,15 +59,12 @@ describe('sign-out', () => {
     const signedIn = await accountView(ui);
     assert.deepEqual(signedIn, { on: true, avatar: 'A', name: 'ayşe', loginBox: false, step: '1ayşe olarak giriş yaptın.' });
     const asked = [];
-    ui.page.once('dialog', (d) => { asked.push(d.message()); d.dismiss(); });
-    await ui.click('#acct');
-    assert.deepEqual(await accountView(ui), signedIn);
-    assert.equal((await ui.calls('auth:logout')).length, 0);
-    ui.page.once('dialog', (d) => { asked.push(d.message()); d.accept(); });
-    await ui.click('#acct');
+    for (const [confirm, view, logouts] of [[false, signedIn, 0], [true, NOBODY, 1]]) {
+      ui.page.once('dialog', (d) => { asked.push(d.message()); return confirm ? d.accept() : d.dismiss(); });
+      await ui.click('#acct');
+      assert.deepEqual([await accountView(ui), (await ui.calls('auth:logout')).length], [view, logouts]);
+    }
     assert.deepEqual(asked, ['ayşe hesabından çıkış yapılsın mı?', 'ayşe hesabından çıkış yapılsın mı?']);
-    assert.deepEqual(await accountView(ui), NOBODY);
-    assert.equal((await ui.calls('auth:logout')).length, 1);
     assert.equal(await ui.isHidden('#notice'), true);
     await ui.closeClean();
   });

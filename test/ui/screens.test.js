@@ -28,33 +28,27 @@ async function shoot(ui, name, points) {
   return pixels(shared.browser, await ui.page.screenshot({ path: path.join(SHOTS, name + '.png') }), points);
 }
 
-async function centre(ui, selector, dx = 0) {
+async function centre(ui, selector) {
   const box = await ui.page.locator(selector).boundingBox();
-  return [Math.round(box.x + dx), Math.round(box.y + box.height / 2)];
+  return [Math.round(box.x + 4), Math.round(box.y + box.height / 2)];
 }
 
 describe('screens at 1120 × 690', () => {
   test('the Play view: the bar during progress and after success, the notice\'s two looks', async () => {
     const ui = await openPage(shared.browser, { state: snapshot({ server: 'running' }) });
     await ui.emit('progress', { step: 'mods', label: 'Fabric API indiriliyor', pct: 0.5 });
-    const bar = await centre(ui, '#bar', 4);
-    let [f] = await shoot(ui, 'play-progress', [bar]);
-    assertColour(f, PINK, 'bar fill during progress');
-
-    await ui.click('#playBtn');
-    await ui.answer('play', { ok: true, how: 'direct' });
-    await ui.page.mouse.move(0, 600);
-    const inside = await centre(ui, '#notice', 4);
-    let b;
-    [f, b] = await shoot(ui, 'play', [bar, inside]);
-    assertColour(f, OK, 'bar fill when done');
-    assertColour(b, over(OK, 0.07), 'success notice background');
-
-    await ui.click('#playBtn');
-    await ui.answer('play', { ok: false, error: 'Java indirilemedi' });
-    await ui.page.mouse.move(0, 600);
-    [b] = await shoot(ui, 'play-error', [inside]);
-    assertColour(b, over(PINK, 0.08), 'error notice background');
+    const bar = await centre(ui, '#bar');
+    assertColour((await shoot(ui, 'play-progress', [bar]))[0], PINK, 'bar fill during progress');
+    // [answer, picture, the bar's fill or null, the notice's background]
+    const looks = [[{ ok: true, how: 'direct' }, 'play', OK, over(OK, 0.07)], [{ ok: false, error: 'Java indirilemedi' }, 'play-error', null, over(PINK, 0.08)]];
+    for (const [answer, name, fill, background] of looks) {
+      await ui.click('#playBtn');
+      await ui.answer('play', answer);
+      await ui.page.mouse.move(0, 600);
+      const [f, b] = await shoot(ui, name, [bar, await centre(ui, '#notice')]);
+      if (fill) assertColour(f, fill, `${name}: bar fill`);
+      assertColour(b, background, `${name}: notice background`);
+    }
     await ui.closeClean();
   });
 
@@ -63,12 +57,8 @@ describe('screens at 1120 × 690', () => {
     await ui.click('.nav[data-view="settings"]');
     await shoot(ui, 'settings', []);
     await ui.click('.nav[data-view="server"]');
-    await ui.emit('log',
-      '[Quorlin] Sunucu başlatılıyor',
-      '[12:00:00] [Server thread/INFO]: Starting minecraft server version 26.3',
-      '[12:00:04] [Server thread/INFO]: Done (4.021s)! For help, type "help"',
-      '[Quorlin] HATA: Mod güncellemesi alınamadı',
-      '[Oyun] [Render thread/INFO]: Setting user: Efe');
+    await ui.emit('log', '[Quorlin] Sunucu başlatılıyor', '[12:00:04] [Server thread/INFO]: Done (4.021s)! For help, type "help"',
+      '[Quorlin] HATA: Mod güncellemesi alınamadı', '[Oyun] [Render thread/INFO]: Setting user: Efe');
     await shoot(ui, 'server', []);
     await ui.emit('closing', true);
     await shoot(ui, 'closing', []);
