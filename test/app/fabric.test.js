@@ -56,12 +56,8 @@ describe('fabricVersions', () => {
       [loaderList([['0.19.3', true]]), [], 'Fabric yükleyicisi bulunamadı'],
     ]) {
       world.route(PATHS.loaders, { body: loaders }).route(PATHS.installers, { body: installerList(installers) });
-      if (typeof expected === 'string') {
-        await assert.rejects(fabric.fabricVersionsOnline(), { message: expected }, JSON.stringify(loaders));
-        continue;
-      }
-      assert.deepEqual(await fabric.fabricVersions(), expected);
-      assert.deepEqual(storedSettings().lastFabric, expected);
+      if (typeof expected === 'string') await assert.rejects(fabric.fabricVersionsOnline(), { message: expected }, JSON.stringify(loaders));
+      else assert.deepEqual([await fabric.fabricVersions(), storedSettings().lastFabric], [expected, expected]);
     }
   });
 
@@ -97,23 +93,20 @@ describe('fabricApi', () => {
     const jar = path.join(state.paths.CACHE_DIR, FABRIC_API_FILE);
     assert.deepEqual([await fabric.fabricApi(), await fabric.fabricApi()], [jar, jar]);
     assert.equal(fs.readFileSync(jar, 'utf8'), `fabric-api:${FABRIC_API_FILE}`);
-    assert.equal(world.count(primary), 1);
+    assert.deepEqual([world.count(primary), logs()], [1, []]);
     assert.ok(world.requests[0].path.endsWith('?game_versions=%5B%2226.3%22%5D&loaders=%5B%22fabric%22%5D'));
-    assert.deepEqual(logs(), []);
   });
 
   test('Maven next: the highest version of the game version, fetched with the plus sign encoded', async () => {
-    world.route(PATHS.modrinth('fabric-api'), { body: [] });
-    world.route(`${PATHS.maven}maven-metadata.xml`, { body: mavenMetadata(versions) });
-    world.route(`${PATHS.maven}0.140.10%2B26.3/${FABRIC_API_FILE}`, { body: 'from maven' });
+    world.route(PATHS.modrinth('fabric-api'), { body: [] }).route(`${PATHS.maven}maven-metadata.xml`, { body: mavenMetadata(versions) })
+      .route(`${PATHS.maven}0.140.10%2B26.3/${FABRIC_API_FILE}`, { body: 'from maven' });
     assert.equal(fs.readFileSync(await fabric.fabricApi(), 'utf8'), 'from maven');
     assert.deepEqual(logs(), ['[Quorlin] Modrinth yanıt vermedi, Fabric sunucusu deneniyor…']);
   });
 
   test('offline: the best jar on the computer, the cache copy first; with none, a message naming every failure', async () => {
     const { CACHE_DIR, GAME_DIR, SERVER_DIR } = state.paths;
-    world.route(PATHS.modrinth('fabric-api'), { body: [] });
-    world.route(`${PATHS.maven}maven-metadata.xml`, { body: mavenMetadata(['0.141.0+26.2']) });
+    world.route(PATHS.modrinth('fabric-api'), { body: [] }).route(`${PATHS.maven}maven-metadata.xml`, { body: mavenMetadata(['0.141.0+26.2']) });
     await assert.rejects(fabric.fabricApi(), {
       message: 'Fabric API indirilemedi. İnternet bağlantını kontrol edip tekrar dene.\n  Fabric API 26.3 yok\n  Maven: 26.3 için sürüm yok',
     });
@@ -129,18 +122,15 @@ describe('fabricApi', () => {
 
 describe('performance mods', () => {
   test('cache names carry the slug in front and the game version; a found jar is not looked up again', async () => {
-    for (const [slug, filename, cached] of [
-      ['lithium', 'lithium-fabric-0.15.0.jar', 'lithium-fabric-0.15.0-mc26.3.jar'],
-      ['lithium', 'fabric-0.15+26.3.jar', 'lithium-fabric-0.15+26.3.jar'],
-      ['sodium', 'Sodium-Fabric-0.8.0.JAR', 'Sodium-Fabric-0.8.0-mc26.3.jar'],
-    ]) {
+    for (const [slug, filename, cached] of [['lithium', 'lithium-fabric-0.15.0.jar', 'lithium-fabric-0.15.0-mc26.3.jar'],
+      ['lithium', 'fabric-0.15+26.3.jar', 'lithium-fabric-0.15+26.3.jar'], ['sodium', 'Sodium-Fabric-0.8.0.JAR', 'Sodium-Fabric-0.8.0-mc26.3.jar']]) {
       mods.perfCache.clear();
       world.reset();
       serveModrinth(world, slug, [{ filename }]);
       assert.equal(await mods.modrinthMod(slug), path.join(state.paths.CACHE_DIR, cached), filename);
     }
-    assert.equal(await mods.modrinthMod('sodium'), path.join(state.paths.CACHE_DIR, 'Sodium-Fabric-0.8.0-mc26.3.jar'));
-    assert.equal(world.count(PATHS.modrinth('sodium')), 1);
+    assert.deepEqual([await mods.modrinthMod('sodium'), world.count(PATHS.modrinth('sodium'))],
+      [path.join(state.paths.CACHE_DIR, 'Sodium-Fabric-0.8.0-mc26.3.jar'), 1]);
   });
 
   test('offline: the newest cached jar of the game version, else left out with a log line', async () => {

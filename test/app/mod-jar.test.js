@@ -18,16 +18,15 @@ test('the mod archive: its entries, its mod description, and entry points that r
     ['com/', 'com/quorlin/', 'com/quorlin/brimlox/', ...classes, 'fabric.mod.json'], 'sorted, without the loader interfaces');
   await run('jar', ['xf', JAR, 'fabric.mod.json'], { cwd: dir });
   const mod = JSON.parse(fs.readFileSync(path.join(dir, 'fabric.mod.json'), 'utf8'));
-  assert.deepEqual([mod.id, mod.version], ['brimlox', '1.0.0']);
-  assert.deepEqual(mod.depends, { fabricloader: '>=0.19.0', minecraft: '>=26.3 <26.4', java: '>=21', 'fabric-api': '*' });
+  assert.deepEqual([mod.id, mod.version, mod.depends],
+    ['brimlox', '1.0.0', { fabricloader: '>=0.19.0', minecraft: '>=26.3 <26.4', java: '>=21', 'fabric-api': '*' }]);
 
   // [configuration file, what the main and the client entry point log]
-  const cases = [
+  for (const [config, lines] of [
     [null, ['config/brimlox/config.json: autoJoin=false, serverAddress=localhost', 'Otomatik katılma kapalı']],
     ['\uFEFF{ "overlay": { "port": 8765 },\n "autoJoin" : true, "serverAddress": "oyun.\\u00f6rnek\\\\1:25570" }',
       ['config/brimlox/config.json: autoJoin=true, serverAddress=oyun.örnek\\1:25570', 'Otomatik katılma: oyun.örnek\\1:25570']],
-  ];
-  for (const [config, lines] of cases) {
+  ]) {
     if (config !== null) fs.mkdirSync(path.join(dir, 'config', 'brimlox'), { recursive: true });
     if (config !== null) fs.writeFileSync(path.join(dir, 'config', 'brimlox', 'config.json'), config);
     const r = await run('java', ['-Dstdout.encoding=UTF-8', '-Dsun.stdout.encoding=UTF-8', '-cp', [STUBS, JAR].join(path.delimiter),
