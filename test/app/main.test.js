@@ -12,7 +12,7 @@ let appData;
 beforeEach(() => { appData = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-main-')); });
 afterEach(() => fs.rmSync(appData, { recursive: true, force: true }));
 
-const started = (answers, options) => startedLauncher({ appData, answers, ...options });
+const started = (answers) => startedLauncher({ appData, answers });
 
 describe('single instance and window', () => {
   test('a process without the lock quits and sets up nothing', async () => {

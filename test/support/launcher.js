@@ -30,29 +30,16 @@ function loadLauncher({ appData, ...electronOptions }) {
     if (saved === undefined) delete process.env.APPDATA;
     else process.env.APPDATA = saved;
   }
-  return {
-    state: require(path.join(APP_DIR, 'state.js')).state,
-    window: require(path.join(APP_DIR, 'window.js')),
-    testing: electron.testing,
-  };
+  return { state: require(path.join(APP_DIR, 'state.js')).state, testing: electron.testing };
 }
 
 // What the launcher's services answer unless a test says otherwise.
 const ANSWERS = {
-  ensureJava: 'C:\\Java\\bin\\JAVA.EXE',
-  fabricVersions: { loader: '0.19.5', installer: '1.1.0' },
-  ensureClientFabric: 'fabric-loader-0.19.5-26.3',
-  refreshModJar: '/carried/brimlox-1.0.0.jar',
-  fabricApi: '/cache/fabric-api.jar',
-  perfMods: ['/cache/sodium.jar'],
-  closeOfficialLauncher: false,
-  ensureServerFiles: '/server/fabric-server-26.3-0.19.5.jar',
-  openOfficialLauncher: 'exe',
-  installOfficialLauncher: false,
-  launcherRunning: false,
-  serverStartRequest: { ok: true },
-  manifest: null,
-  maybeUpdateLauncher: false,
+  ensureJava: 'C:\\Java\\bin\\JAVA.EXE', fabricVersions: { loader: '0.19.5', installer: '1.1.0' },
+  ensureClientFabric: 'fabric-loader-0.19.5-26.3', refreshModJar: '/carried/brimlox-1.0.0.jar', fabricApi: '/cache/fabric-api.jar',
+  perfMods: ['/cache/sodium.jar'], closeOfficialLauncher: false, ensureServerFiles: '/server/fabric-server-26.3-0.19.5.jar',
+  openOfficialLauncher: 'exe', installOfficialLauncher: false, launcherRunning: false, serverStartRequest: { ok: true },
+  manifest: null, maybeUpdateLauncher: false,
 };
 const RECORDED = [...Object.keys(ANSWERS), 'syncMods', 'writeGameDefaults', 'writeProfile', 'startServer',
   'stopServer', 'serverCommand', 'sleep'];
@@ -75,15 +62,15 @@ function fakeServices(answers = {}) {
     };
   }
   services.Game = class {
-    constructor(options) { this.options = options; }
     async install(...args) {
       calls.push(['install', ...args]);
       return { vanilla: { id: args[0] } };
     }
     launch(options) {
       calls.push(['launch']);
-      launches.push({ options, proc: { pid: 4242 } });
-      return launches.at(-1).proc;
+      const proc = { pid: 4242 };
+      launches.push({ options, proc });
+      return proc;
     }
   };
   return services;
@@ -91,10 +78,10 @@ function fakeServices(answers = {}) {
 
 /**
  * The launcher's modules fresh, as main.js wires them but over `services`: the state of
- * `appData`, the request handlers registered and the page bridge ready to open.
- * `startUp(options)` runs the start-up sequence.
+ * `appData` and the request handlers registered. `startUp(options)` runs the start-up
+ * sequence with an empty environment unless the options give one.
  */
-function wiredLauncher({ appData, services, env = {}, ...electronOptions }) {
+function wiredLauncher({ appData, services, ...electronOptions }) {
   electron.testing.reset(electronOptions);
   forgetApp();
   const { state, initState } = require(path.join(APP_DIR, 'state.js'));
@@ -105,7 +92,7 @@ function wiredLauncher({ appData, services, env = {}, ...electronOptions }) {
   return {
     state,
     testing: electron.testing,
-    startUp: (options = {}) => startUp(services, electron, { env, ...options }),
+    startUp: (options = {}) => startUp(services, electron, { env: {}, ...options }),
   };
 }
 
@@ -114,10 +101,9 @@ function wiredLauncher({ appData, services, env = {}, ...electronOptions }) {
  * `services` (the start-up's calls forgotten), `quorlin`, `win` and `events`, every event the
  * page received as [channel, payload].
  */
-async function startedLauncher({ appData, answers = {}, ...options }) {
+async function startedLauncher({ appData, answers = {} }) {
   const services = fakeServices(answers);
-  const launcher = wiredLauncher({ appData, services, ...options });
-  launcher.testing.setReady();
+  const launcher = wiredLauncher({ appData, services, ready: true });
   await launcher.startUp({ platform: 'linux' });
   services.calls.length = 0;
   const quorlin = openPage();
