@@ -4,7 +4,7 @@ const fs = require('node:fs');
 const net = require('node:net');
 const os = require('node:os');
 const path = require('node:path');
-const { startWorld, pointEndpoints } = require('../support/world');
+const { startWorld } = require('../support/world');
 const { recordWindow } = require('../support/fabric-world');
 const endpoints = require('../../app/endpoints');
 const { state, initState } = require('../../app/state');
@@ -44,10 +44,8 @@ describe('server.properties', () => {
     assert.deepEqual(server.forceKeys(template).split(/\r?\n/), template.split(/\r?\n/));
     // [file text, text after forcing]
     for (const [text, expected] of [
-      ['motd=Mine\r\nwhite-list=true\r\npvp=true\r\n',
-        'motd=Mine\r\nwhite-list=false\npvp=true\nenforce-whitelist=false\nspawn-protection=0\n'],
-      ['white-list-extra=1\nspawn-protection=16\n\n \n',
-        'white-list-extra=1\nspawn-protection=0\nwhite-list=false\nenforce-whitelist=false\n'],
+      ['motd=Mine\r\nwhite-list=true\r\npvp=true\r\n', 'motd=Mine\r\nwhite-list=false\npvp=true\nenforce-whitelist=false\nspawn-protection=0\n'],
+      ['white-list-extra=1\nspawn-protection=16\n\n \n', 'white-list-extra=1\nspawn-protection=0\nwhite-list=false\nenforce-whitelist=false\n'],
       ['enforce-whitelist=true\nenforce-whitelist=true\nwhite-list=false\nspawn-protection=0',
         'enforce-whitelist=false\nenforce-whitelist=true\nwhite-list=false\nspawn-protection=0'],
     ]) assert.equal(server.forceKeys(text), expected, JSON.stringify(text));
@@ -69,12 +67,12 @@ describe('server.properties', () => {
 });
 
 describe('ensureServerFiles', () => {
-  let world, restore;
+  let world;
   before(async () => {
     world = await startWorld();
-    restore = pointEndpoints(endpoints, { fabricMeta: world.url });
+    endpoints.fabricMeta = world.url;
   });
-  after(() => { restore(); return world.close(); });
+  after(() => world.close());
   const jarPath = (loader) => `/v2/versions/loader/26.3/${loader}/1.1.0/server/jar`;
   const synced = [];
   const mods = { perfMods: async (side) => [`lithium-${side}.jar`], syncMods: (d, jars) => synced.push([d, jars]) };
@@ -112,10 +110,6 @@ describe('the server process', () => {
   }
   const records = () => (fs.existsSync(record()) ? fs.readFileSync(record(), 'utf8').trim().split('\n').map((l) => JSON.parse(l)) : []);
   const states = () => sent('server').map((e) => JSON.stringify(e));
-  after(() => {
-    delete process.env.FAKE_JAVA_PLAN;
-    delete process.env.FAKE_JAVA_RECORD;
-  });
 
   test('runs with the settings\' memory, reports readiness, joins and console lines, takes commands and stops', async () => {
     state.settings.serverRam = 5;
