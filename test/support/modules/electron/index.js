@@ -2,18 +2,10 @@
 // test/support/modules on NODE_PATH). It models what the launcher uses of Electron 45,
 // with Electron's own messages where the launcher or the page can see them.
 //
-// Test controls, on `require('electron').testing`:
-//   reset({ lock = true, ready = false, encryption = true, packaged = false }) forgets every
-//     window, handler, listener and record; setReady(); secondInstance(argv, cwd); flush()
-//     settles pending IPC
-//   windows, calls { quit, exit, openPath, openExternal, dialogs }, openExternalError,
-//   dialogAnswer (what showOpenDialog resolves to), encryptionAvailable,
-//   autoReadyToShow (default true: a hidden window emits 'ready-to-show' after its first load)
-//   page: the page's global object; the window with a preload delivers its sends there, or to
-//     remotePage(channel, payload) when set (a page in a real browser)
-//   capture: () => PNG bytes that capturePage returns
-//   navigate(win, 'will-navigate' | 'will-redirect', url) -> prevented?; didNavigate(win, url)
-// IPC is asynchronous and structured-cloned both ways, as in Electron.
+// IPC is asynchronous and structured-cloned both ways, as in Electron. Test controls are on
+// `require('electron').testing` (see reset below for the records and switches): the window with a
+// preload delivers its sends to `page` (the page's global object) or to `remotePage(channel,
+// payload)` when set; `navigate` answers whether a listener prevented the navigation.
 const { EventEmitter } = require('node:events');
 
 const testing = {};
@@ -33,9 +25,7 @@ const app = Object.assign(new EventEmitter(), {
     testing.quitting = true;
   },
   // ends at once in Electron; here it is recorded and the process lives on
-  exit(code = 0) {
-    testing.calls.exit.push(code);
-  },
+  exit(code = 0) { testing.calls.exit.push(code); },
 });
 
 class WebContents extends EventEmitter {
@@ -72,7 +62,7 @@ class BrowserWindow extends EventEmitter {
     }
     return Promise.resolve();
   }
-  show() { this.visible = true; this.minimized = false; this.focused = true; }
+  show() { Object.assign(this, { visible: true, minimized: false, focused: true }); }
   isVisible() { return this.visible; }
   minimize() { this.minimized = true; this.focused = false; }
   isMinimized() { return this.minimized; }
@@ -89,8 +79,7 @@ class BrowserWindow extends EventEmitter {
   }
   destroy() {
     if (this.destroyed) return;
-    this.destroyed = true;
-    this.visible = false;
+    Object.assign(this, { destroyed: true, visible: false });
     this.emit('closed');
     if (testing.windows.every((w) => w.destroyed) && !testing.quitting) app.emit('window-all-closed');
   }
@@ -138,21 +127,18 @@ const contextBridge = {
 };
 
 const dialog = {
-  showOpenDialog(...args) {
-    const [win, options] = args.length > 1 ? args : [null, args[0]];
-    testing.calls.dialogs.push({ parent: win, options });
-    return Promise.resolve(testing.dialogAnswer);
+  async showOpenDialog(...args) {
+    const [parent, options] = args.length > 1 ? args : [null, args[0]];
+    testing.calls.dialogs.push({ parent, options });
+    return testing.dialogAnswer;
   },
 };
 
 const shell = {
-  openPath(p) {
-    testing.calls.openPath.push(p);
-    return Promise.resolve('');
-  },
-  openExternal(url) {
+  openPath: async (p) => { testing.calls.openPath.push(p); return ''; },
+  openExternal: async (url) => {
     testing.calls.openExternal.push(url);
-    return testing.openExternalError ? Promise.reject(testing.openExternalError) : Promise.resolve();
+    if (testing.openExternalError) throw testing.openExternalError;
   },
 };
 
@@ -178,11 +164,14 @@ const safeStorage = {
 };
 
 Object.assign(testing, {
+  // forgets every window, handler, listener and record
   reset({ lock = true, ready = false, encryption = true, packaged = false } = {}) {
     for (const emitter of [app, ipcMain, ipcRenderer]) emitter.removeAllListeners();
     ipcMain.handlers.clear();
     readyPromise = new Promise((resolve) => { readyResolve = resolve; });
     app.isPackaged = packaged;
+    // autoReadyToShow: a hidden window emits 'ready-to-show' after its first load; dialogAnswer is
+    // what showOpenDialog resolves to; capture() gives the PNG bytes of capturePage
     Object.assign(testing, { lock, ready: false, quitting: false, encryptionAvailable: encryption, autoReadyToShow: true });
     Object.assign(testing, { windows: [], page: {}, remotePage: null, pending: 0, openExternalError: null });
     Object.assign(testing, { dialogAnswer: { canceled: true, filePaths: [] }, capture: () => Buffer.alloc(0) });
@@ -193,17 +182,13 @@ Object.assign(testing, {
     testing.ready = true;
     readyResolve();
   },
-  secondInstance(argv = [], cwd = '') {
-    app.emit('second-instance', makeEvent(), argv, cwd, {});
-  },
+  secondInstance(argv = [], cwd = '') { app.emit('second-instance', makeEvent(), argv, cwd, {}); },
   navigate(win, name, url) {
     const details = makeEvent({ url, isSameDocument: false, isMainFrame: true, frame: null, initiator: null });
     win.webContents.emit(name, details, url, false, true);
     return details.defaultPrevented;
   },
-  didNavigate(win, url, code = 200, text = 'OK') {
-    win.webContents.emit('did-navigate', makeEvent(), url, code, text);
-  },
+  didNavigate(win, url, code = 200, text = 'OK') { win.webContents.emit('did-navigate', makeEvent(), url, code, text); },
   async flush() {
     while (testing.pending > 0) await new Promise((resolve) => setImmediate(resolve));
     await new Promise((resolve) => setImmediate(resolve));
