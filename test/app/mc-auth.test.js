@@ -14,10 +14,7 @@ const NOW = 1_800_000_000_000;
 const FIVE_MIN = 300000;
 const TOKEN_PATH = '/consumers/oauth2/v2.0/token';
 const REAL = path.join(__dirname, '..', '..', '..', 'shared', 'realdata', 'auth', 'real-response-excerpts.md');
-let sw;
-let restore;
-let base;
-let file;
+let sw, restore, base, file;
 
 before(async () => {
   sw = await startSigninWorld();
@@ -50,20 +47,17 @@ function signIn(auth, { answer = (url) => sw.authorize(url), event = 'will-redir
 
 const signedIn = async (safe) => {
   const auth = newAuth(safe);
-  await signIn(auth).result;
-  return auth;
+  return signIn(auth).result.then(() => auth);
 };
 
 describe('account file', () => {
   test('is encrypted when possible, compact JSON otherwise, and reads back the same record', async () => {
     const enc = await signedIn();
-    assert.ok(!fs.readFileSync(file).includes(enc.account.mcToken));
-    assert.deepEqual(newAuth().account, enc.account);
+    assert.deepEqual([fs.readFileSync(file).includes(enc.account.mcToken), newAuth().account], [false, enc.account]);
     t.encryptionAvailable = false;
     for (const safe of [electron.safeStorage, null]) {
       const plain = await signedIn(safe);
-      assert.equal(fs.readFileSync(file, 'utf8'), JSON.stringify(plain.account));
-      assert.deepEqual(newAuth(safe).account, plain.account);
+      assert.deepEqual([fs.readFileSync(file, 'utf8'), newAuth(safe).account], [JSON.stringify(plain.account), plain.account]);
     }
   });
 
@@ -73,8 +67,7 @@ describe('account file', () => {
       await signedIn();
       const bytes = fs.readFileSync(file);
       t.encryptionAvailable = read;
-      assert.equal(newAuth().account, null);
-      assert.deepEqual(fs.readFileSync(file), bytes);
+      assert.deepEqual([newAuth().account, fs.readFileSync(file)], [null, bytes]);
     }
     for (const content of ['{"name":', 'null', '[1]', '42', '{"name":"x"}']) {
       fs.writeFileSync(file, content);

@@ -1,5 +1,5 @@
 'use strict';
-const { describe, test, before, after, beforeEach } = require('node:test');
+const { describe, test, before, after, beforeEach, afterEach } = require('node:test');
 const assert = require('node:assert/strict');
 const crypto = require('node:crypto');
 const fs = require('node:fs');
@@ -107,64 +107,54 @@ describe('Game.install', () => {
 });
 
 describe('Game.install failures', () => {
-  // answers path with `plans` (world plans; `true` stands for the right bytes) while `work` runs
-  async function withPlans(urlPath, plans, work) {
-    mw.world.route(urlPath, plans.map((p) => (p === true ? { body: mw.bytes(urlPath) } : p)));
-    try {
-      await work();
-    } finally {
-      mw.restore(urlPath);
-    }
-  }
+  const touched = [];
+  afterEach(() => {
+    mw.world.latency = 0;
+    for (const urlPath of touched.splice(0)) mw.restore(urlPath);
+  });
+  // answers urlPath with successive plans, `true` standing for the right bytes, until the test ends
+  const plan = (urlPath, plans) => touched.push(urlPath) && mw.world.route(urlPath, plans.map((p) => (p === true ? { body: mw.bytes(urlPath) } : p)));
 
   test('a missing version fails by name; an asset index or a Fabric profile that fails is asked once', async () => {
     await assert.rejects(game.install('9.9', mw.profileUrl), { message: 'Minecraft 9.9 bulunamadı' });
     const indexPath = new URL(mw.vanilla.assetIndex.url).pathname;
-    await withPlans(indexPath, [{ status: 503 }], () => assert.rejects(game.install('26.3', mw.profileUrl),
-      { message: `HTTP 503 — ${mw.vanilla.assetIndex.url}` }));
+    plan(indexPath, [{ status: 503 }]);
+    await assert.rejects(game.install('26.3', mw.profileUrl), { message: `HTTP 503 — ${mw.vanilla.assetIndex.url}` });
     assert.equal(mw.world.count(indexPath), 1);
+    mw.restore(indexPath);
     await assert.rejects(game.install('26.3', mw.world.url + '/no-profile'), { message: `HTTP 404 — ${mw.world.url}/no-profile` });
     assert.equal(mw.world.count('/no-profile'), 1);
   });
 
   test('brief faults are ridden out: a 503, a cut body and other content each get another attempt; other content thrice fails', async () => {
     const { path: libPath, size } = vanillaLib('com.mojang:brigadier:1.3.10');
-    const lib = '/libraries/' + libPath;
-    const asset = assetPath(firstAsset().hash);
-    const [other, cut] = [{ body: Buffer.alloc(size, 9) }, { body: mw.bytes(asset), cut: 100 }];
-    await withPlans(lib, [other, true], () => withPlans(asset, [{ status: 503 }, cut, true], async () => {
-      await game.install('26.3', mw.profileUrl);
-      assert.deepEqual([mw.world.count(lib), mw.world.count(asset)], [2, 3]);
-    }));
+    const [lib, asset] = ['/libraries/' + libPath, assetPath(firstAsset().hash)];
+    const other = { body: Buffer.alloc(size, 9) };
+    plan(lib, [other, true]);
+    plan(asset, [{ status: 503 }, { body: mw.bytes(asset), cut: 100 }, true]);
+    await game.install('26.3', mw.profileUrl);
+    assert.deepEqual([mw.world.count(lib), mw.world.count(asset)], [2, 3]);
     sameAsServed(objectFile(firstAsset().hash), asset);
 
     fs.rmSync(libFile(libPath));
     mw.clearRequests();
     events.length = 0;
-    await withPlans(lib, [other], async () => {
-      await assert.rejects(game.install('26.3', mw.profileUrl), { message: 'Bozuk dosya: brigadier-1.3.10.jar' });
-      assert.deepEqual([mw.world.count(lib), fs.existsSync(libFile(libPath))], [3, false]);
-      assert.ok(events.every(([l]) => l !== 'Oyun hazır'));
-    });
+    plan(lib, [other]);
+    await assert.rejects(game.install('26.3', mw.profileUrl), { message: 'Bozuk dosya: brigadier-1.3.10.jar' });
+    assert.deepEqual([mw.world.count(lib), fs.existsSync(libFile(libPath)), events.some(([l]) => l === 'Oyun hazır')], [3, false, false]);
   });
 
   test('a refused file fails at once and stops the assets; the install settles after every transfer, even retried', async () => {
     const logPath = new URL(mw.vanilla.logging.client.file.url).pathname;
     mw.world.latency = 30; // the assets are under way when the refusal comes
-    try {
-      await withPlans(logPath, [{ status: 404 }], async () => {
-        for (let round = 0; round < 2; round++) {
-          await assert.rejects(game.install('26.3', mw.profileUrl), { message: `HTTP 404 — ${mw.world.url}${logPath}` });
-        }
-        const asked = mw.world.requests.length;
-        await new Promise((r) => setTimeout(r, 150));
-        assert.equal(mw.world.requests.length, asked, 'nothing is asked after the install failed');
-      });
-    } finally {
-      mw.world.latency = 0;
+    plan(logPath, [{ status: 404 }]);
+    for (let round = 0; round < 2; round++) {
+      await assert.rejects(game.install('26.3', mw.profileUrl), { message: `HTTP 404 — ${mw.world.url}${logPath}` });
     }
-    assert.equal(mw.world.count(logPath), 2);
-    assert.ok(mw.world.requests.filter((r) => r.path.startsWith('/res/')).length < 200);
+    const asked = mw.world.requests.length;
+    await new Promise((r) => setTimeout(r, 150));
+    assert.equal(mw.world.requests.length, asked, 'nothing is asked after the install failed');
+    assert.deepEqual([mw.world.count(logPath), mw.world.requests.filter((r) => r.path.startsWith('/res/')).length < 200], [2, true]);
     assert.ok(mw.world.peak <= 8 + 24 + 2, `${mw.world.peak} at once`);
   });
 });

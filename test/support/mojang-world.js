@@ -65,10 +65,8 @@ const SYNTHETIC_LIBRARIES = [
 ];
 
 async function startMojangWorld(options = {}) {
-  const {
-    assets = 300, assetSizes = null, clientSize = 2 * 1024 * 1024 + 4096,
-    libraries = [], template = null, maxLibSize = 64 * 1024, latency = 0,
-  } = options;
+  const { assets = 300, assetSizes = null, clientSize = 2 * 1024 * 1024 + 4096,
+    libraries = [], template = null, maxLibSize = 64 * 1024, latency = 0 } = options;
   const world = await startWorld({ https: true, latency });
   const base = world.url;
   const served = new Map();
@@ -118,16 +116,11 @@ async function startMojangWorld(options = {}) {
 
   const logFile = { id: 'client-1.21.2.xml', ...serve('/v1/objects/log/client-1.21.2.xml', 1073) };
   const vanilla = {
-    arguments: template ? template.arguments : VERSION_ARGUMENTS,
-    assetIndex,
-    assets: indexId,
-    downloads: { client: serve('/v1/objects/client/client.jar', clientSize) },
-    id: VERSION,
-    javaVersion: { component: 'java-runtime-epsilon', majorVersion: 25 },
-    libraries: vanillaLibraries,
+    arguments: template ? template.arguments : VERSION_ARGUMENTS, assetIndex, assets: indexId,
+    downloads: { client: serve('/v1/objects/client/client.jar', clientSize) }, id: VERSION,
+    javaVersion: { component: 'java-runtime-epsilon', majorVersion: 25 }, libraries: vanillaLibraries,
     logging: { client: { argument: '-Dlog4j.configurationFile=${path}', file: logFile, type: 'log4j2-xml' } },
-    mainClass: 'net.minecraft.client.main.Main',
-    type: 'release',
+    mainClass: 'net.minecraft.client.main.Main', type: 'release',
   };
   const versionEntry = serveJson(`/v1/packages/version/${VERSION}.json`, vanilla);
   serveJson('/mc/game/version_manifest_v2.json', {
@@ -144,9 +137,7 @@ async function startMojangWorld(options = {}) {
     return bare ? { name, url: base + '/maven' } : { name, url: base + '/maven/', sha1: digest, size };
   };
   const fabric = {
-    id: `fabric-loader-${LOADER}-${VERSION}`,
-    inheritsFrom: VERSION,
-    mainClass: KNOT,
+    id: `fabric-loader-${LOADER}-${VERSION}`, inheritsFrom: VERSION, mainClass: KNOT,
     arguments: { game: [], jvm: ['-DFabricMcEmu= net.minecraft.client.main.Main '] },
     libraries: [
       fabricLib('org.ow2.asm:asm:9.8', 126113),
@@ -160,26 +151,14 @@ async function startMojangWorld(options = {}) {
   serveJson(profilePath, fabric);
 
   return {
-    world,
-    vanilla,
-    fabric,
-    index,
-    profileUrl: base + profilePath,
+    world, vanilla, fabric, index, profileUrl: base + profilePath,
     files: [...served].map(([p, f]) => ({ path: p, size: f.size, sha1: f.sha1 })),
-    bytes(urlPath) {
-      const f = served.get(urlPath);
-      return bytesFor(f.seed, f.size);
-    },
+    bytes: (urlPath) => bytesFor(served.get(urlPath).seed, served.get(urlPath).size),
     useAsEndpoints: (endpoints) => pointEndpoints(endpoints, {
       mojangMeta: base, mojangResources: base + '/res', fabricMeta: base, fabricMaven: base + '/maven',
     }),
-    restore(urlPath) {
-      world.route(urlPath, handlers.get(urlPath));
-    },
-    clearRequests() {
-      world.requests.length = 0;
-      world.peak = world.active;
-    },
+    restore: (urlPath) => world.route(urlPath, handlers.get(urlPath)),
+    clearRequests: () => { world.requests.length = 0; world.peak = world.active; },
     close: () => world.close(),
   };
 }

@@ -103,9 +103,7 @@ async function startWorld({ https: secure = false, latency = 0 } = {}) {
       served.delete(p);
       return this;
     },
-    count(p) {
-      return requests.filter((r) => r.path === p || r.path.split('?')[0] === p).length;
-    },
+    count: (p) => requests.filter((r) => r.path === p || r.path.split('?')[0] === p).length,
     reset() {
       routes.clear();
       served.clear();
