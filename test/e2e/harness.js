@@ -1,12 +1,10 @@
 'use strict';
 // One world for the whole launcher, driven from its page: the real app/main.js under the
 // Electron stand-in, loaded from a copy laid out as the bootstrapper installs it
-// (<runtime>/resources/app), the real page in headless Chromium whose bridge talks to that
-// main process, every outside service on loopback worlds, the fake java as server and game,
-// and tar, powershell.exe and cmd.exe from ./windows-tools.js on the search path.
-//
-// With QUORLIN_DEMO_DIR set, every `shot` also writes a picture of the page there and waits
-// QUORLIN_DEMO_PAUSE_MS (default 1500) so a person can follow; `finish` writes index.html.
+// (<runtime>/resources/app), the real page in headless Chromium talking to that main process,
+// every outside service on loopback worlds, the fake java as server and game, and the tools of
+// ./windows-tools.js on the search path. With QUORLIN_DEMO_DIR set, every `shot` keeps a picture
+// of the page there and waits QUORLIN_DEMO_PAUSE_MS so a person can follow.
 const crypto = require('node:crypto');
 const fs = require('node:fs');
 const net = require('node:net');
@@ -49,9 +47,7 @@ async function until(check, what, ms = 20000) {
   }
 }
 
-function jsonLines(file) {
-  return fs.existsSync(file) ? fs.readFileSync(file, 'utf8').split('\n').filter(Boolean).map((l) => JSON.parse(l)) : [];
-}
+const jsonLines = (file) => (fs.existsSync(file) ? fs.readFileSync(file, 'utf8').split('\n').filter(Boolean).map((l) => JSON.parse(l)) : []);
 
 /** Serves Fabric's, Modrinth's and Adoptium's answers on the Mojang world, so one host plays them all. */
 function serveProvisioning(mw, loader) {
@@ -82,11 +78,8 @@ async function openWorld() {
   const loader = mw.fabric.id.split('-')[2];
   serveProvisioning(mw, loader);
 
-  const files = {
-    record: path.join(root, 'java-record.jsonl'),
-    tools: path.join(root, 'tools.jsonl'),
-    settings: path.join(dirs.Roaming, '.quorlin', 'launcher.json'),
-  };
+  const files = { record: path.join(root, 'java-record.jsonl'), tools: path.join(root, 'tools.jsonl'),
+    settings: path.join(dirs.Roaming, '.quorlin', 'launcher.json') };
   const saved = { ...process.env };
   Object.assign(process.env, {
     PATH: `${dirs.bin}${path.delimiter}${process.env.PATH}`,
@@ -105,9 +98,7 @@ async function openWorld() {
     dirs, runtime, appDir, sw, updates, loader, ui: null, answers: [], app: null,
 
     /** Publishes `launcher` ({ version, url, sha256 }) as the update service's newest launcher. */
-    publish(launcher) {
-      updates.route('/api/manifest.php', { body: { launcher } });
-    },
+    publish(launcher) { updates.route('/api/manifest.php', { body: { launcher } }); },
 
     /** A launcher package holding app/main.js with `text`, served by the update service. */
     servePackage(version, text) {
@@ -169,23 +160,12 @@ async function openWorld() {
     },
 
     /** The answers the main process gave to the page's requests on `channel`. */
-    answered(channel) {
-      return world.answers.filter(([c]) => c === channel).map(([, answer]) => answer);
-    },
-
-    /** Recorded tool calls ({ name, args, cwd, env }), of one tool when `name` is given. */
-    toolCalls(name) {
-      return jsonLines(files.tools).filter((c) => !name || c.name === name);
-    },
-
+    answered: (channel) => world.answers.filter(([c]) => c === channel).map(([, answer]) => answer),
+    /** Recorded calls ({ name, args, cwd, env }) of the tool `name`. */
+    toolCalls: (name) => jsonLines(files.tools).filter((c) => c.name === name),
     /** The fake java's record: its starts ({ args, cwd, pid }) and the console lines it read ({ input }). */
-    javaRecord() {
-      return jsonLines(files.record);
-    },
-
-    readSettings() {
-      return JSON.parse(fs.readFileSync(files.settings, 'utf8'));
-    },
+    javaRecord: () => jsonLines(files.record),
+    readSettings: () => JSON.parse(fs.readFileSync(files.settings, 'utf8')),
 
     /** In a demo, a picture of the page under `caption`, then a pause; otherwise nothing. */
     async shot(caption) {
@@ -210,11 +190,7 @@ async function openWorld() {
       if (world.app) await world.app.mod('server.js').stopServer();
       // a game or server of ours that is still up: each by its own process id
       for (const { pid } of world.javaRecord().filter((e) => e.pid)) {
-        try {
-          process.kill(pid);
-        } catch {
-          // already gone
-        }
+        try { process.kill(pid); } catch { /* already gone */ }
       }
       if (world.ui) await world.ui.close();
       await Promise.all([browser.close(), mw.close(), sw.close(), updates.close()]);
@@ -227,29 +203,22 @@ async function openWorld() {
   return world;
 }
 
-function escapeHtml(text) {
-  return String(text).replace(/[&<>"]/g, (c) => ({ '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;' })[c]);
-}
+const escapeHtml = (text) => String(text).replace(/[&<>"]/g, (c) => ({ '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;' })[c]);
 
+// The demo's index: the pictures with their captions, then the diagnostic run's output and picture.
 function writeIndex(shots) {
-  const selftest = path.join(DEMO_DIR, 'selftest.txt');
-  const output = fs.existsSync(selftest) ? fs.readFileSync(selftest, 'utf8') : '';
-  const picture = fs.existsSync(path.join(DEMO_DIR, 'selftest.png'))
-    ? '<figure><figcaption>The page as the diagnostic run captured it</figcaption><img src="selftest.png" alt=""></figure>' : '';
-  const figures = shots.map(({ file, caption }, i) => `<figure><figcaption>${i + 1}. ${escapeHtml(caption)}</figcaption>`
-    + `<img src="${file}" width="1120" height="690" alt="${escapeHtml(caption)}"></figure>`);
-  fs.writeFileSync(path.join(DEMO_DIR, 'index.html'), `<!doctype html>
+  const kept = (name) => path.join(DEMO_DIR, name);
+  const output = fs.existsSync(kept('selftest.txt')) ? fs.readFileSync(kept('selftest.txt'), 'utf8') : '';
+  const parts = shots.map(({ file, caption }, i) => `<figure><figcaption>${i + 1}. ${escapeHtml(caption)}</figcaption><img src="${file}" alt=""></figure>`);
+  parts.push(`<h2>QUORLIN_SELFTEST</h2><pre>${escapeHtml(output)}</pre>`);
+  if (fs.existsSync(kept('selftest.png'))) parts.push('<figure><figcaption>The diagnostic run\'s picture</figcaption><img src="selftest.png" alt=""></figure>');
+  fs.writeFileSync(kept('index.html'), `<!doctype html>
 <html lang="tr"><head><meta charset="utf-8"><title>Quorlin — uçtan uca</title>
-<style>body{font:15px system-ui,sans-serif;background:#15161c;color:#e9eaf0;margin:24px}
-figure{margin:0 0 32px}figcaption{margin:0 0 8px;font-weight:600}img{border:1px solid #333;max-width:100%;height:auto}
-pre{background:#0b0c10;padding:12px;white-space:pre-wrap}</style></head><body>
-<h1>Quorlin — first start to the diagnostic run</h1>
-${figures.join('\n')}
-<h2>QUORLIN_SELFTEST</h2>
-<pre>${escapeHtml(output)}</pre>
-${picture}
+<style>body{font:15px system-ui,sans-serif;background:#15161c;color:#e9eaf0;margin:24px}figure{margin:0 0 32px}img{max-width:100%}
+pre{background:#0b0c10;padding:12px;white-space:pre-wrap}</style></head><body><h1>Quorlin — first start to the diagnostic run</h1>
+${parts.join('\n')}
 </body></html>
 `);
 }
 
-module.exports = { openWorld, until, NO_REALDATA, JRE_DIR, MODS, INSTALLER };
+module.exports = { openWorld, until, NO_REALDATA, JRE_DIR, MODS };
