@@ -127,23 +127,17 @@ describe('Game.launch', () => {
     java: 'java', inst: { ...record(), classpath: [path.join(top, 'a.jar')] }, account: ACCOUNT, ramGb: 4, versionId: 'v', ...extra,
   });
 
-  test('starts java detached, its window not hidden, in the game directory; output split per chunk, one exit code', () => {
-    const calls = [];
-    const spawn = (cmd, argv, opts) => {
-      const child = Object.assign(new EventEmitter(), { stdout: new PassThrough(), stderr: new PassThrough() });
-      child.unref = () => { child.isUnref = true; };
-      calls.push({ cmd, argv, opts, child });
-      return child;
-    };
+  test('starts java detached, its window not hidden, in the game directory; output split per chunk, one exit code', (t) => {
+    const spawn = t.mock.fn(() => Object.assign(new EventEmitter(), { stdout: new PassThrough(), stderr: new PassThrough(), unref: t.mock.fn() }));
     const [lines, codes] = [[], []];
     const child = launch(spawn, { java: 'C:\\jdk\\bin\\javaw.exe', quickPlay: 'localhost:25565', onLine: (l) => lines.push(l), onExit: (c) => codes.push(c) });
-    const { cmd, argv, opts } = calls[0];
-    assert.deepEqual([calls.length, child, cmd, argv[0]], [1, calls[0].child, 'C:\\jdk\\bin\\javaw.exe', '-Xmx4G']);
+    const [{ arguments: [cmd, argv, opts], result }] = spawn.mock.calls;
+    assert.deepEqual([spawn.mock.callCount(), child, cmd, argv[0]], [1, result, 'C:\\jdk\\bin\\javaw.exe', '-Xmx4G']);
     const natives = path.join(top, 'minecraft', 'natives', '26.3');
     // windowsHide would hide the game's own window too
-    assert.deepEqual([{ ...opts }, argv.includes('-Djava.library.path=' + natives), child.isUnref, fs.readdirSync(natives),
+    assert.deepEqual([{ ...opts }, argv.includes('-Djava.library.path=' + natives), child.unref.mock.callCount(), fs.readdirSync(natives),
       fs.statSync(path.join(top, 'brimlox')).isDirectory(), logs],
-    [{ cwd: path.join(top, 'brimlox'), detached: true, stdio: ['ignore', 'pipe', 'pipe'] }, true, true, [], true, ['[Quorlin] Oyun başlatılıyor: Ayse_42']]);
+    [{ cwd: path.join(top, 'brimlox'), detached: true, stdio: ['ignore', 'pipe', 'pipe'] }, true, 1, [], true, ['[Quorlin] Oyun başlatılıyor: Ayse_42']]);
     // LF and CR LF end lines; a character split between chunks stays whole
     const s = Buffer.from('Dünya yüklendi\r\n\r\nşimdi');
     const cut = s.indexOf(Buffer.from('ş')) + 1;

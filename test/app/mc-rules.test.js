@@ -59,10 +59,8 @@ describe('pool', () => {
   const brief = (message) => Object.assign(new Error(message), { isTransient: true });
 
   test('at most n at once, every success reported; a brief fault is tried again after a pause, twice at most', async () => {
-    let running = 0;
-    let peak = 0;
-    const done = [];
-    const times = new Map();
+    let running = 0, peak = 0;
+    const [done, times] = [[], new Map()];
     await pool([50, 10, 30, 20, 40, 10], 3, async (ms) => {
       times.set(ms, [...(times.get(ms) || []), Date.now()]);
       if (ms === 20 && times.get(ms).length < 3) throw brief('HTTP 503');
@@ -71,26 +69,18 @@ describe('pool', () => {
       await new Promise((r) => setTimeout(r, ms));
       running--;
     }, (finished, total) => done.push(`${finished}/${total}`));
-    assert.equal(peak, 3);
-    assert.deepEqual(done, ['1/6', '2/6', '3/6', '4/6', '5/6', '6/6']);
+    assert.deepEqual([peak, done], [3, ['1/6', '2/6', '3/6', '4/6', '5/6', '6/6']]);
     const [first, second, third] = times.get(20);
     assert.ok(second - first >= 39 && third - second >= 79, `pauses ${second - first}, ${third - second} ms`);
   });
 
   test('a failure halts every pool sharing the halt: nothing new is taken and each settles after its work under way', async () => {
-    const cases = [['a refusal', new Error('HTTP 404 — bad'), 1], ['a third brief fault', brief('HTTP 503 — bad'), 3]];
-    for (const [name, failure, wantedAttempts] of cases) {
-      const halt = new AbortController();
-      const started = [];
-      let attempts = 0;
-      let running = 0;
-      let startedBeforeHalt = null;
+    for (const [name, failure, wantedAttempts] of [['a refusal', new Error('HTTP 404 — bad'), 1], ['a third brief fault', brief('HTTP 503 — bad'), 3]]) {
+      const [halt, started] = [new AbortController(), []];
+      let attempts = 0, running = 0, startedBeforeHalt = null;
       halt.signal.addEventListener('abort', () => { startedBeforeHalt = started.length; });
       const work = (delay) => async (item) => {
-        if (item === 'bad') {
-          attempts++;
-          throw failure;
-        }
+        if (item === 'bad') throw (attempts++, failure);
         started.push(item);
         running++;
         await new Promise((r) => setTimeout(r, delay));
