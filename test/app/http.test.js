@@ -11,9 +11,7 @@ const { request, retry, getText, getJson, download } = client;
 let secure, plain, dir;
 const savedLimits = { ...client.limits };
 
-before(async () => {
-  [secure, plain] = await Promise.all([startWorld({ https: true }), startWorld()]);
-});
+before(async () => { [secure, plain] = await Promise.all([startWorld({ https: true }), startWorld()]); });
 after(async () => {
   Object.assign(client.limits, savedLimits);
   await Promise.all([secure.close(), plain.close()]);
@@ -34,9 +32,8 @@ describe('request', () => {
     secure.route('/back', { body: 'geri' });
     assert.equal(await body(await request(`${secure.url}/dir/start`)), 'geri');
     assert.deepEqual([secure.requests[1].path, plain.count('/plain')], ['/dir/next?x=1', 1]);
-    for (const { headers } of [...secure.requests, ...plain.requests]) {
-      assert.deepEqual([headers['user-agent'], headers.accept], ['Quorlin-Launcher/1.0 (Brimlox)', '*/*']);
-    }
+    const sent = [...secure.requests, ...plain.requests].map(({ headers: h }) => `${h['user-agent']} ${h.accept}`);
+    assert.deepEqual(sent, sent.map(() => 'Quorlin-Launcher/1.0 (Brimlox) */*'));
   });
 
   test('follows six redirects and refuses the seventh with its own status', async () => {
@@ -67,11 +64,7 @@ test('retry pauses 1.5 s, then 3 s, and answers the first success or the last er
   for (const [failures, tries, outcome, pauses] of [[2, 3, 'ok', [1500, 3000]], [9, 2, 'fail 2', [1500]], [9, 0, 'fail 1', []]]) {
     const slept = [];
     let calls = 0;
-    const attempt = async () => {
-      calls += 1;
-      if (calls <= failures) throw new Error(`fail ${calls}`);
-      return 'ok';
-    };
+    const attempt = async () => (++calls <= failures ? Promise.reject(new Error(`fail ${calls}`)) : 'ok');
     const got = await retry(attempt, tries, async (ms) => { slept.push(ms); }).catch((err) => err.message);
     assert.deepEqual([got, slept], [outcome, pauses]);
   }

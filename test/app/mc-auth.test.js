@@ -146,11 +146,10 @@ describe('refreshIfNeeded', () => {
     await assert.rejects(newAuth().refreshIfNeeded(sw.clientId), { message: 'Giriş yapılmamış' });
     const auth = await signedIn();
     auth.account.mcExpires = NOW;
-    const seen = () => [t.windows.length, sw.world.requests.length];
-    const before = seen();
+    const before = [t.windows.length, sw.world.requests.length];
     await assert.rejects(auth.refreshIfNeeded(''), { message: 'NO_CLIENT_ID' });
     await assert.rejects(auth.login('', electron.BrowserWindow, null), { message: 'NO_CLIENT_ID' });
-    assert.deepEqual(seen(), before);
+    assert.deepEqual([t.windows.length, sw.world.requests.length], before);
   });
 
   test('uses a token with more than five minutes left without a request, renews the rest', async () => {
@@ -161,11 +160,8 @@ describe('refreshIfNeeded', () => {
       sw.world.requests.length = 0;
       const record = await auth.refreshIfNeeded(sw.clientId);
       assert.equal(sw.world.requests.length > 0, renewed, `${mcToken} ${left}`);
-      if (!renewed) assert.deepEqual(record, before);
-      else {
-        assert.deepEqual([record.mcToken, record.refresh], [sw.issued.mc.at(-1), sw.issued.refresh.at(-1)]);
-        assert.deepEqual(newAuth().account, record);
-      }
+      assert.deepEqual(renewed ? [record.mcToken, record.refresh, newAuth().account] : record,
+        renewed ? [sw.issued.mc.at(-1), sw.issued.refresh.at(-1), record] : before);
     }
   });
 
@@ -206,11 +202,8 @@ describe('chain', () => {
   test('builds the record from the profile, the Minecraft token and its life', async () => {
     for (const [expiresIn, xid, life] of [[3600, '2535405290', 3600], [0, undefined, 86400], [undefined, undefined, 86400]]) {
       Object.assign(sw.account, { mcExpiresIn: expiresIn, xid });
-      const auth = await signedIn();
-      assert.deepEqual(auth.account, {
-        name: 'Example', uuid: sw.account.id, mcToken: sw.issued.mc.at(-1), mcExpires: NOW + life * 1000,
-        refresh: sw.issued.refresh.at(-1), xuid: xid || '',
-      });
+      assert.deepEqual((await signedIn()).account, { name: 'Example', uuid: sw.account.id, mcToken: sw.issued.mc.at(-1),
+        mcExpires: NOW + life * 1000, refresh: sw.issued.refresh.at(-1), xuid: xid || '' });
     }
   });
 

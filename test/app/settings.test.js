@@ -114,25 +114,19 @@ describe('effective client id', () => {
   });
 });
 
-test('renameHeld retries while Windows holds the file and gives up after the limit; other errors fail at once', () => {
+test('renameHeld retries while Windows holds the file and gives up after the limit; other errors fail at once', (t) => {
   const saved = { ...files.limits };
+  t.after(() => Object.assign(files.limits, saved));
   Object.assign(files.limits, { renameTries: 3, renamePauseMs: 1 });
-  try {
-    // [codes the rename fails with, one per call, then success; calls made; code thrown]
-    for (const [codes, calls, thrown] of [[['EBUSY', 'EPERM'], 3, null], [['EPERM', 'EPERM', 'EACCES'], 3, 'EACCES'], [['ENOENT'], 1, 'ENOENT']]) {
-      let n = 0;
-      let caught = null;
-      try {
-        files.renameHeld('a', 'b', () => {
-          n += 1;
-          if (codes[n - 1]) throw Object.assign(new Error(codes[n - 1]), { code: codes[n - 1] });
-        });
-      } catch (err) {
-        caught = err.code;
-      }
-      assert.deepEqual([n, caught], [calls, thrown], codes.join());
-    }
-  } finally {
-    Object.assign(files.limits, saved);
+  // [codes the rename fails with, one per call, then success; calls made; code thrown]
+  for (const [codes, calls, thrown] of [[['EBUSY', 'EPERM'], 3, null], [['EPERM', 'EPERM', 'EACCES'], 3, 'EACCES'], [['ENOENT'], 1, 'ENOENT']]) {
+    let n = 0;
+    const held = () => files.renameHeld('a', 'b', () => {
+      const code = codes[n++];
+      if (code) throw Object.assign(new Error(code), { code });
+    });
+    if (thrown) assert.throws(held, { code: thrown });
+    else held();
+    assert.equal(n, calls, codes.join());
   }
 });

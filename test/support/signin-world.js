@@ -18,20 +18,15 @@ const token = (prefix) => prefix + '.' + crypto.randomBytes(24).toString('base64
 
 const send = (res, status, body, type = 'application/json') => answer(res, { status, body, headers: { 'Content-Type': type } });
 
-function oauthError(res, status, error, description) {
-  send(res, status, { error, error_description: description + '\r\nTrace ID: 0000aaaa-11bb-cccc-dd22-eeeeee333333' },
-    'application/json; charset=utf-8');
-}
-
-function servicesError(res, status, path, errorType, message) {
-  send(res, status, { path, errorType, error: errorType, errorMessage: message, developerMessage: message });
-}
+const oauthError = (res, status, error, description) => send(res, status,
+  { error, error_description: description + '\r\nTrace ID: 0000aaaa-11bb-cccc-dd22-eeeeee333333' }, 'application/json; charset=utf-8');
+const servicesError = (res, status, path, errorType, message) => send(res, status,
+  { path, errorType, error: errorType, errorMessage: message, developerMessage: message });
 
 const isType = (req, type) => String(req.headers['content-type'] || '').split(';')[0].trim() === type;
 
 function jsonBody(req, body) {
-  if (!isType(req, 'application/json')) return null;
-  if (Number(req.headers['content-length']) !== body.length) return null;
+  if (!isType(req, 'application/json') || Number(req.headers['content-length']) !== body.length) return null;
   try {
     return JSON.parse(body.toString('utf8'));
   } catch {
@@ -46,11 +41,8 @@ async function startSigninWorld() {
   const world = await startWorld({ https: true });
   const redirectUri = world.url + '/common/oauth2/nativeclient';
   const codes = new Map(); // code -> its PKCE challenge
-  const access = new Set();
-  const refresh = new Set();
-  const userTokens = new Map(); // Xbox user token -> uhs
-  const xstsTokens = new Map(); // XSTS token -> uhs
-  const mcTokens = new Set();
+  const [access, refresh, mcTokens] = [new Set(), new Set(), new Set()];
+  const [userTokens, xstsTokens] = [new Map(), new Map()]; // Xbox user and XSTS tokens -> uhs
   const issued = { refresh: [], mc: [] };
   // an XSTS answer for the Minecraft relying party usually carries no xid;
   // mcRefusal { status, body, type } is the answer of login_with_xbox instead of a token
@@ -124,9 +116,7 @@ async function startSigninWorld() {
     }
     const uhs = userTokens.get(p.UserTokens[0]);
     if (uhs === undefined) return send(res, 401, '', 'text/plain');
-    if (account.xerr) {
-      return send(res, 401, { Identity: '0', XErr: account.xerr, Message: '', Redirect: '' });
-    }
+    if (account.xerr) return send(res, 401, { Identity: '0', XErr: account.xerr, Message: '', Redirect: '' });
     const claim = account.xid === undefined ? { uhs } : { uhs, xid: account.xid, gtg: account.name };
     return xboxToken(res, xstsTokens, 'xsts', uhs, claim, 16);
   });
@@ -146,9 +136,8 @@ async function startSigninWorld() {
     const t = token('eyJraWQiOiJhYzg0YSJ9');
     mcTokens.add(t);
     issued.mc.push(t);
-    const login = { username: crypto.randomUUID(), roles: [], access_token: t, token_type: 'Bearer' };
-    if (account.mcExpiresIn !== undefined) login.expires_in = account.mcExpiresIn;
-    return send(res, 200, login);
+    // an expires_in of undefined is left out of the JSON
+    return send(res, 200, { username: crypto.randomUUID(), roles: [], access_token: t, token_type: 'Bearer', expires_in: account.mcExpiresIn });
   });
 
   // both Minecraft reads answer 401 to a bearer token they did not issue
@@ -163,9 +152,7 @@ async function startSigninWorld() {
 
   services.set('/minecraft/profile', (req, res) => {
     if (unauthorized(req, res, '/minecraft/profile')) return undefined;
-    if (!account.hasProfile) {
-      return servicesError(res, 404, '/minecraft/profile', 'NOT_FOUND', 'The server has not found anything matching the request URI');
-    }
+    if (!account.hasProfile) return servicesError(res, 404, '/minecraft/profile', 'NOT_FOUND', 'The server has not found anything matching the request URI');
     return send(res, 200, { id: account.id, name: account.name, skins: [], capes: [] });
   });
 

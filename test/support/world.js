@@ -46,8 +46,7 @@ async function startWorld({ https: secure = false, latency = 0 } = {}) {
 
   // the plan is taken when the request comes: a reset during a delay changes nothing
   function planFor(fullPath) {
-    const bare = fullPath.split('?')[0];
-    const key = [bare, fullPath].find((k) => routes.has(k));
+    const key = [fullPath.split('?')[0], fullPath].find((k) => routes.has(k));
     if (key === undefined) return { status: 404, body: 'not found' };
     const route = routes.get(key);
     if (!Array.isArray(route)) return route;
