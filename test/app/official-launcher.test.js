@@ -138,7 +138,7 @@ test('installing: winget with its output in the log; an error counts when the la
   assert.deepEqual(delivered('log').sort(), ['[winget] Bulundu Minecraft Launcher', '[winget] indiriliyor']);
   present = new Set([`D:\\Apps86\\Minecraft\\${EXE}`]);
   tools.plan({ winget: { code: 0x8a15002b } });
-  assert.equal(await official.installOfficialLauncher(options()), true);
+  assert.deepEqual([await official.installOfficialLauncher(options()), await official.installOfficialLauncher(options({ platform: 'linux' }))], [true, false]);
   assert.deepEqual(tools.calls().map((c) => c.name), ['winget'], 'no package install after winget');
 });
 
