@@ -2,7 +2,7 @@
 // The launcher from its first start to the diagnostic run, as a user drives it from the page,
 // against loopback stand-ins of every outside service. The steps share one world and run in
 // order; each checks what it leaves on disk and on the page.
-const { describe, test, before, after } = require('node:test');
+const { describe, test, before, after, mock } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
@@ -11,15 +11,13 @@ const { openWorld, until, NO_REALDATA, JRE_DIR, MODS } = require('./harness');
 // What the launcher prints on standard output (where its lines go while it has no window)
 // until `done()` resolves.
 async function printedUntil(done) {
-  const printed = [];
-  const print = console.log;
-  console.log = (...args) => printed.push(args.join(' '));
+  const print = mock.method(console, 'log', () => {});
   try {
     await done();
   } finally {
-    console.log = print;
+    print.mock.restore();
   }
-  return printed;
+  return print.mock.calls.map((c) => c.arguments.join(' '));
 }
 
 describe('the launcher, end to end', { skip: NO_REALDATA }, () => {
@@ -30,9 +28,7 @@ describe('the launcher, end to end', { skip: NO_REALDATA }, () => {
   const pageHas = (selector, expected) => ui.page.waitForFunction(([s, e]) => document.querySelector(s).textContent.includes(e), [selector, expected]);
   const view = (name) => ui.click(`.nav[data-view="${name}"]`);
 
-  before(async () => {
-    world = await openWorld();
-  });
+  before(async () => { world = await openWorld(); });
   after(() => world && world.finish());
 
   test('first start without an update: the window opens and the desktop shortcut is asked for once', async () => {

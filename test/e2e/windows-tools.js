@@ -23,16 +23,11 @@ function unpackTarget() {
 
 const env = Object.fromEntries(Object.entries(process.env).filter(([k]) => k.startsWith('QUORLIN_UPDATE_')));
 fs.appendFileSync(process.env.QUORLIN_TOOL_LOG, `${JSON.stringify({ name, args, cwd: process.cwd(), env })}\n`);
-const target = unpackTarget();
-if (target) {
-  const [zip, dir] = target;
+const [zip, dir] = unpackTarget() || [];
+if (zip) {
   for (const { name: entry, data } of readZip(fs.readFileSync(zip))) {
     const out = path.join(dir, entry);
-    if (entry.endsWith('/')) {
-      fs.mkdirSync(out, { recursive: true });
-      continue;
-    }
-    fs.mkdirSync(path.dirname(out), { recursive: true });
-    fs.writeFileSync(out, data, { mode: 0o755 });
+    fs.mkdirSync(entry.endsWith('/') ? out : path.dirname(out), { recursive: true });
+    if (!entry.endsWith('/')) fs.writeFileSync(out, data, { mode: 0o755 });
   }
 }

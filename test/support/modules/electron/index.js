@@ -13,8 +13,7 @@ let readyResolve;
 let readyPromise;
 
 function makeEvent(extra = {}) {
-  const event = { defaultPrevented: false, preventDefault() { event.defaultPrevented = true; }, ...extra };
-  return event;
+  return { defaultPrevented: false, preventDefault() { this.defaultPrevented = true; }, ...extra };
 }
 
 const app = Object.assign(new EventEmitter(), {
@@ -35,8 +34,7 @@ class WebContents extends EventEmitter {
     if (this.isDestroyed()) throw new TypeError('Object has been destroyed');
     const payload = structuredClone(args);
     if (this.window !== pageWindow()) return;
-    if (testing.remotePage) deliver(() => testing.remotePage(channel, ...payload));
-    else deliver(() => ipcRenderer.emit(channel, { sender: ipcRenderer, senderId: 0 }, ...payload));
+    deliver(() => (testing.remotePage ? testing.remotePage(channel, ...payload) : ipcRenderer.emit(channel, { sender: ipcRenderer, senderId: 0 }, ...payload)));
   }
   async capturePage() {
     const png = await testing.capture();
