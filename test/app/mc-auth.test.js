@@ -109,14 +109,11 @@ describe('sign-in window', () => {
     await assert.rejects(result, { message: 'CANCELLED' });
   });
 
-  test('a sign-in page that cannot load fails with a message; an aborted load does not', async () => {
+  test('a sign-in page that cannot load fails with a message; an aborted load does not', async (ctx) => {
+    const loadURL = ctx.mock.method(electron.BrowserWindow.prototype, 'loadURL');
     for (const [code, errno] of [['ERR_NAME_NOT_RESOLVED', -105], ['ERR_ABORTED', -3]]) {
-      class Failing extends electron.BrowserWindow {
-        loadURL(url) {
-          return Promise.reject(Object.assign(new Error(`${code} (${errno}) loading '${url}'`), { code, errno }));
-        }
-      }
-      const result = assert.rejects(newAuth().login(sw.clientId, Failing, null),
+      loadURL.mock.mockImplementation((url) => Promise.reject(Object.assign(new Error(`${code} (${errno}) loading '${url}'`), { code, errno })));
+      const result = assert.rejects(newAuth().login(sw.clientId, electron.BrowserWindow, null),
         { message: errno === -3 ? 'CANCELLED' : /^Microsoft giriş sayfası açılamadı \(ERR_NAME_NOT_RESOLVED\)/ });
       for (let turn = 0; turn < 2; turn++) await new Promise(setImmediate);
       assert.equal(t.windows.at(-1).isDestroyed(), errno !== -3);

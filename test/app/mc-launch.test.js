@@ -28,12 +28,8 @@ function record({ vanillaJvm, vanillaGame, fabricJvm = [], fabricGame = [], fabr
   return { vanilla, fabric, classpath: [ROOT + '\\libraries\\a.jar', ROOT + '\\versions\\26.3\\26.3.jar'], logArg, assetIndex: '29' };
 }
 
-function args(inst, extra = {}) {
-  return launchArgs({
-    root: ROOT, gameDir: GAME_DIR, nativesDir: NATIVES, inst, account: ACCOUNT, ramGb: 6,
-    versionId: 'fabric-loader-0.19.3-26.3', quickPlay: 'localhost:25565', paths: path.win32, system: WIN, ...extra,
-  });
-}
+const args = (inst, extra = {}) => launchArgs({ root: ROOT, gameDir: GAME_DIR, nativesDir: NATIVES, inst, account: ACCOUNT, ramGb: 6,
+  versionId: 'fabric-loader-0.19.3-26.3', quickPlay: 'localhost:25565', paths: path.win32, system: WIN, ...extra });
 
 const count = (list, text) => list.filter((a) => a === text).length;
 const gameArgs = (a) => a.slice(a.indexOf(KNOT) + 1);
