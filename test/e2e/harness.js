@@ -72,26 +72,17 @@ async function openWorld() {
   fs.cpSync(path.join(ROOT, 'app'), appDir, { recursive: true });
   for (const tool of ['tar', 'powershell.exe', 'cmd.exe']) fs.symlinkSync(path.join(__dirname, 'windows-tools.js'), path.join(dirs.bin, tool));
 
-  const [mw, sw, updates, browser, port] = await Promise.all([
-    startMojangWorld({ assets: 24 }), startSigninWorld(), startWorld(), launchBrowser(), freePort(),
-  ]);
+  const [mw, sw, updates, browser, port] = await Promise.all([startMojangWorld({ assets: 24 }), startSigninWorld(), startWorld(), launchBrowser(), freePort()]);
   const loader = mw.fabric.id.split('-')[2];
   serveProvisioning(mw, loader);
 
   const files = { record: path.join(root, 'java-record.jsonl'), tools: path.join(root, 'tools.jsonl'),
     settings: path.join(dirs.Roaming, '.quorlin', 'launcher.json') };
   const saved = { ...process.env };
-  Object.assign(process.env, {
-    PATH: `${dirs.bin}${path.delimiter}${process.env.PATH}`,
-    TMPDIR: dirs.tmp,
-    APPDATA: dirs.Roaming,
-    QUORLIN_API: updates.url,
-    QUORLIN_EXE: path.join(runtime, 'Quorlin.exe'),
-    QUORLIN_BOOT: path.join(dirs.Downloads, 'Quorlin.exe'),
-    QUORLIN_TOOL_LOG: files.tools,
-    FAKE_JAVA_RECORD: files.record,
-    FAKE_JAVA_PLAN: JSON.stringify({ joins: ['Steve'], joinAfterGame: true, gameExitMs: null }),
-  });
+  Object.assign(process.env, { PATH: `${dirs.bin}${path.delimiter}${process.env.PATH}`, TMPDIR: dirs.tmp, APPDATA: dirs.Roaming,
+    QUORLIN_API: updates.url, QUORLIN_EXE: path.join(runtime, 'Quorlin.exe'), QUORLIN_BOOT: path.join(dirs.Downloads, 'Quorlin.exe'),
+    QUORLIN_TOOL_LOG: files.tools, FAKE_JAVA_RECORD: files.record,
+    FAKE_JAVA_PLAN: JSON.stringify({ joins: ['Steve'], joinAfterGame: true, gameExitMs: null }) });
 
   const shots = [];
   const world = {

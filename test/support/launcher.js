@@ -13,9 +13,7 @@ const REQUESTS = [
 ];
 
 function forgetApp() {
-  for (const key of Object.keys(require.cache)) {
-    if (key.startsWith(APP_DIR + path.sep)) delete require.cache[key];
-  }
+  for (const key of Object.keys(require.cache)) if (key.startsWith(APP_DIR + path.sep)) delete require.cache[key];
 }
 
 /** Other options go to electron.testing.reset; returns the launcher's live modules. */
@@ -97,9 +95,8 @@ function wiredLauncher({ appData, services, ...electronOptions }) {
 }
 
 /**
- * `wiredLauncher` started on Linux over `fakeServices(answers)`, with its page open: adds
- * `services` (the start-up's calls forgotten), `quorlin`, `win` and `events`, every event the
- * page received as [channel, payload].
+ * `wiredLauncher` started on Linux over `fakeServices(answers)` with its page open; `services`
+ * has forgotten the start-up's calls and `events` holds every event the page got as [channel, payload].
  */
 async function startedLauncher({ appData, answers = {} }) {
   const services = fakeServices(answers);
