@@ -21,10 +21,8 @@ function standInTools() {
       fs.rmSync(logFile, { force: true });
     },
     /** The recorded calls [{ name, args, cwd }], of one tool when `name` is given. */
-    calls(name) {
-      const lines = fs.existsSync(logFile) ? fs.readFileSync(logFile, 'utf8').split('\n').filter(Boolean) : [];
-      return lines.map((l) => JSON.parse(l)).filter((c) => !name || c.name === name);
-    },
+    calls: (name) => (fs.existsSync(logFile) ? fs.readFileSync(logFile, 'utf8').split('\n').filter(Boolean) : [])
+      .map((l) => JSON.parse(l)).filter((c) => !name || c.name === name),
     remove: () => fs.rmSync(dir, { recursive: true, force: true }),
   };
   tools.plan();
