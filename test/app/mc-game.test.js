@@ -34,9 +34,7 @@ beforeEach(() => {
   top = fs.mkdtempSync(path.join(base, 'case-'));
   root = path.join(top, 'minecraft');
   events = [];
-  game = new Game({
-    root, gameDir: path.join(top, 'brimlox'), system: WINDOWS, progress: (label, f) => events.push([label, f]),
-  });
+  game = new Game({ root, gameDir: path.join(top, 'brimlox'), system: WINDOWS, progress: (label, f) => events.push([label, f]) });
   mw.clearRequests();
 });
 
