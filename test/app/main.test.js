@@ -80,6 +80,7 @@ describe('closing the window', () => {
 describe('requests', () => {
   test('state answers the snapshot, the account without its tokens', async () => {
     const { quorlin, state } = await started({ launcherRunning: true });
+    assert.equal((await quorlin.state()).hasClientId, false);
     signIn(state);
     await quorlin.setSettings({ clientId: ' my-app-id ' });
     assert.deepEqual(await quorlin.state(), {

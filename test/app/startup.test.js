@@ -39,8 +39,9 @@ test('an update under way ends the process before any window, after the account 
   const services = fakeServices({ manifest: () => { authFirst = state.auth !== null; return UPDATE; }, maybeUpdateLauncher: true });
   const { state, testing, startUp } = wiredLauncher({ appData, services, ready: true });
   await startUp({ platform: 'linux' });
-  assert.deepEqual({ authFirst, exit: testing.calls.exit, windows: testing.windows.length, latest: state.latestManifest },
-    { authFirst: true, exit: [0], windows: 0, latest: UPDATE });
+  const [, given, { currentVersion }] = services.calls.find((c) => c[0] === 'maybeUpdateLauncher');
+  assert.deepEqual({ authFirst, exit: testing.calls.exit, windows: testing.windows.length, latest: state.latestManifest, given, currentVersion },
+    { authFirst: true, exit: [0], windows: 0, latest: UPDATE, given: UPDATE, currentVersion: '1.0.26' });
 });
 
 test('a failing update check or account file still opens the window and says why on standard output', async () => {
