@@ -98,9 +98,9 @@ describe('requests', () => {
     assert.deepEqual(testing.calls.openExternal.map((url) => new URL(url).host), ['portal.azure.com', 'aka.ms']);
   });
 
-  test('a failed login is answered as a result, not thrown', async () => {
+  test('login opens its window over ours, and a failure is answered as a result, not thrown', async () => {
     const { quorlin, state } = await started();
-    state.auth.login = async () => { throw new Error('CANCELLED'); };
+    state.auth.login = async (...args) => { throw new Error(args[2] === state.win ? 'CANCELLED' : 'no parent'); };
     assert.deepEqual(await quorlin.login(), { ok: false, error: 'CANCELLED' });
   });
 

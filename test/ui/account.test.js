@@ -33,18 +33,21 @@ describe('sign-in', () => {
     await ui.closeClean();
   });
 
-  test('answered that the application id is missing, the card is shown, scrolled to and highlighted for 2.5 s', async () => {
-    const ui = await openPage(shared.browser, { viewport: { width: 940, height: 360 } });
-    await ui.click('#loginBtn');
-    await ui.answer('auth:login', { ok: false, error: 'NO_CLIENT_ID' });
-    assert.deepEqual([await ui.classes('#view-settings'), await ui.classes('#msCard')], ['view on', 'card wide flash']);
-    await ui.page.waitForFunction(() => {
-      const card = msCard.getBoundingClientRect();
-      return document.getElementById('view-settings').scrollTop > 0 && card.top >= 0 && card.top < innerHeight;
-    }, null, { timeout: 3000 });
-    await ui.page.waitForFunction(() => !msCard.classList.contains('flash'), null, { timeout: 4000 });
-    assert.deepEqual([await ui.classes('#msCard'), await ui.isHidden('#notice')], ['card wide', true], 'the card stays after the highlight');
-    await ui.closeClean();
+  test('without an application id, in the snapshot or in the answer, the card is shown, scrolled to and highlighted for 2.5 s', async () => {
+    for (const missing of ['snapshot', 'answer']) {
+      const ui = await openPage(shared.browser, { state: snapshot({ hasClientId: missing === 'answer' }), viewport: { width: 940, height: 360 } });
+      await ui.click('#loginBtn');
+      if (missing === 'answer') await ui.answer('auth:login', { ok: false, error: 'NO_CLIENT_ID' });
+      assert.deepEqual([(await ui.calls('auth:login')).length, await ui.classes('#view-settings'), await ui.classes('#msCard')],
+        [missing === 'answer' ? 1 : 0, 'view on', 'card wide flash'], missing);
+      await ui.page.waitForFunction(() => {
+        const card = msCard.getBoundingClientRect();
+        return document.getElementById('view-settings').scrollTop > 0 && card.top >= 0 && card.top < innerHeight;
+      }, null, { timeout: 3000 });
+      await ui.page.waitForFunction(() => !msCard.classList.contains('flash'), null, { timeout: 4000 });
+      assert.deepEqual([await ui.classes('#msCard'), await ui.isHidden('#notice')], ['card wide', true], 'the card stays after the highlight');
+      await ui.closeClean();
+    }
   });
 });
 

@@ -44,6 +44,8 @@ describe('play results', () => {
     const ui = await openPage(shared.browser);
     const { done, reopen } = await playWith(ui, { ok: true, how: 'direct', already: true });
     assert.deepEqual([done, reopen], [true, null], 'a game already running reads as a direct start');
+    await ui.emit('game', { running: true });
+    assert.equal(await ui.text('#stSub'), 'Oyun açık • sunucu çalışıyor');
     const missing = await playWith(ui, { ok: true, how: null, wasOpen: false });
     assert.deepEqual(missing, {
       text: 'Minecraft Launcher bulunamadı', pct: '100%', width: '100%', done: false, notice: 'notice err',
