@@ -1,8 +1,8 @@
 'use strict';
 // Runs the launcher page in headless Chromium with its real bridge script. The bridge's
 // `require('electron')` gets an in-page stand-in: requests are recorded and answered by the
-// test (at once for the channels of `defaultAnswers`, later by `answer` for the others, or
-// all of them by a main process given to `openPage`), events are pushed by `emit`.
+// test (some at once, see openPage; the others by `answer`, or all of them by a main process
+// given to `openPage`), events are pushed by `emit`.
 
 const fs = require('fs');
 const path = require('path');
@@ -75,15 +75,11 @@ class PageUnderTest {
     page.on('pageerror', (e) => this.problems.push(`page error: ${e.message}`));
   }
 
-  // Answers the oldest waiting request of `channel`, waiting for one to arrive first.
-  answer(channel, value) {
-    return this.finish(channel, 'resolve', value);
-  }
+  // Answers the oldest waiting request of `channel`, waiting for one to arrive first;
+  // rejectRequest rejects it the way Electron passes on a handler that threw an Error of `message`.
+  answer(channel, value) { return this.finish(channel, 'resolve', value); }
 
-  // Rejects it the way Electron passes on a handler that threw an Error of `message`.
-  rejectRequest(channel, message) {
-    return this.finish(channel, 'reject', message);
-  }
+  rejectRequest(channel, message) { return this.finish(channel, 'reject', message); }
 
   async finish(channel, how, value) {
     await this.page.waitForFunction((ch) => window.__ipc.pending.some((p) => p.channel === ch), channel);
@@ -97,9 +93,7 @@ class PageUnderTest {
 
   async emit(channel, ...payloads) {
     await this.page.evaluate(([ch, list]) => {
-      for (const payload of list) {
-        for (const fn of window.__ipc.listeners[ch] || []) fn({ sender: 'main' }, payload);
-      }
+      for (const payload of list) for (const fn of window.__ipc.listeners[ch] || []) fn({ sender: 'main' }, payload);
     }, [channel, payloads]);
     await this.settle();
   }
@@ -130,9 +124,7 @@ class PageUnderTest {
     return [...this.problems, ...csp];
   }
 
-  async closeClean() {
-    assert.deepEqual(await this.close(), [], 'no console errors and no policy violations');
-  }
+  async closeClean() { assert.deepEqual(await this.close(), [], 'no console errors and no policy violations'); }
 }
 
 // Opens the page. `state` is the snapshot answered to the start-up request, or null to
@@ -163,8 +155,7 @@ async function pixels(browser, png, points) {
     return await page.evaluate(async ([b64, pts]) => {
       const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
       const bitmap = await createImageBitmap(new Blob([bytes], { type: 'image/png' }));
-      const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
-      const g = canvas.getContext('2d');
+      const g = new OffscreenCanvas(bitmap.width, bitmap.height).getContext('2d');
       g.drawImage(bitmap, 0, 0);
       return pts.map(([x, y]) => Array.from(g.getImageData(x, y, 1, 1).data.slice(0, 3)));
     }, [png.toString('base64'), points]);
