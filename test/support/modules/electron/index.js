@@ -134,10 +134,7 @@ const dialog = {
 
 const shell = {
   openPath: async (p) => { testing.calls.openPath.push(p); return ''; },
-  openExternal: async (url) => {
-    testing.calls.openExternal.push(url);
-    if (testing.openExternalError) throw testing.openExternalError;
-  },
+  openExternal: async (url) => { testing.calls.openExternal.push(url); },
 };
 
 // Reversible, recognisable "encryption": a marker followed by the text's bytes turned around.
@@ -146,17 +143,13 @@ const safeStorage = {
   isEncryptionAvailable() { return testing.ready && testing.encryptionAvailable; },
   encryptString(text) {
     if (!testing.ready) throw new Error('safeStorage cannot be used before app is ready');
-    if (!testing.encryptionAvailable) {
-      throw new Error('Error while encrypting the text provided to safeStorage.encryptString. Encryption is not available.');
-    }
+    if (!testing.encryptionAvailable) throw new Error('Error while encrypting the text provided to safeStorage.encryptString. Encryption is not available.');
     return Buffer.concat([CIPHER_MARK, Buffer.from(String(text), 'utf8').reverse()]);
   },
   decryptString(buffer) {
     if (!Buffer.isBuffer(buffer)) throw new TypeError('Expected the first argument of decryptString() to be a buffer');
     if (!testing.ready) throw new Error('safeStorage cannot be used before app is ready');
-    if (!buffer.subarray(0, CIPHER_MARK.length).equals(CIPHER_MARK)) {
-      throw new Error('Error while decrypting the ciphertext provided to safeStorage.decryptString.');
-    }
+    if (!buffer.subarray(0, CIPHER_MARK.length).equals(CIPHER_MARK)) throw new Error('Error while decrypting the ciphertext provided to safeStorage.decryptString.');
     return Buffer.from(buffer.subarray(CIPHER_MARK.length)).reverse().toString('utf8');
   },
 };
@@ -171,7 +164,7 @@ Object.assign(testing, {
     // autoReadyToShow: a hidden window emits 'ready-to-show' after its first load; dialogAnswer is
     // what showOpenDialog resolves to; capture() gives the PNG bytes of capturePage
     Object.assign(testing, { lock, ready: false, quitting: false, encryptionAvailable: encryption, autoReadyToShow: true });
-    Object.assign(testing, { windows: [], page: {}, remotePage: null, pending: 0, openExternalError: null });
+    Object.assign(testing, { windows: [], page: {}, remotePage: null, pending: 0 });
     Object.assign(testing, { dialogAnswer: { canceled: true, filePaths: [] }, capture: () => Buffer.alloc(0) });
     testing.calls = { quit: 0, exit: [], openPath: [], openExternal: [], dialogs: [] };
     if (ready) testing.setReady();
