@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,4 +22,4 @@ struct ZipListing {
 
 ZipListing ReadZip(const std::vector<unsigned char>& archive);
 
-std::vector<unsigned char> ReadBinaryFile(const std::string& path);
+std::vector<unsigned char> ReadBinaryFile(const std::filesystem::path& path);

@@ -7,33 +7,20 @@
 
 #include "record.h"
 
-static void RecordEnv(Record *r, const wchar_t *name) {
-  wchar_t value[4096];
-  RecordString(r, name, ReadEnv(name, value, 4096) ? value : NULL);
-}
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, int show) {
-  (void)instance; (void)previous; (void)commandLine; (void)show;
-  Record r;
-  wchar_t cwd[MAX_PATH], self[MAX_PATH], app[MAX_PATH * 2];
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  wchar_t cwd[MAX_PATH], self[MAX_PATH];
   int argc = 0;
   LocalFree(CommandLineToArgvW(GetCommandLineW(), &argc));
   GetCurrentDirectoryW(MAX_PATH, cwd);
   GetModuleFileNameW(NULL, self, MAX_PATH);
-  wcscpy(app, self);
-  wchar_t *slash = wcsrchr(app, L'\\');
-  wcscpy(slash ? slash + 1 : app, L"resources\\app\\main.js");
-  DWORD attributes = GetFileAttributesW(app);
-
-  RecordBegin(&r);
-  RecordString(&r, L"cwd", cwd);
-  RecordString(&r, L"commandLine", GetCommandLineW());
-  RecordNumber(&r, L"argc", argc);
-  RecordString(&r, L"self", self);
-  RecordEnv(&r, L"QUORLIN_EXE");
-  RecordEnv(&r, L"QUORLIN_BOOT");
-  RecordBool(&r, L"appPresent",
-             attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY));
-  RecordWrite(&r, L"electron.log");
+  std::wstring app(self);
+  app = app.substr(0, app.rfind(L'\\') + 1) + L"resources\\app\\main.js";
+  DWORD attributes = GetFileAttributesW(app.c_str());
+  const bool appPresent = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  RecordWrite(L"electron.log", {{L"cwd", Json(cwd)}, {L"commandLine", Json(GetCommandLineW())},
+                                {L"argc", std::to_wstring(argc)}, {L"self", Json(self)},
+                                {L"QUORLIN_EXE", Json(ReadEnv(L"QUORLIN_EXE"))},
+                                {L"QUORLIN_BOOT", Json(ReadEnv(L"QUORLIN_BOOT"))},
+                                {L"appPresent", appPresent ? L"true" : L"false"}});
   return 0;
 }

@@ -7,37 +7,28 @@
  * captioned "Quorlin" is described (text, buttons, icon, owner) and then confirmed with OK,
  * as a user would. */
 #include <windows.h>
-#include <stdio.h>
+
+#include <algorithm>
+#include <vector>
 
 #include "record.h"
 
-typedef struct {
-  HWND card;
-  Record cardRecord;
-  HWND boxes[16];
-  int boxCount;
-  Record boxRecords[16];
-} Seen;
+struct Seen {
+  std::wstring cardRecord = L"null";
+  std::vector<HWND> boxes;
+  std::wstring boxRecords;
+};
 
-typedef struct {
-  wchar_t text[1024];
-  int buttons;
-  int icons;
-  int okButton;
-} BoxParts;
+struct BoxParts {
+  wchar_t text[1024] = L"";
+  int buttons = 0, icons = 0;
+  bool okButton = false;
+};
 
-static void Out(const char *text) {
+static void Out(const std::wstring &text) {
+  const std::string utf8 = Utf8(text);
   DWORD written;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, (DWORD)strlen(text), &written, NULL);
-}
-
-static void OutWide(const wchar_t *text, size_t len) {
-  int bytes = WideCharToMultiByte(CP_UTF8, 0, text, (int)len, NULL, 0, NULL, NULL);
-  char *utf8 = (char *)HeapAlloc(GetProcessHeap(), 0, bytes + 1);
-  WideCharToMultiByte(CP_UTF8, 0, text, (int)len, utf8, bytes, NULL, NULL);
-  utf8[bytes] = 0;
-  Out(utf8);
-  HeapFree(GetProcessHeap(), 0, utf8);
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), (DWORD)utf8.size(), &written, NULL);
 }
 
 static BOOL CALLBACK OnBoxChild(HWND child, LPARAM param) {
@@ -45,49 +36,40 @@ static BOOL CALLBACK OnBoxChild(HWND child, LPARAM param) {
   wchar_t cls[64], text[1024];
   GetClassNameW(child, cls, 64);
   GetWindowTextW(child, text, 1024);
-  LONG style = GetWindowLongW(child, GWL_STYLE);
   if (lstrcmpiW(cls, L"Button") == 0) {
     parts->buttons++;
-    if (GetDlgCtrlID(child) == IDOK) parts->okButton = 1;
+    parts->okButton |= GetDlgCtrlID(child) == IDOK;
   } else if (lstrcmpiW(cls, L"Static") == 0) {
-    if ((style & SS_TYPEMASK) == SS_ICON) parts->icons++;
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) parts->icons++;
     else if (text[0]) lstrcpynW(parts->text, text, 1024);
   }
   return TRUE;
 }
 
-static void DescribeCard(HWND hwnd, Record *r) {
+static std::wstring DescribeCard(HWND hwnd) {
   wchar_t title[256];
   RECT rect;
   GetWindowTextW(hwnd, title, 256);
   GetWindowRect(hwnd, &rect);
-  POINT centre = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
   DWORD_PTR hit = 0;
-  SendMessageTimeoutW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(centre.x, centre.y), SMTO_ABORTIFHUNG,
-                      2000, &hit);
-  RecordBegin(r);
-  RecordString(r, L"title", title);
-  RecordNumber(r, L"style", (unsigned)GetWindowLongW(hwnd, GWL_STYLE));
-  RecordNumber(r, L"exStyle", (unsigned)GetWindowLongW(hwnd, GWL_EXSTYLE));
-  RecordNumber(r, L"left", rect.left);
-  RecordNumber(r, L"top", rect.top);
-  RecordNumber(r, L"width", rect.right - rect.left);
-  RecordNumber(r, L"height", rect.bottom - rect.top);
-  RecordNumber(r, L"hitTest", (long long)hit);
+  SendMessageTimeoutW(hwnd, WM_NCHITTEST, 0, MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2),
+                      SMTO_ABORTIFHUNG, 2000, &hit);
+  return Object({{L"title", Json(title)}, {L"style", std::to_wstring((unsigned)GetWindowLongW(hwnd, GWL_STYLE))},
+                 {L"exStyle", std::to_wstring((unsigned)GetWindowLongW(hwnd, GWL_EXSTYLE))},
+                 {L"left", std::to_wstring(rect.left)}, {L"top", std::to_wstring(rect.top)},
+                 {L"width", std::to_wstring(rect.right - rect.left)},
+                 {L"height", std::to_wstring(rect.bottom - rect.top)}, {L"hitTest", std::to_wstring(hit)}});
 }
 
-static void DescribeBox(HWND box, Record *r) {
-  BoxParts parts = {{0}, 0, 0, 0};
+static std::wstring DescribeBox(HWND box) {
+  BoxParts parts;
   wchar_t ownerClass[64] = L"";
   EnumChildWindows(box, OnBoxChild, (LPARAM)&parts);
   HWND owner = GetWindow(box, GW_OWNER);
   if (owner) GetClassNameW(owner, ownerClass, 64);
-  RecordBegin(r);
-  RecordString(r, L"text", parts.text);
-  RecordNumber(r, L"buttons", parts.buttons);
-  RecordBool(r, L"okButton", parts.okButton);
-  RecordNumber(r, L"icons", parts.icons);
-  RecordString(r, L"ownerClass", ownerClass);
+  return Object({{L"text", Json(parts.text)}, {L"buttons", std::to_wstring(parts.buttons)},
+                 {L"okButton", parts.okButton ? L"true" : L"false"}, {L"icons", std::to_wstring(parts.icons)},
+                 {L"ownerClass", Json(ownerClass)}});
 }
 
 static BOOL CALLBACK OnTopWindow(HWND hwnd, LPARAM param) {
@@ -96,49 +78,31 @@ static BOOL CALLBACK OnTopWindow(HWND hwnd, LPARAM param) {
   if (!IsWindowVisible(hwnd)) return TRUE;
   GetClassNameW(hwnd, cls, 64);
   GetWindowTextW(hwnd, title, 64);
-  if (!seen->card && lstrcmpW(cls, L"QuorlinBoot") == 0) {
-    seen->card = hwnd;
-    DescribeCard(hwnd, &seen->cardRecord);
+  if (seen->cardRecord == L"null" && lstrcmpW(cls, L"QuorlinBoot") == 0) {
+    seen->cardRecord = DescribeCard(hwnd);
   } else if (lstrcmpW(cls, L"#32770") == 0 && lstrcmpW(title, L"Quorlin") == 0) {
-    for (int i = 0; i < seen->boxCount; i++)
-      if (seen->boxes[i] == hwnd) return TRUE;
-    if (seen->boxCount == 16) return TRUE;
+    if (std::find(seen->boxes.begin(), seen->boxes.end(), hwnd) != seen->boxes.end()) return TRUE;
     /* The text control may come a moment after the box itself. */
     Sleep(100);
-    seen->boxes[seen->boxCount] = hwnd;
-    DescribeBox(hwnd, &seen->boxRecords[seen->boxCount++]);
+    seen->boxes.push_back(hwnd);
+    seen->boxRecords += (seen->boxRecords.empty() ? L"" : L",") + DescribeBox(hwnd);
     PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(hwnd, IDOK));
   }
   return TRUE;
 }
 
-static int Watch(const wchar_t *stopFile, DWORD timeout) {
-  static Seen seen;
-  DWORD start = GetTickCount();
-  Out("ready\n");
-  while (GetFileAttributesW(stopFile) == INVALID_FILE_ATTRIBUTES && GetTickCount() - start < timeout) {
+int wmain(int argc, wchar_t **argv) {
+  if (argc != 4 || wcscmp(argv[1], L"watch") != 0) {
+    Out(L"usage: findwin watch <stop-file> <timeout-ms>\n");
+    return 2;
+  }
+  Seen seen;
+  const DWORD start = GetTickCount(), timeout = (DWORD)_wtoi(argv[3]);
+  Out(L"ready\n");
+  while (GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES && GetTickCount() - start < timeout) {
     EnumWindows(OnTopWindow, (LPARAM)&seen);
     Sleep(10);
   }
-  Out("{\"card\":");
-  if (seen.card) {
-    OutWide(seen.cardRecord.text, seen.cardRecord.len);
-    Out("}");
-  } else {
-    Out("null");
-  }
-  Out(",\"boxes\":[");
-  for (int i = 0; i < seen.boxCount; i++) {
-    if (i) Out(",");
-    OutWide(seen.boxRecords[i].text, seen.boxRecords[i].len);
-    Out("}");
-  }
-  Out("]}\n");
+  Out(L"{\"card\":" + seen.cardRecord + L",\"boxes\":[" + seen.boxRecords + L"]}\n");
   return 0;
-}
-
-int wmain(int argc, wchar_t **argv) {
-  if (argc == 4 && wcscmp(argv[1], L"watch") == 0) return Watch(argv[2], (DWORD)_wtoi(argv[3]));
-  Out("usage: findwin watch <stop-file> <timeout-ms>\n");
-  return 2;
 }

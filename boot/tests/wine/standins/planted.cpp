@@ -8,12 +8,8 @@
 
 static void RecordSelf(HMODULE self) {
   wchar_t path[MAX_PATH];
-  Record r;
   GetModuleFileNameW(self, path, MAX_PATH);
-  RecordBegin(&r);
-  RecordString(&r, L"module", path);
-  RecordString(&r, L"commandLine", GetCommandLineW());
-  RecordWrite(&r, L"planted.log");
+  RecordWrite(L"planted.log", {{L"module", Json(path)}, {L"commandLine", Json(GetCommandLineW())}});
 }
 
 #ifdef PLANTED_DLL

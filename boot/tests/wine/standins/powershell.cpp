@@ -7,6 +7,8 @@
  * STANDIN_POWERSHELL=fail makes it exit 1 without touching anything. */
 #include <windows.h>
 
+#include <filesystem>
+
 #include "record.h"
 #include "unzip.h"
 
@@ -32,32 +34,19 @@ static const wchar_t *Quoted(const wchar_t *at, const wchar_t *marker, wchar_t *
   return NULL;
 }
 
-static void CreateFolders(wchar_t *path) {
-  for (wchar_t *p = path; *p; p++) {
-    if (*p != L'\\' || p == path || p[-1] == L':') continue;
-    *p = 0;
-    CreateDirectoryW(path, NULL);
-    *p = L'\\';
-  }
-  CreateDirectoryW(path, NULL);
-}
-
 int wmain(void) {
   const wchar_t *line = GetCommandLineW();
-  Record r;
-  wchar_t mode[32], zip[MAX_PATH * 4], dest[MAX_PATH * 4];
-  RecordBegin(&r);
-  RecordString(&r, L"commandLine", line);
-  RecordWrite(&r, L"powershell.log");
+  wchar_t zip[MAX_PATH * 4], dest[MAX_PATH * 4];
+  RecordWrite(L"powershell.log", {{L"commandLine", Json(line)}});
 
-  ReadEnv(L"STANDIN_POWERSHELL", mode, 32);
-  if (wcscmp(mode, L"fail") == 0) return 1;
+  if (ReadEnv(L"STANDIN_POWERSHELL") == L"fail") return 1;
   const wchar_t *rest = wcsstr(line, L" -Command \"Expand-Archive ");
   if (rest) rest = Quoted(rest, L" -Command \"Expand-Archive -LiteralPath '", zip, MAX_PATH * 4);
   if (rest) rest = Quoted(rest, L" -DestinationPath '", dest, MAX_PATH * 4);
   if (!rest || wcscmp(rest, L" -Force\"") != 0) return 1;
   DWORD attributes = GetFileAttributesW(zip);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 1;
-  CreateFolders(dest);
+  std::error_code ignored;
+  std::filesystem::create_directories(dest, ignored);
   return UnzipFile(zip, dest);
 }

@@ -3,23 +3,19 @@
 #ifndef STANDIN_RECORD_H
 #define STANDIN_RECORD_H
 
-#include <wchar.h>
+#include <initializer_list>
+#include <string>
+#include <utility>
 
-/* A JSON object under construction; texts longer than the buffer are cut, never overflow. */
-typedef struct {
-  wchar_t text[32768];
-  size_t len;
-} Record;
+/* Keys with their values, each already JSON: Json(text), a number, true or false. */
+using Fields = std::initializer_list<std::pair<const wchar_t *, std::wstring>>;
 
-void RecordBegin(Record *r);
-void RecordString(Record *r, const wchar_t *key, const wchar_t *value); /* NULL value: null */
-void RecordNumber(Record *r, const wchar_t *key, long long value);
-void RecordBool(Record *r, const wchar_t *key, int value);
-void RecordArgv(Record *r, const wchar_t *key, int argc, wchar_t **argv);
-/* Closes the object and appends it as one UTF-8 line to STANDIN_LOG\fileName. */
-void RecordWrite(Record *r, const wchar_t *fileName);
-
-/* The value of an environment variable in buf (empty when unset). Returns 1 when set. */
-int ReadEnv(const wchar_t *name, wchar_t *buf, unsigned capacity);
+std::wstring Json(const std::wstring &text);
+std::wstring Object(Fields fields);
+std::string Utf8(const std::wstring &text);
+/* Appends the object as one UTF-8 line to STANDIN_LOG\fileName. */
+void RecordWrite(const wchar_t *fileName, Fields fields);
+/* The value of an environment variable, empty when unset. */
+std::wstring ReadEnv(const wchar_t *name);
 
 #endif

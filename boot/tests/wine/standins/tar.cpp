@@ -7,15 +7,11 @@
 #include "unzip.h"
 
 int wmain(int argc, wchar_t **argv) {
-  Record r;
-  wchar_t mode[32];
-  RecordBegin(&r);
-  RecordArgv(&r, L"argv", argc, argv);
-  RecordString(&r, L"commandLine", GetCommandLineW());
-  RecordWrite(&r, L"tar.log");
+  std::wstring args;
+  for (int i = 0; i < argc; i++) args += (i ? L"," : L"[") + Json(argv[i]);
+  RecordWrite(L"tar.log", {{L"argv", args + L"]"}, {L"commandLine", Json(GetCommandLineW())}});
 
-  ReadEnv(L"STANDIN_TAR", mode, 32);
-  if (wcscmp(mode, L"fail") == 0) return 2;
+  if (ReadEnv(L"STANDIN_TAR") == L"fail") return 2;
   if (argc != 5 || wcscmp(argv[1], L"-xf") != 0 || wcscmp(argv[3], L"-C") != 0) return 2;
   /* Like bsdtar, the -C directory must already exist. */
   DWORD attributes = GetFileAttributesW(argv[4]);
