@@ -9,7 +9,7 @@ const fs = require('node:fs');
 const path = require('node:path');
 const { openTestBed, layoutUnder, CARRIED_ARCHIVE } = require('./lib/testbed');
 const { readZip } = require('./lib/zip');
-const { assertInstalled, assertStartedFrom } = require('./lib/expect');
+const { assertRanFrom } = require('./lib/expect');
 const { PREFIX } = require('./lib/wine');
 const { RUNTIME_PATH } = require('./lib/fixtures');
 
@@ -30,63 +30,38 @@ after(async () => {
 
 /** An existing folder on C: whose Windows path is exactly `length` characters long. */
 function folderOfLength(length) {
-  const parts = ['deep'];
-  for (let left = length - 'C:\\deep'.length; left > 0;) {
-    let take = Math.min(61, left); // a backslash and up to 60 characters
-    if (left - take === 1) take -= 1; // never leave a part of no characters
-    parts.push('d'.repeat(take - 1));
-    left -= take;
-  }
-  const windows = 'C:\\' + parts.join('\\');
-  assert.equal(windows.length, length);
+  // Parts of 59 or 60 characters; a backslash that would end the path becomes a letter.
+  const windows = ('C:\\deep' + `\\${'d'.repeat(59)}`.repeat(6)).slice(0, length).replace(/\\$/, 'd');
   fs.rmSync(path.join(DRIVE_C, 'deep'), { recursive: true, force: true });
-  const unix = path.join(DRIVE_C, ...parts);
+  const unix = path.join(DRIVE_C, ...windows.slice(3).split('\\'));
   fs.mkdirSync(unix, { recursive: true });
   return { windows, unix };
 }
 
-async function assertRunsUnder(layout, result) {
-  assert.equal(result.code, 0);
-  assert.deepEqual(result.boxes, []);
-  assertInstalled(layout);
-  assertStartedFrom((await bed.waitForRecords('electron'))[0], layout);
-}
-
 describe('local application data', () => {
-  test('unset: the install goes under C:\\Quorlin', async () => {
-    bed.reset();
-    const result = await bed.start({ unset: ['LOCALAPPDATA'] });
-    await assertRunsUnder(bed.fallbackLayout, result);
-    assert.equal(fs.existsSync(bed.layout.root), false);
-  });
-
-  test('a folder named with Turkish letters and a typographic apostrophe: the install goes under it', async () => {
-    bed.reset();
+  const turkish = () => {
     const unix = path.join(DRIVE_C, 'deep', 'Çağrı O’Neil', 'AppData', 'Local');
     fs.mkdirSync(unix, { recursive: true });
+    return { windows: 'C:\\deep\\Çağrı O’Neil\\AppData\\Local', unix };
+  };
+  // [LOCALAPPDATA, its folder (none: unset), whether the install goes under it, Unix variables]
+  const rows = [
+    ['unset', () => null, false],
     // PowerShell reads ’ as a quote: the unpacking through it must still work.
-    const result = await bed.start({ set: { LOCALAPPDATA: 'C:\\deep\\Çağrı O’Neil\\AppData\\Local' },
-      env: { STANDIN_TAR: 'fail' } });
-    await assertRunsUnder(layoutUnder(path.join(unix, 'Quorlin')), result);
-    assert.equal(bed.records('powershell').length, 2);
-  });
-
-  test('as long as the layout allows: the install goes under it', async () => {
-    bed.reset();
-    const base = folderOfLength(LONGEST_BASE);
-    const result = await bed.start({ set: { LOCALAPPDATA: base.windows } });
-    await assertRunsUnder(layoutUnder(path.join(base.unix, 'Quorlin')), result);
-    assert.equal(fs.existsSync(bed.fallbackLayout.root), false);
-  });
-
-  // [length of LOCALAPPDATA in characters]
-  for (const length of [LONGEST_BASE + 1, 300]) {
-    test(`${length} characters, too long for the layout: the whole install goes under C:\\Quorlin`, async () => {
+    ['a folder named with Turkish letters and a typographic apostrophe', turkish, true, { STANDIN_TAR: 'fail' }],
+    [`${LONGEST_BASE} characters, as long as the layout allows`, () => folderOfLength(LONGEST_BASE), true],
+    [`${LONGEST_BASE + 1} characters, too long for the layout`, () => folderOfLength(LONGEST_BASE + 1), false],
+    ['300 characters', () => folderOfLength(300), false],
+  ];
+  for (const [name, folder, under, env = {}] of rows) {
+    test(`${name}: the whole install goes under ${under ? 'it' : 'C:\\Quorlin'}`, async () => {
       bed.reset();
-      const base = folderOfLength(length);
-      const result = await bed.start({ set: { LOCALAPPDATA: base.windows } });
-      await assertRunsUnder(bed.fallbackLayout, result);
-      assert.deepEqual(fs.readdirSync(base.unix), [], 'nothing under the long directory');
+      const base = folder();
+      const result = await bed.start({ env, ...base ? { set: { LOCALAPPDATA: base.windows } } : { unset: ['LOCALAPPDATA'] } });
+      await assertRanFrom(bed, result, under ? layoutUnder(path.join(base.unix, 'Quorlin')) : bed.fallbackLayout);
+      if (under) assert.equal(fs.existsSync(bed.fallbackLayout.root), false);
+      else assert.deepEqual(base ? fs.readdirSync(base.unix) : [bed.layout.root].filter(fs.existsSync), []);
+      if (env.STANDIN_TAR) assert.equal(bed.records('powershell').length, 2);
     });
   }
 });
@@ -99,15 +74,13 @@ describe('no display', () => {
     bed.reset();
     const result = await bed.start({ env: NO_DISPLAY });
     assert.equal(result.card, null);
-    await assertRunsUnder(bed.layout, result);
+    await assertRanFrom(bed, result);
   });
 
   test('a failed install ends the process too', async () => {
     bed.reset();
     bed.world.route(RUNTIME_PATH, { status: 404 });
     const result = await bed.start({ env: NO_DISPLAY });
-    assert.equal(result.code, 0);
-    assert.equal(bed.world.count(RUNTIME_PATH), 3);
-    assert.equal(fs.existsSync(bed.layout.version), false);
+    assert.deepEqual([result.code, bed.world.count(RUNTIME_PATH), fs.existsSync(bed.layout.version)], [0, 3, false]);
   });
 });

@@ -6,16 +6,14 @@ const { describe, test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const { openTestBed, sleep } = require('./lib/testbed');
-const { assertInstalled, assertStartedFrom } = require('./lib/expect');
+const { assertRanFrom, assertStartedFrom } = require('./lib/expect');
 const { RUNTIME_PATH } = require('./lib/fixtures');
 
 const DOWNLOAD_ERROR = "İndirme başarısız oldu. İnternet bağlantını kontrol edip Quorlin'i tekrar aç.";
 
 // The card at 96 DPI on the 1024 × 768 screen: 460 × 190, centred.
 const CARD = { left: 282, top: 289, width: 460, height: 190 };
-const COLOURS = {
-  background: '#0B0C10', accent: '#FE2C55', markInner: '#16171D', markBars: '#FFFFFF', track: '#1C1E27',
-};
+const COLOURS = { background: '#0B0C10', accent: '#FE2C55', markInner: '#16171D', markBars: '#FFFFFF', track: '#1C1E27' };
 // Held back from the body until the picture is taken: a whole number of 64 KiB reads.
 const HELD_AT = 20 * 65536;
 
@@ -26,39 +24,34 @@ before(async () => {
 });
 after(async () => { if (bed) await bed.close(); });
 
-/**
- * Starts on a clean machine with the download held after HELD_AT bytes, takes a picture once
- * the card's bar shows them, then lets the download finish. at(x, y) reads the picture
- * relative to the card's corner; fill is the bar's expected filled width.
- */
+// Starts on a clean machine with the download held after HELD_AT bytes, takes a picture once the
+// card's bar shows them, then lets the download finish. at(x, y) reads the picture relative to
+// the card's corner; fill is the bar's expected filled width.
 async function startWithDownloadHeld(name, card, bar) {
   bed.reset();
   const zip = bed.runtimeZip;
-  let reachedHold;
-  const held = new Promise((r) => { reachedHold = r; });
-  let release;
-  const released = new Promise((r) => { release = r; });
+  const held = Promise.withResolvers();
+  const released = Promise.withResolvers();
   bed.world.route(RUNTIME_PATH, (req, res) => {
     res.writeHead(200, { 'Content-Length': zip.length });
-    res.write(zip.subarray(0, HELD_AT), () => reachedHold());
-    released.then(() => res.end(zip.subarray(HELD_AT)));
+    res.write(zip.subarray(0, HELD_AT), () => held.resolve());
+    released.promise.then(() => res.end(zip.subarray(HELD_AT)));
   });
   // Filled to the permille of bytes received.
   const permille = Math.floor((HELD_AT * 800) / zip.length);
   const fill = Math.floor((bar.width * permille) / 1000);
 
   const running = bed.start();
-  await held;
+  await held.promise;
   // The repaint follows the chunk; on a busy machine it may take a moment.
-  let shot;
-  let at;
+  let shot, at;
   for (let tries = 0; tries < 20; tries++) {
     await sleep(500);
     shot = await bed.screenshot(name);
     at = (x, y) => shot.pixel(card.left + x, card.top + y);
     if (at(bar.x + fill - 1, bar.y + 1) === COLOURS.accent) break;
   }
-  release();
+  released.resolve();
   return { result: await running, at, png: shot.png, fill };
 }
 
@@ -90,31 +83,19 @@ describe('first start', () => {
       [COLOURS.accent, COLOURS.accent, COLOURS.track, COLOURS.track, COLOURS.background, COLOURS.background],
       `bar filled to ${fill} pixels; see ${shot}`);
 
-    assert.equal(result.code, 0);
-    assert.deepEqual(result.boxes, []);
     const { card } = result;
-    assert.deepEqual([card.title, card.left, card.top, card.width, card.height],
-      ['Quorlin', CARD.left, CARD.top, CARD.width, CARD.height]);
     const WS_POPUP = 0x80000000; const FRAME = 0x00cf0000; // caption, borders, system menu, sizing
-    assert.equal((card.style & WS_POPUP) !== 0, true);
-    assert.equal(card.style & FRAME, 0, 'no caption, border or system menu');
-    assert.equal(card.exStyle & 0x40000, 0x40000, 'a taskbar button');
-    assert.equal(card.hitTest, 2, 'the card drags from any point');
-
-    assertInstalled(bed.layout);
-    const starts = await bed.waitForRecords('electron');
-    assert.equal(starts.length, 1);
-    assertStartedFrom(starts[0], bed.layout);
-    assert.equal(bed.world.requests.length, 1);
-    assert.equal(bed.world.requests[0].headers['user-agent'], 'Quorlin-Launcher/1.0');
+    // A popup without caption, border or system menu, with a taskbar button, dragged from any point.
+    assert.deepEqual([card.title, card.left, card.top, card.width, card.height, (card.style & WS_POPUP) !== 0,
+      card.style & FRAME, card.exStyle & 0x40000, card.hitTest],
+    ['Quorlin', CARD.left, CARD.top, CARD.width, CARD.height, true, 0, 0x40000, 2]);
+    await assertRanFrom(bed, result);
+    assert.deepEqual(bed.world.requests.map((r) => r.headers['user-agent']), ['Quorlin-Launcher/1.0']);
   });
 
   test('a second start launches at once, with no window and no download', async () => {
     const result = await bed.start();
-    assert.equal(result.code, 0);
-    assert.equal(result.card, null);
-    assert.deepEqual(result.boxes, []);
-    assert.equal(bed.world.requests.length, 1);
+    assert.deepEqual([result.code, result.card, result.boxes, bed.world.requests.length], [0, null, [], 1]);
     const starts = await bed.waitForRecords('electron', 2);
     assert.equal(starts.length, 2);
     assertStartedFrom(starts[1], bed.layout);
@@ -134,11 +115,8 @@ describe('runtime download', () => {
       bed.world.route(RUNTIME_PATH, answers());
       bed.world.route('/assets/runtime.zip', { body: bed.runtimeZip });
       const result = await bed.start();
-      assert.equal(result.code, 0);
-      assert.deepEqual(result.boxes, []);
       assert.equal(bed.world.requests.length, requests);
-      assertInstalled(bed.layout);
-      assert.equal((await bed.waitForRecords('electron')).length, 1);
+      await assertRanFrom(bed, result);
     });
   }
 
@@ -146,13 +124,9 @@ describe('runtime download', () => {
     bed.reset();
     bed.world.route(RUNTIME_PATH, { status: 404, body: 'not found' });
     const result = await bed.start();
-    assert.equal(result.code, 0);
-    assert.equal(bed.world.count(RUNTIME_PATH), 3);
-    assert.equal(result.boxes.length, 1);
-    assert.equal(result.boxes[0].text, DOWNLOAD_ERROR);
-    assert.equal(result.boxes[0].ownerClass, 'QuorlinBoot');
-    assert.equal(fs.existsSync(bed.layout.runtime), false);
-    assert.equal(fs.existsSync(bed.layout.version), false);
+    assert.deepEqual([result.code, bed.world.count(RUNTIME_PATH), result.boxes.map((b) => [b.text, b.ownerClass])],
+      [0, 3, [[DOWNLOAD_ERROR, 'QuorlinBoot']]]);
+    assert.deepEqual([bed.layout.runtime, bed.layout.version].filter(fs.existsSync), []);
     assert.deepEqual(bed.records('electron'), []);
   });
 });
@@ -164,9 +138,8 @@ describe('card at 144 DPI', () => {
     await bed.setSystemDpi(144);
     const card = { left: 167, top: 241, width: 690, height: 285 };
     const { result, at, png, fill } = await startWithDownloadHeld('card-144-dpi', card, { x: 42, y: 186, width: 606 });
-    assert.equal(result.code, 0);
-    assert.deepEqual([result.card.left, result.card.top, result.card.width, result.card.height],
-      [card.left, card.top, card.width, card.height]);
+    assert.deepEqual([result.code, result.card.left, result.card.top, result.card.width, result.card.height],
+      [0, card.left, card.top, card.width, card.height]);
     assert.deepEqual({
       strip: [at(0, 0), at(689, 4), at(300, 5)],
       // the mark frame: 51 × 51 at (42, 45); the inner square from (47, 50) to (88, 91)

@@ -1,81 +1,58 @@
 'use strict';
-// Starts over an existing install: which version files re-install what, how a staged
-// application is promoted or dropped, and the mend of an application directory that lost
-// its main.js.
+// Starts over an existing install: which version files and damaged installs re-install what,
+// and how a staged application is promoted or dropped.
 
 const { describe, test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { openTestBed } = require('./lib/testbed');
-const { assertInstalled, assertCarriedApp, assertStartedFrom } = require('./lib/expect');
+const { openTestBed, write, STAMP } = require('./lib/testbed');
+const { tree, assertInstalled, assertCarriedApp, assertStartedFrom, assertRanFrom } = require('./lib/expect');
 
 let bed;
 before(async () => { bed = await openTestBed(); });
 after(async () => { if (bed) await bed.close(); });
 
-/** Files under dir by relative name, with their text. */
-function tree(dir, files = {}, prefix = '') {
-  for (const e of fs.readdirSync(dir, { withFileTypes: true })) {
-    if (e.isDirectory()) tree(path.join(dir, e.name), files, `${prefix}${e.name}/`);
-    else files[prefix + e.name] = fs.readFileSync(path.join(dir, e.name), 'utf8');
-  }
-  return files;
+function replaceByDirectory(file) {
+  fs.rmSync(file, { recursive: true });
+  fs.mkdirSync(file);
 }
 
-function write(file, text) {
-  fs.mkdirSync(path.dirname(file), { recursive: true });
-  fs.writeFileSync(file, text);
-}
-
-describe('version file', () => {
-  // [version file, what the start does]
+describe('existing install', () => {
+  // [version file, what the start does, damage to the install and how it is done]
   const rows = [
     ['1.0.26|45.2.1\0 and more', 'launches at once'],
     ['1.0.26|45.2.1\r\n', 'installs the application'],
     ['1.0.25|45.2.1', 'installs the application'],
     ['1.0.26|45.2.0', 'installs runtime and application'],
+    [STAMP, 'installs runtime and application', 'a directory in place of the runtime executable',
+      (l) => replaceByDirectory(l.exe)],
+    [STAMP, 'installs the application', 'the application directory gone', (l) => fs.rmSync(l.app, { recursive: true })],
+    [STAMP, 'installs the application', 'main.js a directory', (l) => replaceByDirectory(path.join(l.app, 'main.js'))],
   ];
-  for (const [stamp, outcome] of rows) {
-    test(`${JSON.stringify(stamp)} ${outcome}`, async () => {
+  for (const [stamp, outcome, damage = '', spoil = () => {}] of rows) {
+    test(`${JSON.stringify(stamp)} ${damage}: ${outcome}`, async () => {
       bed.reset();
       bed.seedInstall({ stamp });
       const fast = outcome === 'launches at once';
       const download = outcome === 'installs runtime and application';
       write(path.join(bed.layout.app, 'left-over.js'), 'old');
+      spoil(bed.layout);
       const result = await bed.start();
-      assert.equal(result.code, 0);
-      assert.equal(result.card === null, fast, 'the card shows on the install path only');
-      assert.deepEqual(result.boxes, []);
-      assert.equal(bed.world.requests.length, download ? 1 : 0);
-      assert.equal(bed.records('tar').length, fast ? 0 : download ? 2 : 1);
-      if (!fast) assertInstalled(bed.layout);
-      assertStartedFrom((await bed.waitForRecords('electron'))[0], bed.layout);
+      // The card shows on the install path only.
+      assert.deepEqual([result.code, result.boxes, result.card === null, bed.world.requests.length, bed.records('tar').length],
+        [0, [], fast, download ? 1 : 0, fast ? 0 : download ? 2 : 1]);
+      if (!fast) await assertRanFrom(bed, result);
+      else assertStartedFrom((await bed.waitForRecords('electron'))[0], bed.layout);
     });
   }
 
-  test('a directory in place of the runtime executable: the runtime is installed again', async () => {
-    bed.reset();
-    bed.seedInstall();
-    fs.rmSync(bed.layout.exe);
-    fs.mkdirSync(bed.layout.exe);
-    const result = await bed.start();
-    assert.equal(result.code, 0);
-    assert.equal(bed.world.requests.length, 1);
-    assertInstalled(bed.layout);
-    assert.equal((await bed.waitForRecords('electron')).length, 1);
-  });
-});
-
-describe('fast launch', () => {
   test('a runtime executable the shell cannot start: the install path runs and reports the failed start', async () => {
     bed.reset();
     bed.seedInstall();
     fs.writeFileSync(bed.layout.exe, 'not a program');
     const result = await bed.start();
-    assert.equal(result.code, 0);
-    assert.notEqual(result.card, null);
-    assert.deepEqual(result.boxes.map((b) => b.text), ['Quorlin başlatılamadı.']);
+    assert.deepEqual([result.code, result.card !== null, result.boxes.map((b) => b.text)], [0, true, ['Quorlin başlatılamadı.']]);
     assert.equal(bed.world.requests.length, 0, 'the runtime counts as installed');
     assert.equal(bed.records('tar').length, 1, 'the application is installed again');
     assertCarriedApp(bed.layout);
@@ -89,10 +66,8 @@ describe('staged application', () => {
     write(path.join(bed.layout.stage, 'main.js'), 'staged main');
     write(path.join(bed.layout.stage, 'ui', 'index.html'), 'staged page');
     const result = await bed.start();
-    assert.equal(result.code, 0);
-    assert.equal(result.card, null);
-    assert.equal(fs.existsSync(bed.layout.stage), false);
-    assert.deepEqual(tree(bed.layout.app), { 'main.js': 'staged main', 'ui/index.html': 'staged page' });
+    assert.deepEqual([result.code, result.card, fs.existsSync(bed.layout.stage)], [0, null, false]);
+    assert.deepEqual(tree(bed.layout.app, 'utf8'), { 'main.js': 'staged main', 'ui/index.html': 'staged page' });
     assertStartedFrom((await bed.waitForRecords('electron'))[0], bed.layout);
   });
 
@@ -101,8 +76,7 @@ describe('staged application', () => {
     bed.seedInstall({ stamp: '1.0.25|45.2.1' });
     write(path.join(bed.layout.stage, 'main.js'), 'staged main');
     const result = await bed.start();
-    assert.equal(result.code, 0);
-    assert.equal(fs.existsSync(bed.layout.stage), false);
+    assert.deepEqual([result.code, fs.existsSync(bed.layout.stage)], [0, false]);
     assertInstalled(bed.layout);
   });
 
@@ -113,34 +87,9 @@ describe('staged application', () => {
       bed.seedInstall();
       write(path.join(bed.layout.stage, ...probe), 'staged');
       const result = await bed.start();
-      assert.equal(result.code, 0);
-      assert.equal(result.card, null);
-      assert.equal(fs.existsSync(bed.layout.stage), false);
+      assert.deepEqual([result.code, result.card, fs.existsSync(bed.layout.stage)], [0, null, false]);
       assertCarriedApp(bed.layout);
       assert.equal((await bed.waitForRecords('electron')).length, 1);
-    });
-  }
-});
-
-describe('application directory without main.js', () => {
-  const damage = [
-    ['the application directory is gone', (l) => fs.rmSync(l.app, { recursive: true })],
-    ['main.js is a directory', (l) => {
-      fs.rmSync(path.join(l.app, 'main.js'));
-      fs.mkdirSync(path.join(l.app, 'main.js'));
-    }],
-  ];
-  for (const [name, spoil] of damage) {
-    test(`${name}: the version file matches, yet the install path restores the application`, async () => {
-      bed.reset();
-      bed.seedInstall();
-      spoil(bed.layout);
-      const result = await bed.start();
-      assert.equal(result.code, 0);
-      assert.notEqual(result.card, null);
-      assert.equal(bed.world.requests.length, 0, 'the runtime is kept');
-      assertInstalled(bed.layout);
-      assertStartedFrom((await bed.waitForRecords('electron'))[0], bed.layout);
     });
   }
 });

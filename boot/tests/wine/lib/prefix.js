@@ -7,16 +7,10 @@
 const fs = require('node:fs');
 const path = require('node:path');
 const {
-  REPO, BUILD, BIN, PREFIX, HOME, SYSTEM32, RELAYED, winPath, wineEnv, run, startXvfb, stopWineServer,
+  REPO, BUILD, BIN, PREFIX, HOME, SYSTEM32, RELAYED, winPath, wineEnv, runOk, startXvfb, stopWineServer,
 } = require('./wine');
 
 const POWERSHELL_DIR = path.join('WindowsPowerShell', 'v1.0');
-
-async function must(what, promise) {
-  const r = await promise;
-  if (r.code !== 0) throw new Error(`${what} failed (${r.code}): ${r.stderr}`);
-  return r;
-}
 
 async function makePrefix() {
   const started = Date.now();
@@ -28,14 +22,11 @@ async function makePrefix() {
   const x = await startXvfb();
   try {
     const env = wineEnv(x.display);
-    await must('wineboot', run('wine', ['wineboot', '-i'], { env, timeout: 300000 }));
-    await must('adding the test CA',
-      run('wine', [path.join(BIN, 'addca.exe'), winPath(path.join(REPO, 'test', 'ca', 'ca.der'))], { env }));
-    await must('the powershell.exe override',
-      run('wine', ['reg', 'add', 'HKCU\\Software\\Wine\\DllOverrides', '/v', 'powershell.exe', '/d', 'native', '/f'], { env }));
+    await runOk('wine', ['wineboot', '-i'], { env, timeout: 300000 });
+    await runOk('wine', [path.join(BIN, 'addca.exe'), winPath(path.join(REPO, 'test', 'ca', 'ca.der'))], { env });
+    await runOk('wine', ['reg', 'add', 'HKCU\\Software\\Wine\\DllOverrides', '/v', 'powershell.exe', '/d', 'native', '/f'], { env });
     // Traced only when WINEDEBUG asks for +relay: the calls that show the start-up's order.
-    await must('the traced calls',
-      run('wine', ['reg', 'add', 'HKCU\\Software\\Wine\\Debug', '/v', 'RelayInclude', '/d', RELAYED.join(';'), '/f'], { env }));
+    await runOk('wine', ['reg', 'add', 'HKCU\\Software\\Wine\\Debug', '/v', 'RelayInclude', '/d', RELAYED.join(';'), '/f'], { env });
     // The bootstrapper runs PowerShell from its own folder; other programs find it in system32.
     for (const [tool, where] of [['tar.exe', ''], ['powershell.exe', ''], ['powershell.exe', POWERSHELL_DIR]]) {
       fs.copyFileSync(path.join(BIN, tool), path.join(SYSTEM32, where, tool));

@@ -6,6 +6,7 @@
 
 const fs = require('node:fs');
 const path = require('node:path');
+const { setTimeout: sleep } = require('node:timers/promises');
 const { startWorld } = require('../../../../test/support/world');
 const wine = require('./wine');
 const { RUNTIME_PATH, runtimeArchive } = require('./fixtures');
@@ -40,20 +41,18 @@ function cPath(unixPath) {
   return 'C:' + path.relative(drive, unixPath).split(path.sep).map((p) => `\\${p}`).join('');
 }
 
+/** Writes a file, making its folders first. */
+function write(file, data) {
+  fs.mkdirSync(path.dirname(file), { recursive: true });
+  fs.writeFileSync(file, data);
+}
+
 /** Unpacks ZIP entries under dir. */
 function unpack(entries, dir) {
   for (const { name, data } of entries) {
-    const target = path.join(dir, ...name.split('/'));
-    if (name.endsWith('/')) fs.mkdirSync(target, { recursive: true });
-    else {
-      fs.mkdirSync(path.dirname(target), { recursive: true });
-      fs.writeFileSync(target, data);
-    }
+    if (name.endsWith('/')) fs.mkdirSync(path.join(dir, name), { recursive: true });
+    else write(path.join(dir, name), data);
   }
-}
-
-function sleep(ms) {
-  return new Promise((r) => setTimeout(r, ms));
 }
 
 async function openTestBed() {
@@ -69,6 +68,7 @@ async function openTestBed() {
   const runtimeZip = runtimeArchive();
 
   const bed = {
+    env: session.env,
     world,
     runtimeZip,
     runtimeUrl: world.url + RUNTIME_PATH,
@@ -85,11 +85,8 @@ async function openTestBed() {
       world.route(RUNTIME_PATH, { body: runtimeZip });
     },
 
-    /**
-     * Lays out what an earlier successful install leaves: the runtime under its product
-     * name without its default application, the carried application, and the version file
-     * holding `stamp`.
-     */
+    // What an earlier successful install leaves: the runtime under its product name without its
+    // default application, the carried application, and the version file holding `stamp`.
     seedInstall({ stamp = STAMP } = {}) {
       const l = bed.layout;
       unpack(readZip(runtimeZip), l.runtime);
@@ -101,16 +98,14 @@ async function openTestBed() {
 
     /** Sets the DPI that Windows programs started from now on take as the system's. */
     async setSystemDpi(dpi) {
-      const r = await wine.run('wine', ['reg', 'add', 'HKCU\\Control Panel\\Desktop', '/v', 'LogPixels',
+      await wine.runOk('wine', ['reg', 'add', 'HKCU\\Control Panel\\Desktop', '/v', 'LogPixels',
         '/t', 'REG_DWORD', '/d', String(dpi), '/f'], { env: session.env });
-      if (r.code !== 0) throw new Error(`the DPI was not set: ${r.stderr}`);
     },
 
     /** What a stand-in recorded so far ("tar", "powershell", "electron"), one object per call. */
     records(name) {
       const file = path.join(logs, `${name}.log`);
-      if (!fs.existsSync(file)) return [];
-      return fs.readFileSync(file, 'utf8').split('\n').filter(Boolean).map((l) => JSON.parse(l));
+      return fs.existsSync(file) ? fs.readFileSync(file, 'utf8').split('\n').filter(Boolean).map((l) => JSON.parse(l)) : [];
     },
 
     /** Waits until a stand-in has recorded `count` calls; the shell starts it on its own. */
@@ -130,17 +125,11 @@ async function openTestBed() {
     async start({ exe = TEST_EXE, env = {}, unset = [], set = {} } = {}) {
       const stopFile = path.join(logs, 'stop');
       fs.rmSync(stopFile, { force: true });
-      const runEnv = {
-        ...session.env,
-        QUORLIN_TEST_RUNTIME_URL: bed.runtimeUrl,
-        STANDIN_LOG: wine.winPath(logs),
-        ...env,
-      };
-      let ready;
-      const watching = new Promise((r) => { ready = r; });
+      const runEnv = { ...session.env, QUORLIN_TEST_RUNTIME_URL: bed.runtimeUrl, STANDIN_LOG: wine.winPath(logs), ...env };
+      const watching = Promise.withResolvers();
       const watcher = wine.run('wine', [path.join(wine.BIN, 'findwin.exe'), 'watch', wine.winPath(stopFile), '300000'],
-        { env: session.env, timeout: 320000, onStdout: (out) => out.startsWith('ready') && ready() });
-      await Promise.race([watching, watcher]);
+        { env: session.env, timeout: 320000, onStdout: (out) => out.startsWith('ready') && watching.resolve() });
+      await Promise.race([watching.promise, watcher]);
 
       const changes = [...unset.flatMap((n) => ['-u', n]), ...Object.entries(set).flatMap(([k, v]) => ['-s', `${k}=${v}`])];
       const args = changes.length ? [path.join(wine.BIN, 'runenv.exe'), ...changes, '--', wine.winPath(exe)] : [exe];
@@ -154,23 +143,18 @@ async function openTestBed() {
       return { code: boot.code, card: report.card, boxes: report.boxes, stderr: boot.stderr };
     },
 
-    /**
-     * Takes a picture of the whole screen, keeps it as build/wine/shots/<name>.png and
-     * returns pixel(x, y) → '#RRGGBB'.
-     */
+    /** Keeps a picture of the whole screen as build/wine/shots/<name>.png; returns pixel(x, y) → '#RRGGBB'. */
     async screenshot(name) {
       const xwd = path.join(shots, `${name}.xwd`);
       const png = path.join(shots, `${name}.png`);
       const env = { ...process.env, DISPLAY: x.display };
-      await tool('xwd', ['-root', '-silent', '-out', xwd], env);
-      await tool('convert', [xwd, png], env);
-      const raw = await tool('convert', [xwd, '-depth', '8', 'rgb:-'], env, true);
-      const [width] = (await tool('identify', ['-format', '%w %h', xwd], env)).split(' ').map(Number);
+      await wine.runOk('xwd', ['-root', '-silent', '-out', xwd], { env });
+      const raw = await wine.runOk('convert', [xwd, '-write', png, '-depth', '8', 'rgb:-'], { env, binary: true });
       fs.rmSync(xwd, { force: true });
       return {
         png,
         pixel(px, py) {
-          const at = (py * width + px) * 3;
+          const at = (py * wine.SCREEN_WIDTH + px) * 3;
           return '#' + [raw[at], raw[at + 1], raw[at + 2]].map((v) => v.toString(16).padStart(2, '0')).join('').toUpperCase();
         },
       };
@@ -185,11 +169,4 @@ async function openTestBed() {
   return bed;
 }
 
-/** Runs an X11 or image tool; its output, or an error with what it said. */
-async function tool(command, args, env, binary = false) {
-  const r = await wine.run(command, args, { env, binary });
-  if (r.code !== 0) throw new Error(`${command} failed (${r.code}): ${r.stderr}`);
-  return r.stdout;
-}
-
-module.exports = { openTestBed, layoutUnder, cPath, sleep, TEST_EXE, CARRIED_ARCHIVE, STAMP };
+module.exports = { openTestBed, layoutUnder, cPath, sleep, write, TEST_EXE, CARRIED_ARCHIVE, STAMP };

@@ -18,6 +18,7 @@ const SYSTEM32 = path.join(PREFIX, 'drive_c', 'windows', 'system32');
 // The calls Wine traces under WINEDEBUG=+relay (set in the prefix): those that must come in
 // order at start-up.
 const RELAYED = ['SetProcessDpiAwarenessContext', 'SetProcessDPIAware', 'CoInitializeEx', 'CreateWindowExW'];
+const SCREEN_WIDTH = 1024;
 
 /** The Windows name of a Unix path, through the Z: drive that maps "/". */
 function winPath(unixPath) {
@@ -41,23 +42,17 @@ function wineEnv(display, extra = {}) {
   };
 }
 
-/**
- * Runs a program to its end; resolves { code, stdout, stderr }, stdout as a Buffer when
- * binary is set. Ends at the program's exit, not when its pipes close: Windows programs it
- * starts may hold them for long.
- */
+// Runs a program to its end, its exit rather than its pipes closing; resolves
+// { code, stdout, stderr }, stdout as a Buffer when binary is set.
 function run(command, args, { env, timeout = 120000, onStdout, binary = false } = {}) {
   return new Promise((resolve, reject) => {
     const child = spawn(command, args, { env, stdio: ['ignore', 'pipe', 'pipe'] });
     const chunks = [];
-    let stdout = '';
     let stderr = '';
-    if (!binary) child.stdout.setEncoding('utf8');
     child.stderr.setEncoding('utf8');
     child.stdout.on('data', (d) => {
-      if (binary) chunks.push(d);
-      else stdout += d;
-      if (onStdout) onStdout(stdout);
+      chunks.push(d);
+      if (onStdout) onStdout(Buffer.concat(chunks).toString());
     });
     child.stderr.on('data', (d) => { stderr += d; });
     const timer = setTimeout(() => child.kill('SIGKILL'), timeout);
@@ -65,27 +60,32 @@ function run(command, args, { env, timeout = 120000, onStdout, binary = false } 
     child.on('exit', (code, signal) => {
       clearTimeout(timer);
       const finish = () => {
+        clearTimeout(grace);
         // Windows programs started by this one may hold the pipes open for long; this end
         // of them is no longer needed.
         child.stdout.destroy();
         child.stderr.destroy();
         if (signal) reject(new Error(`${command} ${args.join(' ')} killed by ${signal}\n${stderr}`));
-        else resolve({ code, stdout: binary ? Buffer.concat(chunks) : stdout, stderr });
+        else resolve({ code, stdout: binary ? Buffer.concat(chunks) : Buffer.concat(chunks).toString(), stderr });
       };
       // What the program wrote before its exit may still be in the pipe.
       const grace = setTimeout(finish, 300);
-      child.stdout.once('end', () => {
-        clearTimeout(grace);
-        finish();
-      });
+      child.stdout.once('end', finish);
     });
   });
+}
+
+/** Runs a program that must succeed; its output, or an error with what it said. */
+async function runOk(command, args, options) {
+  const r = await run(command, args, options);
+  if (r.code !== 0) throw new Error(`${command} ${args.join(' ')} failed (${r.code}): ${r.stderr}`);
+  return r.stdout;
 }
 
 /** Starts Xvfb on a free display; resolves { display, stop() }. */
 function startXvfb() {
   return new Promise((resolve, reject) => {
-    const child = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '1024x768x24', '-nolisten', 'tcp'],
+    const child = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', `${SCREEN_WIDTH}x768x24`, '-nolisten', 'tcp'],
       { stdio: ['ignore', 'ignore', 'pipe', 'pipe'] });
     let number = '';
     let stderr = '';
@@ -108,10 +108,7 @@ function startXvfb() {
   });
 }
 
-/**
- * Starts a persistent wineserver for the shared prefix on a display, so that the cases
- * pay Wine's start-up once. Resolves { env, stop() }.
- */
+/** A persistent wineserver for the shared prefix on a display: the cases pay Wine's start-up once. */
 async function startWineSession(display) {
   if (!fs.existsSync(path.join(BUILD, 'prefix.ready'))) {
     throw new Error(`no Wine prefix in ${BUILD}: make test-wine makes it (node boot/tests/wine/lib/prefix.js)`);
@@ -120,8 +117,7 @@ async function startWineSession(display) {
   await stopWineServer(env);
   // Without -f the server returns only once it accepts clients, so no Wine program can race
   // it and start a second server of its own.
-  const server = await run('wineserver', ['-p'], { env });
-  if (server.code !== 0) throw new Error(`wineserver does not start: ${server.stderr}`);
+  await runOk('wineserver', ['-p'], { env });
   // The first program brings up Wine's own services and the desktop, which stay; later
   // starts are quick, and no case races another program for bringing them up.
   const warm = await run('wine', [path.join(BIN, 'findwin.exe'), 'watch', 'Z:\\nowhere', '500'], { env });
@@ -139,6 +135,6 @@ async function stopWineServer(env) {
 }
 
 module.exports = {
-  REPO, BUILD, BIN, PREFIX, HOME, LOCAL_APPDATA, SYSTEM32, RELAYED,
-  winPath, wineEnv, run, startXvfb, startWineSession, stopWineServer,
+  REPO, BUILD, BIN, PREFIX, HOME, LOCAL_APPDATA, SYSTEM32, RELAYED, SCREEN_WIDTH,
+  winPath, wineEnv, run, runOk, startXvfb, startWineSession, stopWineServer,
 };

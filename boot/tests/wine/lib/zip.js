@@ -4,11 +4,8 @@
 
 const zlib = require('node:zlib');
 
-/**
- * entries: [{ name, data? }] in archive order; a name ending in "/" is a folder.
- * damage: a name whose compressed bytes are spoiled after the CRC is taken, so unpackers
- * must refuse the archive.
- */
+// entries: [{ name, data? }] in archive order; a name ending in "/" is a folder. damage: a name
+// whose compressed bytes are spoiled after the CRC is taken, so unpackers must refuse the archive.
 function makeZip(entries, { damage } = {}) {
   const locals = [];
   const centrals = [];
