@@ -27,24 +27,17 @@ CardLayout Lay(int dpi, int32_t permille) {
 }  // namespace
 
 TEST(MulDivRound, RoundsHalvesAwayFromZero) {
-  EXPECT_EQ(MulDivRound(5, 3, 2), 8);
-  EXPECT_EQ(MulDivRound(-5, 3, 2), -8);
-  EXPECT_EQ(MulDivRound(3, 1, -2), -2);
-  EXPECT_EQ(MulDivRound(13, 120, 96), 16);  // 16.25
-  EXPECT_EQ(MulDivRound(1, 1, 0), -1);
-  EXPECT_EQ(MulDivRound(1 << 30, 4, 1), -1);  // beyond 32 bits
+  // 16.25 rounds to 16; no divisor or a result beyond 32 bits gives -1.
+  EXPECT_EQ((std::vector<int>{MulDivRound(5, 3, 2), MulDivRound(-5, 3, 2), MulDivRound(3, 1, -2), MulDivRound(13, 120, 96),
+                              MulDivRound(1, 1, 0), MulDivRound(1 << 30, 4, 1)}),
+            (std::vector<int>{8, -8, -2, 16, -1, -1}));
 }
 
 TEST(Card, WindowIsSizedAtTheSystemDpiAndCentred) {
   const CardPlacement at96 = PlaceCard(96, 1920, 1080);
-  EXPECT_EQ(at96.width, 460);
-  EXPECT_EQ(at96.height, 190);
-  EXPECT_EQ(at96.left, 730);
-  EXPECT_EQ(at96.top, 445);
+  EXPECT_EQ((std::vector<int>{at96.left, at96.top, at96.width, at96.height}), (std::vector<int>{730, 445, 460, 190}));
   const CardPlacement at144 = PlaceCard(144, 1366, 768);
-  EXPECT_EQ(at144.width, 690);
-  EXPECT_EQ(at144.height, 285);
-  EXPECT_EQ(at144.top, 241);                      // 241.5 truncated
+  EXPECT_EQ((std::vector<int>{at144.top, at144.width, at144.height}), (std::vector<int>{241, 690, 285}));  // 241.5 truncated
   EXPECT_EQ(PlaceCard(96, 301, 100).left, -79);   // toward zero on a tiny screen
   EXPECT_EQ(TitleFontHeight(96), -22);
   EXPECT_EQ(BodyFontHeight(144), -20);            // 19.5 rounded away from zero
@@ -52,16 +45,15 @@ TEST(Card, WindowIsSizedAtTheSystemDpiAndCentred) {
 
 TEST(Card, At96DpiMatchesTheDrawing) {
   const CardLayout card = Lay(96, 0);
-  const std::vector<CardRect> expected = {
-      {0, 0, 460, 190}, {0, 0, 460, 3}, {28, 30, 62, 64}, {31, 33, 59, 61},
-      {39, 38, 51, 42}, {39, 38, 43, 56}, {39, 46, 49, 50}, {28, 124, 432, 130}};
   ASSERT_EQ(card.fill_count, 8) << "progress 0 draws the track only";
-  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(card.fills[i].rect, expected[i]) << "fill " << i;
+  std::vector<CardRect> rects;
+  for (int i = 0; i < 8; ++i) rects.push_back(card.fills[i].rect);
+  rects.insert(rects.end(), {card.title, card.status, card.footer});
+  EXPECT_EQ(rects, (std::vector<CardRect>{{0, 0, 460, 190}, {0, 0, 460, 3}, {28, 30, 62, 64}, {31, 33, 59, 61},
+                                          {39, 38, 51, 42}, {39, 38, 43, 56}, {39, 46, 49, 50}, {28, 124, 432, 130},
+                                          {76, 28, 440, 66}, {28, 92, 432, 116}, {28, 156, 432, 176}}));
   EXPECT_EQ(card.fills[kFrame].color, 0xFE2C55u);
   EXPECT_EQ(card.fills[kStem].color, 0xFFFFFFu);
-  EXPECT_EQ(card.title, (CardRect{76, 28, 440, 66}));
-  EXPECT_EQ(card.status, (CardRect{28, 92, 432, 116}));
-  EXPECT_EQ(card.footer, (CardRect{28, 156, 432, 176}));
 }
 
 TEST(Card, ScalesEachCoordinateAndExtentOnItsOwn) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 TEST(Download, StatusShowsWholeMebibytesRoundedDown) {
   wchar_t text[kStatusTextCapacity];
@@ -13,10 +14,9 @@ TEST(Download, StatusShowsWholeMebibytesRoundedDown) {
 }
 
 TEST(Download, PermilleRunsFromZeroTo800) {
-  EXPECT_EQ(DownloadPermille(1, 1000), 0);  // rounded down
-  EXPECT_EQ(DownloadPermille(999, 1000), 799);
-  EXPECT_EQ(DownloadPermille(1000, 1000), 800);
-  EXPECT_EQ(DownloadPermille(6ULL << 40, 6ULL << 40), 800);
+  EXPECT_EQ((std::vector<int>{DownloadPermille(1, 1000), DownloadPermille(999, 1000), DownloadPermille(1000, 1000),
+                              DownloadPermille(6ULL << 40, 6ULL << 40)}),
+            (std::vector<int>{0, 799, 800, 800}));  // rounded down
 }
 
 TEST(Download, AttemptSucceedsOnlyWithTheAnnouncedLength) {

@@ -55,7 +55,7 @@ std::string VersionString(const Bytes& version, const std::string& key) {
 TEST(ReleaseExe, IsAStatic64BitGuiProgramImportingKnownSystemDllsOnly) {
   LOAD_OR_SKIP(exe, "BOOT_RELEASE_EXE");
   const PeImage pe = ReadPe(exe);
-  ASSERT_TRUE(pe.ok) << pe.error;
+  ASSERT_TRUE(pe.ok) << "not a 64-bit PE image";
   EXPECT_EQ(pe.machine, 0x8664);
   EXPECT_EQ(pe.subsystem, 2) << "GUI subsystem";
   // Windows loads these from the system directory whatever lies beside the executable; any
@@ -84,25 +84,20 @@ TEST(ReleaseExe, CarriesSevenIconImagesDrawnFromTheMark) {
   const unsigned sizes[] = {16, 24, 32, 48, 64, 128, 256};
   for (int i = 0; i < 7; ++i) {
     const size_t e = 6 + 14 * i;
-    EXPECT_EQ(group[e] == 0 ? 256u : group[e], sizes[i]);
-    EXPECT_EQ(GetLE(group, e + 6, 2), 32u) << "bits per pixel of image " << sizes[i];
     Bytes image;
     ASSERT_TRUE(FindPeResource(exe, kRtIcon, GetLE(group, e + 12, 2), &image)) << sizes[i];
-    EXPECT_EQ(image.size(), GetLE(group, e + 8, 4));
-    if (sizes[i] == 256) {
-      EXPECT_EQ(Bytes(image.begin(), image.begin() + 4), (Bytes{0x89, 'P', 'N', 'G'}));
-    } else {
-      EXPECT_EQ(GetLE(image, 4, 4), sizes[i]);
-      EXPECT_EQ(GetLE(image, 14, 2), 32u);
-    }
+    // Size, 32 bits per pixel, the stated length; the 256-pixel image a PNG, the others bitmaps.
+    const bool png = Bytes(image.begin(), image.begin() + 4) == Bytes{0x89, 'P', 'N', 'G'};
+    EXPECT_EQ((std::vector<uint32_t>{group[e] == 0 ? 256u : group[e], GetLE(group, e + 6, 2), GetLE(group, e + 8, 4),
+                                     png ? 256u : GetLE(image, 4, 4), png ? 32u : GetLE(image, 14, 2)}),
+              (std::vector<uint32_t>{sizes[i], 32, static_cast<uint32_t>(image.size()), sizes[i], 32}));
   }
   // The 48-pixel image: accent frame at the corner, dark inner square, white stem.
   Bytes image;
   ASSERT_TRUE(FindPeResource(exe, kRtIcon, GetLE(group, 6 + 14 * 3 + 12, 2), &image));
   auto pixel = [&](int x, int y) { return GetLE(image, 40 + ((47 - y) * 48 + x) * 4, 4); };  // BGRA, bottom-up
-  EXPECT_EQ(pixel(1, 1), 0xFFFE2C55u);
-  EXPECT_EQ(pixel(35, 39), 0xFF16171Du);
-  EXPECT_EQ(pixel(18, 22), 0xFFFFFFFFu);
+  EXPECT_EQ((std::vector<uint32_t>{pixel(1, 1), pixel(35, 39), pixel(18, 22)}),
+            (std::vector<uint32_t>{0xFFFE2C55u, 0xFF16171Du, 0xFFFFFFFFu}));
 }
 
 TEST(ReleaseExe, NamesVersion1026AndItsOriginalFilename) {
@@ -113,13 +108,13 @@ TEST(ReleaseExe, NamesVersion1026AndItsOriginalFilename) {
   auto fixed = std::search(version.begin(), version.end(), signature.begin(), signature.end());
   ASSERT_NE(fixed, version.end());
   const size_t at = fixed - version.begin();
-  EXPECT_EQ(GetLE(version, at + 8, 4), 0x00010000u) << "file version 1.0";
-  EXPECT_EQ(GetLE(version, at + 12, 4), 0x001A0000u) << "file version .26.0";
-  EXPECT_EQ(GetLE(version, at + 16, 4), 0x00010000u);
-  EXPECT_EQ(GetLE(version, at + 20, 4), 0x001A0000u);
-  EXPECT_EQ(VersionString(version, "OriginalFilename"), "Quorlin.exe");
-  EXPECT_EQ(VersionString(version, "FileVersion"), "1.0.26");
-  EXPECT_EQ(VersionString(version, "ProductVersion"), "1.0.26");
+  // File and product version 1.0.26.0, each as two 32-bit halves.
+  EXPECT_EQ((std::vector<uint32_t>{GetLE(version, at + 8, 4), GetLE(version, at + 12, 4), GetLE(version, at + 16, 4),
+                                   GetLE(version, at + 20, 4)}),
+            (std::vector<uint32_t>{0x00010000, 0x001A0000, 0x00010000, 0x001A0000}));
+  EXPECT_EQ(VersionString(version, "OriginalFilename") + " " + VersionString(version, "FileVersion") + " " +
+                VersionString(version, "ProductVersion"),
+            "Quorlin.exe 1.0.26 1.0.26");
 }
 
 TEST(ReleaseExe, CarriesTheApplicationArchiveWholeAndTheRealRuntimeAddress) {

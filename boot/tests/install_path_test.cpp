@@ -52,10 +52,7 @@ TEST(InstallPath, RunsTheWorkerAndEndsByWhetherAWindowAndAThreadCouldBeMade) {
       {false, false, L"Quorlin başlatılamadı.", "window thread inline box "},
   };
   for (const Row& row : rows) {
-    Recorder r;
-    r.window = row.window;
-    r.thread = row.thread;
-    r.error = row.error;
+    Recorder r{row.window, row.thread, row.error, nullptr, {}, {}};
     EXPECT_EQ(RunWith(&r), row.calls) << row.window << row.thread;
     EXPECT_EQ(r.shown, std::string(row.calls).find("box") == std::string::npos ? L"" : row.error);
   }

@@ -53,23 +53,19 @@ TEST(FormLayout, UnsetOrEmptyLocalAppDataGivesCQuorlin) {
   }
 }
 
-TEST(FormLayout, TooLongForTheLayoutFallsBackWhole) {
-  for (size_t length : {kPathCapacity - 1 - kLongestTail, kPathCapacity - kLongestTail, kPathCapacity - 1}) {
-    std::wstring base = L"D:\\" + std::wstring(length - 3, L'x');
+TEST(FormLayout, TooLongForTheLayoutOrTheApplicationsDeepestFileFallsBackWhole) {
+  const size_t just_fits = kPathCapacity - 1 - kLongestTail;
+  // [base length, the application's longest entry name, whether the base is used]
+  const struct { size_t length, deepest; bool fits; } rows[] = {
+      {just_fits, 0, true}, {just_fits + 1, 0, false}, {kPathCapacity - 1, 0, false},
+      {just_fits, 7, true},     // main.js fits
+      {just_fits, 17, false}};  // a staged copy's mc/launch-args.js would not
+  for (const auto& row : rows) {
+    std::wstring base = L"D:\\" + std::wstring(row.length - 3, L'x');
     Layout l;
-    const std::wstring used = FormLayout(&l, base.c_str(), 0);
-    const bool fits = length + kLongestTail <= kPathCapacity - 1;
-    EXPECT_EQ(used, fits ? base : L"C:") << "base length " << length;
+    const std::wstring used = FormLayout(&l, base.c_str(), row.deepest);
+    EXPECT_EQ(used, row.fits ? base : L"C:") << "base length " << row.length << ", deepest " << row.deepest;
     EXPECT_EQ(std::wstring(l.default_app_asar), used + L"\\Quorlin\\runtime\\resources\\default_app.asar");
-    EXPECT_EQ(AllPaths(l).find(L"D:\\") == std::wstring::npos, !fits) << "no path mixes the two bases";
+    EXPECT_EQ(AllPaths(l).find(L"D:\\") == std::wstring::npos, !row.fits) << "no path mixes the two bases";
   }
-}
-
-TEST(FormLayout, TheApplicationsDeepestFileMustFitToo) {
-  // Under a base whose layout just fits, a staged copy's mc\launch-args.js would not.
-  const std::wstring base = L"D:\\" + std::wstring(kPathCapacity - 1 - kLongestTail - 3, L'x');
-  Layout l;
-  EXPECT_EQ(std::wstring(FormLayout(&l, base.c_str(), 7)), base) << "main.js fits";
-  EXPECT_EQ(std::wstring(FormLayout(&l, base.c_str(), 17)), L"C:") << "mc/launch-args.js does not";
-  EXPECT_EQ(std::wstring(l.app_dir), L"C:\\Quorlin\\runtime\\resources\\app");
 }

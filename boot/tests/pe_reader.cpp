@@ -61,10 +61,7 @@ uint32_t Entry(const std::vector<unsigned char>& b, size_t root, uint32_t dir, u
 PeImage ReadPe(const std::vector<unsigned char>& b) {
   PeImage image;
   Headers h;
-  if (!ReadHeaders(b, &image, &h)) {
-    image.error = "not a 64-bit PE image";
-    return image;
-  }
+  if (!ReadHeaders(b, &image, &h)) return image;
   for (size_t d = Offset(h, h.import_rva); GetLE(b, d + 12, 4) != 0; d += 20) {
     const std::string dll = Text(b, Offset(h, GetLE(b, d + 12, 4)));
     image.dlls.push_back(dll);
@@ -86,12 +83,11 @@ bool FindPeResource(const std::vector<unsigned char>& b, uint32_t type, uint32_t
   Headers h;
   if (!ReadHeaders(b, &image, &h) || h.resource_rva == 0) return false;
   const size_t root = Offset(h, h.resource_rva);
-  const uint32_t names = Entry(b, root, 0, type, false);
-  if (names == 0xFFFFFFFF) return false;
-  const uint32_t languages = Entry(b, root, names & 0x7FFFFFFF, id, false);
-  if (languages == 0xFFFFFFFF) return false;
-  const uint32_t leaf = Entry(b, root, languages & 0x7FFFFFFF, 0, true);
-  if (leaf == 0xFFFFFFFF) return false;
+  uint32_t leaf = 0;
+  for (int level = 0; level < 3; ++level) {  // the type, the id, then the first language
+    leaf = Entry(b, root, leaf & 0x7FFFFFFF, level == 0 ? type : id, level == 2);
+    if (leaf == 0xFFFFFFFF) return false;
+  }
   const size_t at = Offset(h, GetLE(b, root + leaf, 4));
   data->assign(b.begin() + at, b.begin() + at + GetLE(b, root + leaf + 4, 4));
   return true;

@@ -8,7 +8,6 @@
 
 struct PeImage {
   bool ok = false;
-  std::string error;
   uint16_t machine = 0;
   uint16_t subsystem = 0;
   std::vector<std::string> dlls;     // as named in the import table

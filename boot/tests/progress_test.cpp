@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-TEST(BootProgress, StartsPreparingAndKeeps254StatusCharacters) {
+TEST(BootProgress, StartsPreparingAndBoundsStatusAndErrorTexts) {
   BootProgress progress;
   progress.permille = 700;
   StoreErrorText(&progress, L"eski");
@@ -20,10 +20,6 @@ TEST(BootProgress, StartsPreparingAndKeeps254StatusCharacters) {
   StoreStatusText(&progress, std::wstring(300, L'ş').c_str());
   CopyStatusText(&progress, status);
   EXPECT_EQ(std::wstring(status), std::wstring(254, L'ş'));
-}
-
-TEST(BootProgress, ErrorTextIsBoundedToItsBuffer) {
-  BootProgress progress;
   StoreErrorText(&progress, std::wstring(600, L'e').c_str());
   EXPECT_EQ(std::wstring(progress.error), std::wstring(kErrorCapacity - 1, L'e'));
 }

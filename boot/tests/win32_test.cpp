@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "commands.h"
@@ -25,19 +28,12 @@ class Win32Test : public ::testing::Test {
   std::wstring Path(const wchar_t* name) const { return dir_ + L"\\" + name; }
 
   void WriteBytes(const wchar_t* name, const std::string& bytes) const {
-    HANDLE f = CreateFileW(Path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(f);
+    std::ofstream(std::filesystem::path(Path(name)), std::ios::binary) << bytes;
   }
 
   std::string ReadBytes(const wchar_t* name) const {
-    HANDLE f = CreateFileW(Path(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    char buffer[256];
-    DWORD read = 0;
-    ReadFile(f, buffer, sizeof(buffer), &read, nullptr);
-    CloseHandle(f);
-    return std::string(buffer, read);
+    std::ifstream in(std::filesystem::path(Path(name)), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
   std::wstring dir_;
