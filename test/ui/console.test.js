@@ -9,13 +9,6 @@ const entries = (ui) => ui.page.locator('#log > *').evaluateAll((els) => els.map
 const scrollState = (ui) => ui.page.locator('#log').evaluate((el) => ({ top: el.scrollTop, bottom: el.scrollHeight - el.clientHeight }));
 const lines = (count, name = 'line') => Array.from({ length: count }, (_, i) => `${name} ${i + 1}`);
 
-async function serverViewWithLines(count) {
-  const ui = await openPage(shared.browser);
-  await ui.click('.nav[data-view="server"]');
-  await ui.emit('log', ...lines(count));
-  return ui;
-}
-
 describe('log lines', () => {
   test('are coloured by case-sensitive words, the error words winning', async () => {
     const ui = await openPage(shared.browser);
@@ -32,13 +25,22 @@ describe('log lines', () => {
     await ui.closeClean();
   });
 
-  test('the 1501st entry removes the first, also when many arrive in one burst', async () => {
-    const ui = await serverViewWithLines(1500);
+  test('the 1501st entry removes the first, also when many arrive in one burst; a failed start\'s error line neither trims nor scrolls', async () => {
+    const ui = await openPage(shared.browser);
+    await ui.click('.nav[data-view="server"]');
+    await ui.emit('log', ...lines(4000, 'burst'), ...lines(1500));
+    const ends = async () => { const shown = await entries(ui); return [shown.length, shown[0], shown.at(-1)[1]]; };
+    assert.deepEqual(await ends(), [1500, ['', 'line 1\n'], 'line 1500\n']);
+    const bottom = (await scrollState(ui)).top;
+    await ui.click('#srvStart');
+    await ui.answer('server:start', { ok: false, error: 'Java <25> bulunamadı' });
+    assert.deepEqual([...await ends(), (await scrollState(ui)).top], [1501, ['', 'line 1\n'], '[Quorlin] Java <25> bulunamadı\n', bottom]);
+    assert.equal((await entries(ui))[1500][0], 'err');
     await ui.emit('log', 'line 1501');
-    const ends = async () => { const shown = await entries(ui); return [shown.length, shown[0][1], shown.at(-1)[1]]; };
-    assert.deepEqual(await ends(), [1500, 'line 2\n', 'line 1501\n']);
-    await ui.emit('log', ...lines(4000, 'burst'));
-    assert.deepEqual(await ends(), [1500, 'burst 2501\n', 'burst 4000\n']);
+    assert.deepEqual(await ends(), [1500, ['', 'line 3\n'], 'line 1501\n']);
+    await ui.click('#srvStart');
+    await ui.answer('server:start', { ok: true });
+    assert.equal((await entries(ui)).length, 1500);
     await ui.closeClean();
   });
 
@@ -64,22 +66,6 @@ describe('log lines', () => {
 });
 
 describe('server controls', () => {
-  test('a failed start adds one error line that neither trims nor scrolls', async () => {
-    const ui = await serverViewWithLines(1500);
-    const bottom = (await scrollState(ui)).top;
-    await ui.click('#srvStart');
-    await ui.answer('server:start', { ok: false, error: 'Java <25> bulunamadı' });
-    let shown = await entries(ui);
-    assert.deepEqual([shown.length, shown[1500], (await scrollState(ui)).top], [1501, ['err', '[Quorlin] Java <25> bulunamadı\n'], bottom]);
-    await ui.emit('log', 'next');
-    shown = await entries(ui);
-    assert.deepEqual([shown.length, shown[0][1]], [1500, 'line 3\n']);
-    await ui.click('#srvStart');
-    await ui.answer('server:start', { ok: true });
-    assert.equal((await entries(ui)).length, 1500);
-    await ui.closeClean();
-  });
-
   test('stop is asked; commands lose one leading slash; blank input sends nothing and stays', async () => {
     const ui = await openPage(shared.browser);
     await ui.click('.nav[data-view="server"]');

@@ -34,7 +34,7 @@ async function centre(ui, selector) {
 }
 
 describe('screens at 1120 × 690', () => {
-  test('the Play view: the bar during progress and after success, the notice\'s two looks', async () => {
+  test('the Play view\'s bar and notice looks, the Settings view, the Server view with a busy console, and the closing overlay over it for good', async () => {
     const ui = await openPage(shared.browser, { state: snapshot({ server: 'running' }) });
     await ui.emit('progress', { step: 'mods', label: 'Fabric API indiriliyor', pct: 0.5 });
     const bar = await centre(ui, '#bar');
@@ -49,11 +49,6 @@ describe('screens at 1120 × 690', () => {
       if (fill) assertColour(f, fill, `${name}: bar fill`);
       assertColour(b, background, `${name}: notice background`);
     }
-    await ui.closeClean();
-  });
-
-  test('the Settings view, the Server view with a busy console, and the closing overlay over it for good', async () => {
-    const ui = await openPage(shared.browser, { state: snapshot({ server: 'running' }) });
     await ui.click('.nav[data-view="settings"]');
     await shoot(ui, 'settings', []);
     await ui.click('.nav[data-view="server"]');
@@ -86,34 +81,26 @@ function cutControls(root) {
 }
 
 describe('other allowed window sizes', () => {
-  test('the Play view shows every control whole, OYNA included, with a notice up', async () => {
+  test('the Play view shows every control whole, OYNA included, with a notice up; the Settings cards sit 14 px under the heading and the folder buttons are equal halves', async () => {
     const ui = await openPage(shared.browser);
     await ui.click('#playBtn');
     await ui.answer('play', { ok: true, how: 'store', wasOpen: false });
     for (const [width, height] of [[940, 600], [1120, 600], [940, 690], [1600, 600], [1920, 1080]]) {
+      const size = `${width} × ${height}`;
       await ui.page.setViewportSize({ width, height });
+      await ui.click('.nav[data-view="play"]');
       await ui.page.mouse.move(0, height - 1);
       await shoot(ui, `play-${width}x${height}`, []);
-      assert.deepEqual(await ui.page.evaluate(cutControls, '#view-play'), [], `${width} × ${height}`);
-    }
-    await ui.closeClean();
-  });
-
-  test('the Settings cards sit 14 px under the heading and the folder buttons are equal halves', async () => {
-    const ui = await openPage(shared.browser);
-    await ui.click('.nav[data-view="settings"]');
-    // the test machine's fallback font is wider than the Windows ones: at the narrowest
-    // columns (wide windows) it needs the ellipsis, so whole labels are checked up to 1120 px
-    for (const [width, height] of [[940, 600], [1120, 690], [1920, 1080]]) {
-      await ui.page.setViewportSize({ width, height });
-      const size = `${width} × ${height}`;
+      assert.deepEqual(await ui.page.evaluate(cutControls, '#view-play'), [], size);
+      await ui.click('.nav[data-view="settings"]');
       const { gap, folders } = await ui.page.evaluate(() => ({
         gap: document.querySelector('#view-settings .card').getBoundingClientRect().top
           - document.querySelector('#view-settings h2').getBoundingClientRect().bottom,
         folders: [...document.querySelectorAll('[data-open]')].map((el) => [el.getBoundingClientRect().width, el.scrollWidth > el.clientWidth]),
       }));
-      assert.equal(gap, 14, size);
-      assert.ok(folders.every(([w]) => Math.abs(w - folders[0][0]) < 0.5), `${size}: ${JSON.stringify(folders)}`);
+      assert.ok(gap === 14 && folders.every(([w]) => Math.abs(w - folders[0][0]) < 0.5), `${size}: ${gap} ${JSON.stringify(folders)}`);
+      // the test machine's fallback font is wider than the Windows ones: at the narrowest
+      // columns (wide windows) it needs the ellipsis, so whole labels are checked up to 1120 px
       if (width <= 1120) assert.ok(folders.every(([, cut]) => !cut), `${size}: ${JSON.stringify(folders)}`);
     }
     await ui.closeClean();
