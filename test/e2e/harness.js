@@ -85,6 +85,7 @@ async function openWorld() {
     FAKE_JAVA_PLAN: JSON.stringify({ joins: ['Steve'], joinAfterGame: true, gameExitMs: null }) });
 
   const shots = [];
+  if (DEMO_DIR) fs.mkdirSync(DEMO_DIR, { recursive: true });
   const world = {
     dirs, runtime, appDir, sw, updates, loader, ui: null, answers: [], app: null,
 
@@ -162,7 +163,6 @@ async function openWorld() {
     async shot(caption) {
       if (!DEMO_DIR) return;
       const file = `${String(shots.length + 1).padStart(2, '0')}.png`;
-      fs.mkdirSync(DEMO_DIR, { recursive: true });
       await world.ui.page.screenshot({ path: path.join(DEMO_DIR, file) });
       shots.push({ file, caption });
       console.log(`demo: ${caption}`);
@@ -170,11 +170,7 @@ async function openWorld() {
     },
 
     /** In a demo, keeps `content` (text or bytes) as the file `name` beside the pictures. */
-    keep(name, content) {
-      if (!DEMO_DIR) return;
-      fs.mkdirSync(DEMO_DIR, { recursive: true });
-      fs.writeFileSync(path.join(DEMO_DIR, name), content);
-    },
+    keep(name, content) { if (DEMO_DIR) fs.writeFileSync(path.join(DEMO_DIR, name), content); },
 
     /** Stops what is still running, writes the demo's index and removes the world. */
     async finish() {
