@@ -16,8 +16,7 @@ const saved = { ...net.limits };
 before(async () => {
   world = await startWorld({ https: true });
   base = fs.mkdtempSync(path.join(os.tmpdir(), 'mc-net-'));
-  net.limits.requestIdleMs = 600;
-  net.limits.downloadIdleMs = 600;
+  Object.assign(net.limits, { requestIdleMs: 600, downloadIdleMs: 600 });
 });
 after(async () => {
   Object.assign(net.limits, saved);
