@@ -1,7 +1,7 @@
 // Closing the main window: a local server that this launcher started is stopped in order
 // first (when the user wants that), so its world is saved instead of cut off.
-const { state } = require('./state');
-const { send, logFailure } = require('./window');
+const { state } = require('./core/state');
+const { send, logFailure } = require('./core/window');
 
 /**
  * Guards `win`'s close. `stopServer()` resolves once the launcher's own server has exited or

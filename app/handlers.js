@@ -2,11 +2,11 @@
 // called from here; every handler takes its input as untrusted, since it comes from the page.
 const fs = require('node:fs');
 const path = require('node:path');
-const endpoints = require('./endpoints');
-const layout = require('./layout');
-const settingsFile = require('./settings');
-const { state, saveSettings, clientId } = require('./state');
-const { log } = require('./window');
+const endpoints = require('./core/endpoints');
+const layout = require('./core/layout');
+const settingsFile = require('./core/settings');
+const { state, saveSettings, clientId } = require('./core/state');
+const { log } = require('./core/window');
 const { play, messageOf } = require('./play');
 
 const LINKS = {

@@ -2,7 +2,7 @@
 // the diagnostic run and the request handlers of the page, wired to the launcher's services.
 const electron = require('electron');
 const { Auth, Game } = require('./mc');
-const { state, initState } = require('./state');
+const { state, initState } = require('./core/state');
 const java = require('./setup/java');
 const fabric = require('./setup/fabric');
 const mods = require('./setup/mods');

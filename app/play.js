@@ -4,10 +4,10 @@
 const fs = require('node:fs');
 const path = require('node:path');
 const { setTimeout: sleep } = require('node:timers/promises');
-const endpoints = require('./endpoints');
-const { MC_VERSION } = require('./layout');
-const { state, saveSettings, clientId } = require('./state');
-const { send, progress, log, logFailure } = require('./window');
+const endpoints = require('./core/endpoints');
+const { MC_VERSION } = require('./core/layout');
+const { state, saveSettings, clientId } = require('./core/state');
+const { send, progress, log, logFailure } = require('./core/window');
 
 // The official launcher rewrites its profile file as it exits; give it time before ours is written.
 const LAUNCHER_EXIT_WAIT_MS = 2000;

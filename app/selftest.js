@@ -5,8 +5,8 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { setTimeout: sleep } = require('node:timers/promises');
-const { PROFILE_ID } = require('./layout');
-const { state } = require('./state');
+const { PROFILE_ID } = require('./core/layout');
+const { state } = require('./core/state');
 const { play } = require('./play');
 
 const SELFTEST_DELAY_MS = 2500;

@@ -4,12 +4,12 @@ const fs = require('node:fs');
 const net = require('node:net');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
-const endpoints = require('./endpoints');
-const { MC_VERSION } = require('./layout');
-const { download } = require('./http');
-const { writeFileAtomic } = require('./files');
-const { state } = require('./state');
-const { send, progress, log } = require('./window');
+const endpoints = require('./core/endpoints');
+const { MC_VERSION } = require('./core/layout');
+const { download } = require('./core/http');
+const { writeFileAtomic } = require('./core/files');
+const { state } = require('./core/state');
+const { send, progress, log } = require('./core/window');
 
 /** The port the server listens on and the game joins, and the waits in ms. Tests change them. */
 const limits = {

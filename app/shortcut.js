@@ -1,7 +1,7 @@
 // The desktop shortcut "Quorlin.lnk", made once per user on Windows.
 const fs = require('node:fs');
 const path = require('node:path');
-const { run, psQuoted } = require('./run');
+const { run, psQuoted } = require('./core/run');
 
 /** The PowerShell command that writes the shortcut on the user's desktop. */
 function shortcutCommand(target, workDir, icon) {

@@ -1,9 +1,9 @@
 // The start-up sequence once Electron is ready: the account, the launcher update check (which
 // may end the process before any window), the main window and the desktop shortcut.
 const fs = require('node:fs');
-const { APP_VERSION } = require('./layout');
-const { state, saveSettings } = require('./state');
-const { createWindow, logFailure } = require('./window');
+const { APP_VERSION } = require('./core/layout');
+const { state, saveSettings } = require('./core/state');
+const { createWindow, logFailure } = require('./core/window');
 const { guardClose } = require('./closing');
 const { ensureShortcut } = require('./shortcut');
 

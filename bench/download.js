@@ -53,7 +53,7 @@ function plainGet(url, file) {
 }
 
 async function main() {
-  const { download } = require('../app/http');
+  const { download } = require('../app/core/http');
   const server = fork(__filename, ['--serve']);
   const base = await new Promise((resolve) => server.once('message', resolve));
   const url = `${base}/big`;

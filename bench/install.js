@@ -103,7 +103,7 @@ async function serveWorld() {
 
 // ---- measured phases, each in a fresh process ----
 function newGame(root) {
-  const endpoints = require('../app/endpoints');
+  const endpoints = require('../app/core/endpoints');
   Object.assign(endpoints, JSON.parse(process.env.BENCH_ENDPOINTS));
   const { Game } = require('../app/mc');
   return new Game({ root, gameDir: path.join(root, '..', 'game'), system: { os: 'windows', arch: 'x86_64' } });

@@ -147,7 +147,7 @@ async function benchPlay(tmp) {
   app('main.js');
   // the game's asset objects small: a warm Play checks them by size alone
   const mw = await startMojangWorld({ ...worldOptions(), assetSizes: [2048] });
-  serveTheRest(mw, app('endpoints.js'));
+  serveTheRest(mw, app('core/endpoints.js'));
   testing.setReady();
   await until(() => testing.windows.length && testing.windows[0].isVisible());
   const page = openPage();
@@ -190,7 +190,7 @@ async function benchStartUp(tmp) {
   const shown = [];
   for (let round = 0; round < ROUNDS; round++) {
     const { testing } = loadLauncher({ appData: path.join(tmp, `start-${round}`) });
-    app('endpoints.js').updateService = refused;
+    app('core/endpoints.js').updateService = refused;
     const started = performance.now();
     testing.setReady();
     await until(() => testing.windows.length);

@@ -3,7 +3,7 @@
 // safeStorage when encryption is available, plain UTF-8 otherwise.
 
 const fs = require('node:fs');
-const { writeFileAtomic } = require('../files');
+const { writeFileAtomic } = require('../core/files');
 
 function canEncrypt(safe) {
   return Boolean(safe) && safe.isEncryptionAvailable() === true;

@@ -3,7 +3,7 @@
 // services chain, renewal of the Minecraft token, and the account file. Electron's pieces
 // (safeStorage, BrowserWindow, the parent window) come from the caller.
 
-const endpoints = require('../endpoints');
+const endpoints = require('../core/endpoints');
 const { req } = require('./net');
 const { readAccount, writeAccount } = require('./auth-file');
 const { SCOPE, pkce, authorizeUrl, waitForCode } = require('./auth-signin');

@@ -8,7 +8,7 @@ const fsp = require('node:fs/promises');
 const https = require('node:https');
 const path = require('node:path');
 const { pipeline } = require('node:stream/promises');
-const { renameHeld } = require('../files');
+const { renameHeld } = require('../core/files');
 
 const USER_AGENT = 'Quorlin-Launcher/1.0';
 const MAX_REDIRECTS = 6;

@@ -2,12 +2,12 @@
 // official launcher's folder, and the Fabric API jar from Modrinth, Fabric's Maven or this computer.
 const fs = require('node:fs');
 const path = require('node:path');
-const endpoints = require('../endpoints');
-const { getJson, getText } = require('../http');
-const { writeFileAtomic } = require('../files');
-const { MC_VERSION } = require('../layout');
-const { state, saveSettings } = require('../state');
-const { progress, log } = require('../window');
+const endpoints = require('../core/endpoints');
+const { getJson, getText } = require('../core/http');
+const { writeFileAtomic } = require('../core/files');
+const { MC_VERSION } = require('../core/layout');
+const { state, saveSettings } = require('../core/state');
+const { progress, log } = require('../core/window');
 const { naturalCompare, isPlainFileName, modrinthFile, cachedDownload, listNames } = require('./mods');
 
 const FABRIC_API_LABEL = 'Fabric API indiriliyor';

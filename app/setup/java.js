@@ -2,11 +2,11 @@
 // computer, or the Adoptium JRE 25 downloaded and unpacked into the launcher's own runtime folder.
 const fs = require('node:fs');
 const path = require('node:path');
-const endpoints = require('../endpoints');
-const { download } = require('../http');
-const { run } = require('../run');
-const { state } = require('../state');
-const { progress, log } = require('../window');
+const endpoints = require('../core/endpoints');
+const { download } = require('../core/http');
+const { run } = require('../core/run');
+const { state } = require('../core/state');
+const { progress, log } = require('../core/window');
 
 const MIN_MAJOR = 25;
 /** Time limits in milliseconds. Tests shorten them; the product keeps these. */

@@ -3,11 +3,11 @@
 const crypto = require('node:crypto');
 const fs = require('node:fs');
 const path = require('node:path');
-const endpoints = require('../endpoints');
-const { download, getJson, retry } = require('../http');
-const { MC_VERSION } = require('../layout');
-const { state } = require('../state');
-const { progress, log } = require('../window');
+const endpoints = require('../core/endpoints');
+const { download, getJson, retry } = require('../core/http');
+const { MC_VERSION } = require('../core/layout');
+const { state } = require('../core/state');
+const { progress, log } = require('../core/window');
 
 // Modrinth project slugs of the performance mods, by side, in the order they are fetched.
 const PERF_MODS = { client: ['sodium', 'lithium'], server: ['lithium'] };

@@ -10,11 +10,11 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
-const endpoints = require('../endpoints');
-const { download } = require('../http');
-const { run } = require('../run');
-const { state } = require('../state');
-const { log, progress } = require('../window');
+const endpoints = require('../core/endpoints');
+const { download } = require('../core/http');
+const { run } = require('../core/run');
+const { state } = require('../core/state');
+const { log, progress } = require('../core/window');
 
 const LAUNCHER_EXE = 'MinecraftLauncher.exe';
 const IMAGE_NAMES = ['MinecraftLauncher.exe', 'Minecraft.exe'];

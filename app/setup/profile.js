@@ -3,10 +3,10 @@
 // the user's other profiles, so it is only ever replaced whole and a copy it cannot read is kept.
 const fs = require('node:fs');
 const path = require('node:path');
-const { PROFILE_ID } = require('../layout');
-const { writeFileAtomic } = require('../files');
-const { state } = require('../state');
-const { log, progress } = require('../window');
+const { PROFILE_ID } = require('../core/layout');
+const { writeFileAtomic } = require('../core/files');
+const { state } = require('../core/state');
+const { log, progress } = require('../core/window');
 
 const PROFILE_NAME = 'Quorlin • Brimlox';
 const FALLBACK_ICON = 'Furnace'; // one of the official launcher's built-in icons

@@ -4,10 +4,10 @@
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { APP_VERSION } = require('../layout');
-const { state } = require('../state');
-const http = require('../http');
-const { run, psQuoted } = require('../run');
+const { APP_VERSION } = require('../core/layout');
+const { state } = require('../core/state');
+const http = require('../core/http');
+const { run, psQuoted } = require('../core/run');
 const { cmpVer } = require('./service');
 const { entryOf, cacheFile, fetchVerified } = require('./cache');
 

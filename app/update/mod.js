@@ -1,9 +1,9 @@
 // The Brimlox mod archive to install: the carried one, or a newer one the update service
 // publishes, fetched into the cache and reused at later runs.
-const { MOD_VERSION } = require('../layout');
-const { state } = require('../state');
-const http = require('../http');
-const { log: windowLog } = require('../window');
+const { MOD_VERSION } = require('../core/layout');
+const { state } = require('../core/state');
+const http = require('../core/http');
+const { log: windowLog } = require('../core/window');
 const { manifest, cmpVer } = require('./service');
 const { entryOf, cacheFile, fetchVerified } = require('./cache');
 

@@ -1,7 +1,7 @@
 // Client of the product's update service: one GET that answers parsed JSON, whatever the status.
 const http = require('node:http');
 const https = require('node:https');
-const endpoints = require('../endpoints');
+const endpoints = require('../core/endpoints');
 
 /** Waits of the client in milliseconds. Tests shorten them; the product keeps these. */
 const limits = {

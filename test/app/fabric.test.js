@@ -5,9 +5,9 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 
-const endpoints = require('../../app/endpoints');
-const http = require('../../app/http');
-const { initState, state } = require('../../app/state');
+const endpoints = require('../../app/core/endpoints');
+const http = require('../../app/core/http');
+const { initState, state } = require('../../app/core/state');
 const fabric = require('../../app/setup/fabric');
 const mods = require('../../app/setup/mods');
 const { startWorld } = require('../support/world');

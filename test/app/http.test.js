@@ -5,7 +5,7 @@ const os = require('node:os');
 const path = require('node:path');
 const { text: body } = require('node:stream/consumers');
 const { startWorld } = require('../support/world');
-const client = require('../../app/http');
+const client = require('../../app/core/http');
 
 const { request, retry, getText, getJson, download } = client;
 let secure, plain, dir;

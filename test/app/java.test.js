@@ -5,8 +5,8 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 
-const endpoints = require('../../app/endpoints');
-const { initState, state } = require('../../app/state');
+const endpoints = require('../../app/core/endpoints');
+const { initState, state } = require('../../app/core/state');
 const java = require('../../app/setup/java');
 const { startWorld } = require('../support/world');
 const { PATHS, useWorld, recordWindow } = require('../support/fabric-world');

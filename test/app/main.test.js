@@ -42,7 +42,7 @@ describe('single instance and window', () => {
 
   test('without the window a log line goes to standard output and nothing is sent', async () => {
     const { state } = await started();
-    const window = require(path.join(APP_DIR, 'window.js'));
+    const window = require(path.join(APP_DIR, 'core', 'window.js'));
     state.win.destroy();
     const printed = mock.method(console, 'log', () => {});
     window.progress('java', 'kayboldu', 1);

@@ -5,7 +5,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const electron = require('electron');
-const endpoints = require('../../app/endpoints');
+const endpoints = require('../../app/core/endpoints');
 const { Auth } = require('../../app/mc/auth');
 const { startSigninWorld } = require('../support/signin-world');
 

@@ -6,7 +6,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 
-const endpoints = require('../../app/endpoints');
+const endpoints = require('../../app/core/endpoints');
 const { Game } = require('../../app/mc');
 const mcFiles = require('../../app/mc/files');
 const { mavenPath } = require('../../app/mc/rules');

@@ -3,7 +3,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { run } = require('../../app/run');
+const { run } = require('../../app/core/run');
 
 const ROOT = path.resolve(__dirname, '..', '..');
 const JAR = path.join(ROOT, 'app', 'assets', 'brimlox-1.0.0.jar');

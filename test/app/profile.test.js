@@ -4,7 +4,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
-const { state, initState } = require('../../app/state');
+const { state, initState } = require('../../app/core/state');
 const { writeProfile, writeGameDefaults } = require('../../app/setup/profile');
 
 const APP_DIR = path.resolve(__dirname, '..', '..', 'app');
@@ -83,7 +83,7 @@ test('a profile writer killed in the middle of a write leaves a whole document',
   for (let i = 0; i < 150; i += 1) big.profiles[`p${i}`] = { name: `Profil ${i}`, icon: 'A'.repeat(20000) };
   store(profiles, JSON.stringify(big));
   // versions of one length keep the finished document at one size
-  const writer = `require(${JSON.stringify(path.join(APP_DIR, 'state.js'))}).initState(${JSON.stringify({ env: { APPDATA: dir }, home: dir })});
+  const writer = `require(${JSON.stringify(path.join(APP_DIR, 'core', 'state.js'))}).initState(${JSON.stringify({ env: { APPDATA: dir }, home: dir })});
     const { writeProfile } = require(${JSON.stringify(path.join(APP_DIR, 'setup', 'profile.js'))});
     writeProfile('v0');
     console.log('writing');

@@ -1,6 +1,6 @@
 const test = require('node:test');
 const assert = require('node:assert');
-const { run } = require('../../app/run');
+const { run } = require('../../app/core/run');
 
 test('a console tool answers with its exit code and both streams as text', async () => {
   const r = await run('sh', ['-c', 'cat; printf "ş\\n" >&2; exit 3'], { input: 'ğı' });

@@ -6,8 +6,8 @@ const os = require('node:os');
 const path = require('node:path');
 const { startWorld } = require('../support/world');
 const { recordWindow } = require('../support/fabric-world');
-const endpoints = require('../../app/endpoints');
-const { state, initState } = require('../../app/state');
+const endpoints = require('../../app/core/endpoints');
+const { state, initState } = require('../../app/core/state');
 const server = require('../../app/server');
 
 const APP_DIR = path.resolve(__dirname, '..', '..', 'app');

@@ -3,10 +3,10 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { launcherPaths } = require('../../app/layout');
-const { DEFAULTS, loadSettings, saveSettings, applySettings, effectiveClientId } = require('../../app/settings');
-const { readBuildInfo, UNSET_UPDATE_API } = require('../../app/build-info');
-const files = require('../../app/files');
+const { launcherPaths } = require('../../app/core/layout');
+const { DEFAULTS, loadSettings, saveSettings, applySettings, effectiveClientId } = require('../../app/core/settings');
+const { readBuildInfo, UNSET_UPDATE_API } = require('../../app/core/build-info');
+const files = require('../../app/core/files');
 
 let dir, file;
 beforeEach(() => {

@@ -112,12 +112,12 @@ async function openWorld() {
       Object.assign(process.env, env);
       require(path.join(appDir, 'main.js'));
       const mod = (name) => require(path.join(appDir, name));
-      const endpoints = mod('endpoints.js');
+      const endpoints = mod('core/endpoints.js');
       mw.useAsEndpoints(endpoints);
       sw.useAsEndpoints(endpoints);
       Object.assign(endpoints, { modrinth: mw.world.url, adoptium: mw.world.url });
       Object.assign(mod('server.js').limits, { port, pollMs: 50 });
-      const { state } = mod('state.js');
+      const { state } = mod('core/state.js');
       world.app = { state, mod, testing: electron.testing };
       const platform = Object.getOwnPropertyDescriptor(process, 'platform');
       if (asWindows) Object.defineProperty(process, 'platform', { ...platform, value: 'win32' });

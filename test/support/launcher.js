@@ -28,7 +28,7 @@ function loadLauncher({ appData, ...electronOptions }) {
     if (saved === undefined) delete process.env.APPDATA;
     else process.env.APPDATA = saved;
   }
-  return { state: require(path.join(APP_DIR, 'state.js')).state, testing: electron.testing };
+  return { state: require(path.join(APP_DIR, 'core', 'state.js')).state, testing: electron.testing };
 }
 
 // What the launcher's services answer unless a test says otherwise.
@@ -82,7 +82,7 @@ function fakeServices(answers = {}) {
 function wiredLauncher({ appData, services, ...electronOptions }) {
   electron.testing.reset(electronOptions);
   forgetApp();
-  const { state, initState } = require(path.join(APP_DIR, 'state.js'));
+  const { state, initState } = require(path.join(APP_DIR, 'core', 'state.js'));
   initState({ env: { APPDATA: appData }, appDir: APP_DIR });
   const { createHandlers } = require(path.join(APP_DIR, 'handlers.js'));
   for (const [channel, handler] of Object.entries(createHandlers(services, electron))) electron.ipcMain.handle(channel, handler);

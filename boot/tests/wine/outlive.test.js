@@ -19,7 +19,7 @@ function say(value) {
 /** The launcher's side, inside Windows: says every event sent to the page. */
 async function launcherSide() {
   const { spawn } = require('node:child_process');
-  const { state, initState } = require(path.join(REPO, 'app', 'state.js'));
+  const { state, initState } = require(path.join(REPO, 'app', 'core', 'state.js'));
   const server = require(path.join(REPO, 'app', 'server.js'));
   const { Game } = require(path.join(REPO, 'app', 'mc.js'));
   const { OUTLIVE_DIR: dir, OUTLIVE_JAVA: java } = process.env;

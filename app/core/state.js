@@ -1,6 +1,7 @@
 // The launcher's process-wide state, shared by every main-process module: the directories,
 // the built-in client id, the settings object and the live objects of the running launcher.
 const os = require('node:os');
+const path = require('node:path');
 const { launcherPaths } = require('./layout');
 const { readBuildInfo } = require('./build-info');
 const settingsFile = require('./settings');
@@ -11,7 +12,7 @@ const state = {};
  * Computes the directories, reads the build values and loads the settings; every live
  * object starts empty. The launcher calls it once when it loads; tests call it to start over.
  */
-function initState({ env = process.env, home = os.homedir(), appDir = __dirname } = {}) {
+function initState({ env = process.env, home = os.homedir(), appDir = path.join(__dirname, '..') } = {}) {
   const paths = launcherPaths({ env, home, appDir });
   return Object.assign(state, {
     paths,

@@ -15,7 +15,7 @@ const MOD_VERSION = '1.0.26';
  * directory, `appDir` the directory holding main.js; `p` joins paths (path.win32 in tests
  * shows the Windows shape).
  */
-function launcherPaths({ env = process.env, home = os.homedir(), appDir = __dirname } = {}, p = path) {
+function launcherPaths({ env = process.env, home = os.homedir(), appDir = path.join(__dirname, '..') } = {}, p = path) {
   // APPDATA unset or empty: the roaming folder under the user's home
   const APPDATA = env.APPDATA || p.join(home, 'AppData', 'Roaming');
   const BASE = p.join(APPDATA, '.quorlin');

@@ -8,7 +8,7 @@ const path = require('node:path');
 const UNSET_UPDATE_API = 'http://updates.quorlin.invalid';
 
 /** Reads build-info.json from `dir`; missing or unreadable parts fall back to "" and the unset update address. */
-function readBuildInfo(dir = __dirname) {
+function readBuildInfo(dir = path.join(__dirname, '..')) {
   let info = {};
   try {
     info = JSON.parse(fs.readFileSync(path.join(dir, 'build-info.json'), 'utf8'));
