@@ -71,17 +71,14 @@ test('retry pauses 1.5 s, then 3 s, and answers the first success or the last er
 });
 
 describe('getText and getJson', () => {
-  test('getText keeps a character split between chunks whole', async () => {
+  test('getText keeps a character split between chunks whole and succeeds after two failures; getJson fails at once on a body that is not JSON', async () => {
+    const split = Buffer.from('aş', 'utf8');
     secure.route('/split', (req, res) => {
-      const bytes = Buffer.from('aş', 'utf8');
-      res.writeHead(200, { 'Content-Length': bytes.length });
-      res.write(bytes.subarray(0, 2));
-      setTimeout(() => res.end(bytes.subarray(2)), 30);
+      res.writeHead(200, { 'Content-Length': split.length });
+      res.write(split.subarray(0, 2));
+      setTimeout(() => res.end(split.subarray(2)), 30);
     });
     assert.equal(await getText(`${secure.url}/split`), 'aş');
-  });
-
-  test('getText succeeds after two failures; getJson parses, but fails at once on a body that is not JSON', async () => {
     secure.route('/meta', [{ status: 500 }, { status: 503 }, { body: 'Sürümler: ğüşiöç' }]).route('/v', { body: [{ stable: true }] });
     assert.deepEqual([await getText(`${secure.url}/meta`), await getJson(`${secure.url}/v`)], ['Sürümler: ğüşiöç', [{ stable: true }]]);
     secure.route('/bad', { body: '<html>' });

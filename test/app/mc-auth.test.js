@@ -45,10 +45,7 @@ function signIn(auth, { answer = (url) => sw.authorize(url), event = 'will-redir
   return { result, win, prevented };
 }
 
-const signedIn = async (safe) => {
-  const auth = newAuth(safe);
-  return signIn(auth).result.then(() => auth);
-};
+const signedIn = (safe, auth = newAuth(safe)) => signIn(auth).result.then(() => auth);
 
 describe('account file', () => {
   test('is encrypted when possible, compact JSON otherwise, and reads back the same record', async () => {
@@ -102,10 +99,9 @@ describe('sign-in window', () => {
   }
 
   test('navigations elsewhere are left alone; closing before the redirect is CANCELLED', async () => {
-    const result = newAuth().login(sw.clientId, electron.BrowserWindow, null);
-    const win = t.windows.at(-1);
-    assert.equal(t.navigate(win, 'will-navigate', sw.url + '/consumers/oauth2/v2.0/authorize?x=1'), false);
+    const { result, win, prevented } = signIn(newAuth(), { answer: () => sw.url + '/consumers/oauth2/v2.0/authorize?x=1', event: 'will-navigate' });
     win.close();
+    assert.equal(prevented, false);
     await assert.rejects(result, { message: 'CANCELLED' });
   });
 

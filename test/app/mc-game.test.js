@@ -12,15 +12,12 @@ const mcFiles = require('../../app/mc/files');
 const { mavenPath } = require('../../app/mc/rules');
 const { startMojangWorld } = require('../support/mojang-world');
 
-const WINDOWS = { os: 'windows', arch: 'x86_64' };
-const SMALL_ASSETS = [120, 2000, 15000, 48000, 300000];
-
 let mw, restoreEndpoints, base, top, root, events, game;
 
 const savedPauses = mcFiles.limits.retryPausesMs;
 before(async () => {
   mcFiles.limits.retryPausesMs = [20, 40];
-  mw = await startMojangWorld({ assets: 200, assetSizes: SMALL_ASSETS });
+  mw = await startMojangWorld({ assets: 200, assetSizes: [120, 2000, 15000, 48000, 300000] });
   restoreEndpoints = mw.useAsEndpoints(endpoints);
   base = fs.mkdtempSync(path.join(os.tmpdir(), 'mc-game-'));
 });
@@ -34,7 +31,7 @@ beforeEach(() => {
   top = fs.mkdtempSync(path.join(base, 'case-'));
   root = path.join(top, 'minecraft');
   events = [];
-  game = new Game({ root, gameDir: path.join(top, 'brimlox'), system: WINDOWS, progress: (label, f) => events.push([label, f]) });
+  game = new Game({ root, gameDir: path.join(top, 'brimlox'), system: { os: 'windows', arch: 'x86_64' }, progress: (label, f) => events.push([label, f]) });
   mw.clearRequests();
 });
 
@@ -113,7 +110,9 @@ describe('Game.install failures', () => {
   // answers urlPath with successive plans, `true` standing for the right bytes, until the test ends
   const plan = (urlPath, plans) => touched.push(urlPath) && mw.world.route(urlPath, plans.map((p) => (p === true ? { body: mw.bytes(urlPath) } : p)));
 
-  test('a missing version fails by name; an asset index or a Fabric profile that fails is asked once', async () => {
+  test('a missing version fails by name, a version with a separator is refused; an asset index or a Fabric profile that fails is asked once', async () => {
+    await assert.rejects(game.install('../26.3', mw.profileUrl), { message: 'Geçersiz dosya yolu: ../26.3' });
+    assert.deepEqual(fs.readdirSync(top), []);
     await assert.rejects(game.install('9.9', mw.profileUrl), { message: 'Minecraft 9.9 bulunamadı' });
     const indexPath = new URL(mw.vanilla.assetIndex.url).pathname;
     plan(indexPath, [{ status: 503 }]);
@@ -133,7 +132,6 @@ describe('Game.install failures', () => {
     await game.install('26.3', mw.profileUrl);
     assert.deepEqual([mw.world.count(lib), mw.world.count(asset)], [2, 3]);
     sameAsServed(objectFile(firstAsset().hash), asset);
-
     fs.rmSync(libFile(libPath));
     mw.clearRequests();
     events.length = 0;
@@ -184,9 +182,4 @@ describe('Game.install failures', () => {
       assert.deepEqual([fs.readdirSync(top), allFiles(root).filter((f) => !f.startsWith(root + path.sep))], [['minecraft'], []]);
     });
   }
-
-  test('a game version with a separator is refused', async () => {
-    await assert.rejects(game.install('../26.3', mw.profileUrl), { message: 'Geçersiz dosya yolu: ../26.3' });
-    assert.deepEqual(fs.readdirSync(top), []);
-  });
 });

@@ -20,12 +20,10 @@ const CLASSPATH = ROOT + '\\libraries\\a.jar;' + ROOT + '\\versions\\26.3\\26.3.
 const feature = (name) => [{ action: 'allow', features: { [name]: true } }];
 
 function record({ vanillaJvm, vanillaGame, fabricJvm = [], fabricGame = [], fabricMain = KNOT, logArg = '-Dlog4j.configurationFile=C:\\x\\client.xml' } = {}) {
-  const vanilla = { id: '26.3', mainClass: 'net.minecraft.client.main.Main', arguments: {
+  return { vanilla: { id: '26.3', mainClass: 'net.minecraft.client.main.Main', arguments: {
     jvm: vanillaJvm || ['-Djava.library.path=${natives_directory}', '-cp', '${classpath}'],
     game: vanillaGame || ['--username', '${auth_player_name}', '--accessToken', '${auth_access_token}'],
-  } };
-  const fabric = { mainClass: fabricMain, arguments: { jvm: fabricJvm, game: fabricGame } };
-  return { vanilla, fabric, classpath: [ROOT + '\\libraries\\a.jar', ROOT + '\\versions\\26.3\\26.3.jar'], logArg, assetIndex: '29' };
+  } }, fabric: { mainClass: fabricMain, arguments: { jvm: fabricJvm, game: fabricGame } }, classpath: [ROOT + '\\libraries\\a.jar', ROOT + '\\versions\\26.3\\26.3.jar'], logArg, assetIndex: '29' };
 }
 
 const args = (inst, extra = {}) => launchArgs({ root: ROOT, gameDir: GAME_DIR, nativesDir: NATIVES, inst, account: ACCOUNT, ramGb: 6,
@@ -36,8 +34,7 @@ const gameArgs = (a) => a.slice(a.indexOf(KNOT) + 1);
 
 describe('launch arguments', () => {
   test('memory and logging first, then both files\' JVM arguments, Fabric\'s main class, game arguments', () => {
-    const a = args(record({ fabricJvm: ['-DFabricMcEmu= net.minecraft.client.main.Main '], fabricGame: ['--fabricFlag'] }));
-    assert.deepEqual(a, [
+    assert.deepEqual(args(record({ fabricJvm: ['-DFabricMcEmu= net.minecraft.client.main.Main '], fabricGame: ['--fabricFlag'] })), [
       '-Xmx6G', '-Xms1G', '-XX:+UseG1GC', '-XX:MaxGCPauseMillis=50', '-Dlog4j.configurationFile=C:\\x\\client.xml',
       '-Djava.library.path=' + NATIVES, '-cp', CLASSPATH, '-DFabricMcEmu= net.minecraft.client.main.Main ', KNOT,
       '--username', 'Ayse_42', '--accessToken', 'tok', '--fabricFlag', '--quickPlayMultiplayer', 'localhost:25565',
@@ -45,8 +42,7 @@ describe('launch arguments', () => {
   });
 
   test('without -cp in the files the class path is added once; without a Fabric main class the vanilla one is used', () => {
-    const a = args(record({ vanillaJvm: ['-Dx=${classpath_separator}'], fabricMain: null, logArg: null }));
-    assert.deepEqual(a.slice(4, 8), ['-Dx=;', '-cp', CLASSPATH, 'net.minecraft.client.main.Main']);
+    assert.deepEqual(args(record({ vanillaJvm: ['-Dx=${classpath_separator}'], fabricMain: null, logArg: null })).slice(4, 8), ['-Dx=;', '-cp', CLASSPATH, 'net.minecraft.client.main.Main']);
   });
 
   test('quick play: once from the rule, appended without it, never when absent or empty', () => {
@@ -111,10 +107,7 @@ describe('launch arguments of real version files', { skip: !fs.existsSync(REAL) 
 
 describe('Game.launch', () => {
   let top, logs;
-  beforeEach(() => {
-    top = fs.mkdtempSync(path.join(os.tmpdir(), 'mc-launch-'));
-    logs = [];
-  });
+  beforeEach(() => { [top, logs] = [fs.mkdtempSync(path.join(os.tmpdir(), 'mc-launch-')), []]; });
   afterEach(() => fs.rmSync(top, { recursive: true, force: true }));
   const newGame = (spawn) => new Game({
     root: path.join(top, 'minecraft'), gameDir: path.join(top, 'brimlox'), log: (l) => logs.push(l), spawn, system: WIN,

@@ -29,7 +29,7 @@ beforeEach(() => {
 });
 
 describe('req', () => {
-  test('own headers under the caller\'s; a form with + for spaces, or a json body counted in bytes', async () => {
+  test('own headers under the caller\'s; a form with + for spaces, or a json body counted in bytes; every status resolves, json null when not JSON', async () => {
     world.route('/x', { body: { ok: 1 } });
     const r = await net.req('POST', world.url + '/x', {
       headers: { accept: 'text/plain', 'X-Extra': 'a' },
@@ -42,9 +42,6 @@ describe('req', () => {
     assert.equal(body.toString(), 'client_id=id&scope=XboxLive.signin+offline_access&code=%C3%A7%26%3D');
     assert.deepEqual([withJson.headers['content-type'], JSON.parse(withJson.body), Number(withJson.headers['content-length'])],
       ['application/json', { ad: 'ğüş' }, Buffer.byteLength('{"ad":"ğüş"}')]);
-  });
-
-  test('every status resolves; a body that is not JSON or empty gives json null', async () => {
     world.route('/a', { status: 401, body: { error: 'x' } }).route('/b', { status: 500, body: '<html>' }).route('/c', { status: 204 });
     const got = await Promise.all(['/a', '/b', '/c'].map((p) => net.req('GET', world.url + p)));
     assert.deepEqual(got.map((r) => [r.status, r.json, r.text]), [[401, { error: 'x' }, '{"error":"x"}'], [500, null, '<html>'], [204, null, '']]);
@@ -70,9 +67,8 @@ describe('req', () => {
 
   test('transport failures reject: refused connection, plain http', async () => {
     const closed = await startWorld({ https: true });
-    const url = closed.url + '/x';
     await closed.close();
-    await assert.rejects(net.req('GET', url), { code: 'ECONNREFUSED' });
+    await assert.rejects(net.req('GET', closed.url + '/x'), { code: 'ECONNREFUSED' });
     await assert.rejects(net.req('GET', 'http://127.0.0.1:9/x'), { message: 'Güvenli olmayan adres: http://127.0.0.1:9/x' });
   });
 });

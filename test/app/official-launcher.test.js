@@ -16,9 +16,7 @@ const REAL_TASKLIST = path.resolve(__dirname, '..', '..', '..', 'shared', 'reald
   'tasklist-fo-csv-with-header.willsmythe.csv');
 const EXE = 'MinecraftLauncher.exe';
 
-let tools, world, dir;
-let present; // the Windows files that exist
-let events; // what reached the page: [channel, payload]
+let tools, world, dir, events, present; // present: the Windows files that exist
 
 before(async () => {
   [tools, world] = [standInTools(), await startWorld()];

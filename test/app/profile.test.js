@@ -103,8 +103,7 @@ test('a profile writer killed in the middle of a write leaves a whole document',
 });
 
 test('writeGameDefaults makes the mod join the local server, keeping its other keys, and writes the game options once', () => {
-  const config = path.join(state.paths.GAME_DIR, 'config', 'brimlox', 'config.json');
-  const options = path.join(state.paths.GAME_DIR, 'options.txt');
+  const [config, options] = [['config', 'brimlox', 'config.json'], ['options.txt']].map((p) => path.join(state.paths.GAME_DIR, ...p));
   for (const [before, kept] of [[null, {}], ['{"autoJoin":', {}],
     ['\uFEFF{"autoJoin":false,"serverAddress":"example.org","overlayPort":8765}', { overlayPort: 8765 }]]) {
     if (before !== null) store(config, before);
