@@ -89,8 +89,7 @@ describe('ensureJava', { skip: NO_REAL }, () => {
   test('takes the first candidate that starts a Java 25: own runtime, official launcher, JAVA_HOME, search path', async () => {
     const own = (dir) => path.join(state.paths.RUNTIME_DIR, dir, 'bin', 'java.exe');
     const official = path.join(state.paths.MC_DIR, 'runtime', 'java-runtime-delta', 'windows-x64', 'java-runtime-delta', 'bin', 'java.exe');
-    const home = path.join(top, 'jdk');
-    const bin = path.join(top, 'bin');
+    const [home, bin] = ['jdk', 'bin'].map((name) => path.join(top, name));
     for (const [name, setup, expected] of [
       ['whatever is not a Java 25 is passed over', () => {
         for (const [file, kind] of [[own('jdk-17'), 17], [own('broken'), 'mute'], [own('stuck'), 'hang'],
@@ -114,8 +113,7 @@ describe('ensureJava', { skip: NO_REAL }, () => {
   test('an archive already in the cache is unpacked into the own runtime folder without a download', async () => {
     touch(path.join(state.paths.CACHE_DIR, 'jre25.zip'));
     tools.plan(unpacking({ 'jdk-25/bin/java.exe': javaScript(25) }));
-    assert.equal(await ensure({ PATH: '' }), path.join(state.paths.RUNTIME_DIR, 'jdk-25', 'bin', 'java.exe'));
-    assert.equal(world.requests.length, 0);
+    assert.deepEqual([await ensure({ PATH: '' }), world.requests.length], [path.join(state.paths.RUNTIME_DIR, 'jdk-25', 'bin', 'java.exe'), 0]);
   });
 
   test('failures say why; an archive tar failed on is removed, one a missing tar never read is kept', async () => {

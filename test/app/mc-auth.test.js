@@ -21,11 +21,7 @@ before(async () => {
   restore = sw.useAsEndpoints(endpoints);
   base = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-auth-'));
 });
-after(async () => {
-  restore();
-  await sw.close();
-  fs.rmSync(base, { recursive: true, force: true });
-});
+after(() => Promise.all([restore(), sw.close(), fs.promises.rm(base, { recursive: true, force: true })]));
 beforeEach(() => {
   t.reset({ ready: true, encryption: true });
   sw.reset();

@@ -23,11 +23,7 @@ describe('installing from real version and index files', { skip }, () => {
     top = fs.mkdtempSync(path.join(os.tmpdir(), 'mc-real-'));
     game = new Game({ root: path.join(top, 'minecraft'), gameDir: path.join(top, 'g'), system: WIN });
   });
-  after(async () => {
-    restore();
-    await mw.close();
-    fs.rmSync(top, { recursive: true, force: true });
-  });
+  after(() => Promise.all([restore(), mw.close(), fs.promises.rm(top, { recursive: true, force: true })]));
 
   test('admits the Windows natives of every kind and leaves out the other systems\' ones', async () => {
     const inst = await game.install('26.3', mw.profileUrl);

@@ -50,8 +50,7 @@ test('a second Play while one runs answers { ok: false } at once; with the game 
   assert.deepEqual(await quorlin.play(), { ok: true, how: 'direct', already: true });
   assert.deepEqual([services.launches.length, state.settings.lastPlay], [1, lastPlay]);
   services.launches[0].options.onExit(0);
-  assert.deepEqual(await quorlin.play(), { ok: true, how: 'direct' });
-  assert.equal(services.launches.length, 2);
+  assert.deepEqual([await quorlin.play(), services.launches.length], [{ ok: true, how: 'direct' }, 2]);
 });
 
 test('signed out: the official launcher is opened, or installed and then opened', async () => {
@@ -79,8 +78,8 @@ test('a failure ends Play with its message, the stack in the log, nothing undone
   const logs = events.filter(([c]) => c === 'log').map(([, line]) => line);
   assert.match(logs[0], /^\[Quorlin\] HATA: Error: Sunucu açılamadı.*\n\s+at /s);
   assert.equal(logs[1], '[Quorlin] HATA: çevrimdışı');
-  assert.ok(services.calls.some((c) => c[0] === 'writeProfile'));
-  assert.deepEqual([services.launches.length, state.settings.lastPlay, state.busy], [0, 0, false]);
+  assert.deepEqual([services.calls.some((c) => c[0] === 'writeProfile'), services.launches.length, state.settings.lastPlay, state.busy],
+    [true, 0, 0, false]);
 });
 
 test('only a final java.exe, of any case, becomes javaw.exe', () => {
