@@ -6,8 +6,8 @@ const endpoints = require('./core/endpoints');
 const layout = require('./core/layout');
 const settingsFile = require('./core/settings');
 const { state, saveSettings, clientId } = require('./core/state');
-const { log } = require('./core/window');
-const { play, messageOf } = require('./play');
+const { log, messageOf } = require('./core/window');
+const { play } = require('./play');
 
 const LINKS = {
   azure: () => `${endpoints.azurePortal}/#view/Microsoft_AAD_RegisteredApps/ApplicationsListBlade`,

@@ -1,5 +1,6 @@
 // Entry of the launcher application's main process: the single-instance rule, the start-up,
 // the diagnostic run and the request handlers of the page, wired to the launcher's services.
+const { setTimeout: sleep } = require('node:timers/promises');
 const electron = require('electron');
 const { Auth, Game } = require('./mc');
 const { state, initState } = require('./core/state');
@@ -20,6 +21,7 @@ const { app, ipcMain } = electron;
 
 // Everything Play, the handlers and start-up call, by one name each.
 const services = {
+  sleep,
   Auth,
   Game,
   ensureJava: java.ensureJava,
@@ -37,7 +39,7 @@ const services = {
   ensureServerFiles: server.ensureServerFiles,
   startServer: server.startServer,
   stopServer: server.stopServer,
-  serverStartRequest: () => server.serverStartRequest(),
+  serverStartRequest: () => server.serverStartRequest(services),
   serverCommand: server.serverCommand,
   manifest: updateService.manifest,
   refreshModJar: updateMod.refreshModJar,

@@ -3,11 +3,10 @@
 // signed-in account, or hands over to the official launcher when nobody is signed in.
 const fs = require('node:fs');
 const path = require('node:path');
-const { setTimeout: sleep } = require('node:timers/promises');
-const endpoints = require('./core/endpoints');
 const { MC_VERSION } = require('./core/layout');
 const { state, saveSettings, clientId } = require('./core/state');
-const { send, progress, log, logFailure } = require('./core/window');
+const { send, progress, log, logFailure, messageOf } = require('./core/window');
+const { fabricProfileUrl } = require('./setup/fabric');
 
 // The official launcher rewrites its profile file as it exits; give it time before ours is written.
 const LAUNCHER_EXIT_WAIT_MS = 2000;
@@ -16,10 +15,6 @@ const LOCAL_SERVER = 'localhost:25565';
 /** The console-less variant of a Java path: a file named java.exe (any case) becomes javaw.exe. */
 function windowlessJava(java) {
   return java.replace(/(^|[\\/])java\.exe$/i, '$1javaw.exe');
-}
-
-function fabricProfileUrl(loader) {
-  return `${endpoints.fabricMeta}/v2/versions/loader/${MC_VERSION}/${encodeURIComponent(loader)}/profile/json`;
 }
 
 /** Everything both paths need: Java, Fabric, mods, defaults, profile and a ready server. */
@@ -35,16 +30,11 @@ async function prepare(s) {
   const api = await s.fabricApi();
   await s.syncMods(path.join(GAME_DIR, 'mods'), [modJar, api, ...await s.perfMods('client')]);
   await s.writeGameDefaults();
-  if (await s.closeOfficialLauncher()) await (s.sleep || sleep)(LAUNCHER_EXIT_WAIT_MS);
+  if (await s.closeOfficialLauncher()) await s.sleep(LAUNCHER_EXIT_WAIT_MS);
   await s.writeProfile(versionId);
   const jar = await s.ensureServerFiles(fv, api);
   await s.startServer(java, jar);
   return { java, fv, versionId };
-}
-
-/** What the user is told of a failure: its message, or the thrown value as text. */
-function messageOf(err) {
-  return err && err.message ? err.message : String(err);
 }
 
 function markPlayed() {
@@ -111,4 +101,4 @@ async function play(s) {
   }
 }
 
-module.exports = { play, windowlessJava, messageOf };
+module.exports = { play, windowlessJava };

@@ -8,9 +8,11 @@ const { setTimeout: sleep } = require('node:timers/promises');
 const { PROFILE_ID } = require('./core/layout');
 const { state } = require('./core/state');
 const { play } = require('./play');
+const { clientVersionId } = require('./setup/fabric');
 
 const SELFTEST_DELAY_MS = 2500;
-const SELFTEST_VERSION_ID = 'fabric-loader-0.19.5-26.3';
+// the Fabric loader whose version entry the diagnostic profile names
+const SELFTEST_LOADER = '0.19.5';
 
 /**
  * Runs the diagnostic pass with the launcher's services `s` and Electron's `app`; `print`
@@ -22,7 +24,7 @@ async function selfTest(s, app, { delayMs = SELFTEST_DELAY_MS, tmpDir = os.tmpdi
     await sleep(delayMs);
     const { GAME_DIR, MC_DIR } = state.paths;
     await s.writeGameDefaults();
-    await s.writeProfile(SELFTEST_VERSION_ID);
+    await s.writeProfile(clientVersionId(SELFTEST_LOADER));
     const mods = path.join(GAME_DIR, 'mods');
     await s.syncMods(mods, [state.paths.CARRIED_MOD_JAR]);
     const profiles = JSON.parse(fs.readFileSync(path.join(MC_DIR, 'launcher_profiles.json'), 'utf8')).profiles;

@@ -4,6 +4,7 @@ const fs = require('node:fs');
 const net = require('node:net');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
+const { setTimeout: sleep } = require('node:timers/promises');
 const endpoints = require('./core/endpoints');
 const { MC_VERSION } = require('./core/layout');
 const { download } = require('./core/http');
@@ -178,10 +179,6 @@ function cannotStart(java, err) {
   setServer('stopped', { code: null });
 }
 
-function sleep(ms) {
-  return new Promise((resolve) => setTimeout(resolve, ms));
-}
-
 async function waitUntilReady() {
   const started = Date.now();
   while (state.serverState === 'starting' && Date.now() - started < limits.readyMs) {
@@ -261,27 +258,19 @@ function serverCommand(cmd) {
   child.stdin.write(`${cmd.replace(/[\r\n]/g, '')}\n`);
 }
 
-function setupSteps() {
-  const { ensureJava } = require('./setup/java');
-  const { fabricVersions, fabricApi } = require('./setup/fabric');
-  const { refreshModJar } = require('./update/mod');
-  return { ensureJava, fabricVersions, refreshModJar, fabricApi, ensureServerFiles, startServer };
-}
-
 /**
- * The page's server start: Java, the Fabric versions, the mod, Fabric API, the server folder,
- * then the start. Resolves to { ok: true } or { ok: false, error }, never rejects. `given`
- * replaces those steps in tests.
+ * The page's server start with the launcher's services `s`: Java, the Fabric versions, the mod,
+ * Fabric API, the server folder, then the start. Resolves to { ok: true } or
+ * { ok: false, error }, never rejects.
  */
-async function serverStartRequest(given) {
+async function serverStartRequest(s) {
   try {
-    const steps = given || setupSteps();
-    const java = await steps.ensureJava();
-    const fv = await steps.fabricVersions();
-    await steps.refreshModJar();
-    const apiJar = await steps.fabricApi();
-    const jar = await steps.ensureServerFiles(fv, apiJar);
-    await steps.startServer(java, jar);
+    const java = await s.ensureJava();
+    const fv = await s.fabricVersions();
+    await s.refreshModJar();
+    const apiJar = await s.fabricApi();
+    const jar = await s.ensureServerFiles(fv, apiJar);
+    await s.startServer(java, jar);
     return { ok: true };
   } catch (err) {
     log(`[Quorlin] HATA: ${err.message}`);
@@ -290,6 +279,5 @@ async function serverStartRequest(given) {
 }
 
 module.exports = {
-  limits, portOpen, forceKeys, ensureServerFiles, setServer, startServer, stopServer, serverCommand,
-  serverStartRequest,
+  limits, forceKeys, ensureServerFiles, startServer, stopServer, serverCommand, serverStartRequest,
 };

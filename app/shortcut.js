@@ -38,4 +38,4 @@ async function ensureShortcut({
   saveSettings();
 }
 
-module.exports = { shortcutCommand, ensureShortcut };
+module.exports = { ensureShortcut };

@@ -1,4 +1,6 @@
-// File moves and whole-file writes that survive Windows briefly holding a fresh file.
+// File moves and whole-file writes that survive Windows briefly holding a fresh file, and
+// digests of whole files.
+const crypto = require('node:crypto');
 const fs = require('node:fs');
 const path = require('node:path');
 
@@ -77,4 +79,15 @@ function writeFileAtomic(file, data) {
   }
 }
 
-module.exports = { limits, renameHeld, writeFileAtomic };
+/** Resolves to the lowercase hex digest (`algorithm`: sha1, sha256) of the whole file; rejects when it cannot be read. */
+function hashFile(file, algorithm) {
+  return new Promise((resolve, reject) => {
+    const hash = crypto.createHash(algorithm);
+    fs.createReadStream(file, { highWaterMark: 1024 * 1024 })
+      .on('error', reject)
+      .on('data', (chunk) => hash.update(chunk))
+      .on('end', () => resolve(hash.digest('hex')));
+  });
+}
+
+module.exports = { limits, renameHeld, writeFileAtomic, hashFile };

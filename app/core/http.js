@@ -6,6 +6,7 @@ const https = require('node:https');
 const path = require('node:path');
 const { Transform } = require('node:stream');
 const { pipeline } = require('node:stream/promises');
+const { setTimeout: wait } = require('node:timers/promises');
 const { UA } = require('./layout');
 const { renameHeld } = require('./files');
 
@@ -69,10 +70,6 @@ function request(url, redirects = 6) {
       resolve(res);
     });
   });
-}
-
-function wait(ms) {
-  return new Promise((resolve) => setTimeout(resolve, ms));
 }
 
 /** Calls async `fn` up to `tries` times, pausing 1.5 s, then 3 s, … between; rejects with the last error. */

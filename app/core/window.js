@@ -55,7 +55,7 @@ function progress(step, label, pct) {
  * closed, in the diagnostic run) the line goes to standard output instead, so no failure vanishes.
  */
 function log(line) {
-  if (hasPage()) send('log', line);
+  if (hasPage()) state.win.webContents.send('log', line);
   else console.log(line);
 }
 
@@ -64,4 +64,9 @@ function logFailure(err, print = log) {
   print(`[Quorlin] HATA: ${err && err.stack ? err.stack : err}`);
 }
 
-module.exports = { mainWindowOptions, createWindow, send, progress, log, logFailure };
+/** What the user is told of a failure: its message, or the thrown value as text. */
+function messageOf(err) {
+  return err && err.message ? err.message : String(err);
+}
+
+module.exports = { mainWindowOptions, createWindow, send, progress, log, logFailure, messageOf };

@@ -8,7 +8,7 @@ const fsp = require('node:fs/promises');
 const https = require('node:https');
 const path = require('node:path');
 const { pipeline } = require('node:stream/promises');
-const { renameHeld } = require('../core/files');
+const { renameHeld, hashFile } = require('../core/files');
 
 const USER_AGENT = 'Quorlin-Launcher/1.0';
 const MAX_REDIRECTS = 6;
@@ -191,13 +191,7 @@ async function downloadFile(url, dest, expectedSha1) {
 
 /** Lowercase hex SHA-1 of the whole file, or '' when it cannot be read. */
 function sha1File(f) {
-  return new Promise((resolve) => {
-    const hash = crypto.createHash('sha1');
-    fs.createReadStream(f, { highWaterMark: 1024 * 1024 })
-      .on('error', () => resolve(''))
-      .on('data', (chunk) => hash.update(chunk))
-      .on('end', () => resolve(hash.digest('hex')));
-  });
+  return hashFile(f, 'sha1').catch(() => '');
 }
 
 module.exports = { req, getJson, downloadFile, sha1File, isTransient, limits, USER_AGENT };

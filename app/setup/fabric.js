@@ -60,6 +60,11 @@ function clientVersionId(loader) {
   return `fabric-loader-${loader}-${MC_VERSION}`;
 }
 
+/** Address of Fabric's version profile for `loader` on this launcher's Minecraft version. */
+function fabricProfileUrl(loader) {
+  return `${endpoints.fabricMeta}/v2/versions/loader/${MC_VERSION}/${encodeURIComponent(loader)}/profile/json`;
+}
+
 /**
  * Puts the Fabric version entry for `fv.loader` into the official launcher's `versions` folder
  * unless one is there already, and resolves to its version id. A failed request writes nothing.
@@ -70,9 +75,7 @@ async function ensureClientFabric(fv) {
   const id = clientVersionId(fv.loader);
   const file = path.join(state.paths.MC_DIR, 'versions', id, `${id}.json`);
   if (!fs.existsSync(file)) {
-    const profile = await getJson(
-      `${endpoints.fabricMeta}/v2/versions/loader/${MC_VERSION}/${encodeURIComponent(fv.loader)}/profile/json`,
-    );
+    const profile = await getJson(fabricProfileUrl(fv.loader));
     writeFileAtomic(file, JSON.stringify(profile, null, 2));
   }
   return id;
@@ -141,7 +144,7 @@ module.exports = {
   fabricVersions,
   fabricVersionsOnline,
   clientVersionId,
+  fabricProfileUrl,
   ensureClientFabric,
-  localFabricApi,
   fabricApi,
 };

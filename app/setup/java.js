@@ -128,4 +128,4 @@ async function ensureJava({ platform = process.platform, env = process.env, tar 
   return installed;
 }
 
-module.exports = { limits, javaMajor, probeJava, findFiles, tarCommand, ensureJava };
+module.exports = { limits, javaMajor, findFiles, ensureJava };

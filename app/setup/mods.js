@@ -1,9 +1,9 @@
 // The mod archives of the game and the server: Modrinth look-ups, the download cache with its
 // offline fallback, the performance mods, and putting the mod set into a `mods` folder.
-const crypto = require('node:crypto');
 const fs = require('node:fs');
 const path = require('node:path');
 const endpoints = require('../core/endpoints');
+const { hashFile } = require('../core/files');
 const { download, getJson, retry } = require('../core/http');
 const { MC_VERSION } = require('../core/layout');
 const { state } = require('../core/state');
@@ -131,17 +131,6 @@ async function perfMods(side) {
   return jars;
 }
 
-/** Resolves to the lowercase hex SHA-1 of the whole file; rejects when it cannot be read. */
-function sha1(file) {
-  return new Promise((resolve, reject) => {
-    const hash = crypto.createHash('sha1');
-    fs.createReadStream(file)
-      .on('error', reject)
-      .on('data', (chunk) => hash.update(chunk))
-      .on('end', () => resolve(hash.digest('hex')));
-  });
-}
-
 /**
  * Makes `modsDir` hold the jars `files`: older jars of our own families that are not among
  * them are deleted, and each jar is copied unless an identical one is there. Every other file
@@ -156,13 +145,12 @@ async function syncMods(modsDir, files) {
   }
   for (const file of files) {
     const target = path.join(modsDir, path.basename(file));
-    if (fs.existsSync(target) && (await sha1(target)) === (await sha1(file))) continue;
+    if (fs.existsSync(target) && (await hashFile(target, 'sha1')) === (await hashFile(file, 'sha1'))) continue;
     await fs.promises.copyFile(file, target);
   }
 }
 
 module.exports = {
-  PERF_MODS,
   perfCache,
   naturalCompare,
   isPlainFileName,
@@ -171,6 +159,5 @@ module.exports = {
   listNames,
   modrinthMod,
   perfMods,
-  sha1,
   syncMods,
 };

@@ -212,5 +212,4 @@ module.exports = {
   findOfficialLauncher,
   openOfficialLauncher,
   installOfficialLauncher,
-  installViaWinget,
 };

@@ -105,4 +105,4 @@ function writeGameDefaults() {
   if (!fs.existsSync(optionsFile)) writeFileAtomic(optionsFile, GAME_OPTIONS.map((line) => `${line}\n`).join(''));
 }
 
-module.exports = { iconDataUri, writeProfile, writeGameDefaults };
+module.exports = { writeProfile, writeGameDefaults };

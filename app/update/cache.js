@@ -1,8 +1,8 @@
 // Update files in the launcher's cache: named after the published version, downloaded once,
 // checked against the published digest at every use.
-const crypto = require('node:crypto');
 const fs = require('node:fs');
 const path = require('node:path');
+const { hashFile } = require('../core/files');
 
 // The version comes from the network and becomes part of a file name: a separator or a
 // character Windows refuses in names would put the file elsewhere or nowhere.
@@ -22,10 +22,6 @@ function cacheFile(dir, prefix, version, ext) {
 }
 
 /** SHA-256 of the file's whole content, lower-case hexadecimal. */
-async function sha256File(file) {
-  return crypto.createHash('sha256').update(await fs.promises.readFile(file)).digest('hex');
-}
-
 /**
  * Makes `dest` hold the entry's file: downloaded with `download(url, dest)` unless already
  * cached, then, when the entry gives a digest (either letter case), checked against it. A
@@ -35,7 +31,7 @@ async function sha256File(file) {
 async function fetchVerified(entry, dest, download, mismatch) {
   if (!fs.existsSync(dest)) await download(entry.url, dest);
   if (!entry.sha256) return;
-  if ((await sha256File(dest)) === String(entry.sha256).toLowerCase()) return;
+  if ((await hashFile(dest, 'sha256')) === String(entry.sha256).toLowerCase()) return;
   fs.rmSync(dest, { force: true });
   fs.rmSync(`${dest}.part`, { force: true });
   throw new Error(mismatch);
