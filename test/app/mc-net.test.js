@@ -73,13 +73,11 @@ describe('req', () => {
   });
 });
 
-describe('getJson', () => {
-  test('anything but a JSON 200 fails with the status and the address as requested', async () => {
-    world.route('/m', { redirect: '/gone' }).route('/html', { body: 'not json' }).route('/ok', { body: { id: '26.3' } });
-    await assert.rejects(net.getJson(world.url + '/m'), { message: `HTTP 404 — ${world.url}/m` });
-    await assert.rejects(net.getJson(world.url + '/html'), { message: `HTTP 200 — ${world.url}/html` });
-    assert.deepEqual(await net.getJson(world.url + '/ok'), { id: '26.3' });
-  });
+test('getJson: anything but a JSON 200 fails with the status and the address as requested', async () => {
+  world.route('/m', { redirect: '/gone' }).route('/html', { body: 'not json' }).route('/ok', { body: { id: '26.3' } });
+  await assert.rejects(net.getJson(world.url + '/m'), { message: `HTTP 404 — ${world.url}/m` });
+  await assert.rejects(net.getJson(world.url + '/html'), { message: `HTTP 200 — ${world.url}/html` });
+  assert.deepEqual(await net.getJson(world.url + '/ok'), { id: '26.3' });
 });
 
 describe('downloadFile', () => {

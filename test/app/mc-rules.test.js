@@ -16,15 +16,13 @@ const WIN = { os: 'windows', arch: 'x86_64' };
 const LINUX = { os: 'linux', arch: 'x86_64' };
 const sha1 = (b) => crypto.createHash('sha1').update(b).digest('hex');
 
-describe('ruleAllows', () => {
-  test('the last matching rule decides, nothing matching denies, the architecture counts, an OS version range does not', () => {
-    const cases = [ // [rules, system, allowed]
-      [[{ action: 'allow' }, { action: 'disallow', os: { name: 'windows' } }], WIN, false], [[{ action: 'allow' }, { action: 'disallow', os: { name: 'windows' } }], LINUX, true],
-      [[{ action: 'disallow', os: { name: 'osx' } }], WIN, false], [[{ action: 'disallow', os: { name: 'osx' } }], LINUX, false], [[], WIN, true],
-      [[{ action: 'allow', os: { arch: 'x86' } }], WIN, false], [[{ action: 'allow', os: { name: 'windows', versionRange: { max: '10.0.17134' } } }], WIN, true],
-    ];
-    assert.deepEqual(cases.map(([rules, system]) => ruleAllows(rules, {}, system)), cases.map((c) => c[2]));
-  });
+test('ruleAllows: the last matching rule decides, nothing matching denies, the architecture counts, an OS version range does not', () => {
+  const cases = [ // [rules, system, allowed]
+    [[{ action: 'allow' }, { action: 'disallow', os: { name: 'windows' } }], WIN, false], [[{ action: 'allow' }, { action: 'disallow', os: { name: 'windows' } }], LINUX, true],
+    [[{ action: 'disallow', os: { name: 'osx' } }], WIN, false], [[{ action: 'disallow', os: { name: 'osx' } }], LINUX, false], [[], WIN, true],
+    [[{ action: 'allow', os: { arch: 'x86' } }], WIN, false], [[{ action: 'allow', os: { name: 'windows', versionRange: { max: '10.0.17134' } } }], WIN, true],
+  ];
+  assert.deepEqual(cases.map(([rules, system]) => ruleAllows(rules, {}, system)), cases.map((c) => c[2]));
 });
 
 describe('mavenPath, libKey and needs', () => {

@@ -12,8 +12,8 @@ beforeEach(() => {
   quorlin = openPage();
 });
 
-describe('window.quorlin requests', () => {
-  test('are the thirteen request functions and on, nothing else; each invokes its channel with its argument unchanged', async () => {
+describe('window.quorlin', () => {
+  test('requests are the thirteen request functions and on, nothing else; each invokes its channel with its argument unchanged', async () => {
     assert.deepEqual(Object.keys(quorlin).sort(), [...REQUESTS.map((r) => r[0]), 'on'].sort());
     for (const [fn, channel, arg] of REQUESTS) {
       let seen;
@@ -26,15 +26,11 @@ describe('window.quorlin requests', () => {
     ipcMain.handle('server:stop', () => { throw new Error('durdurulamadı'); });
     await assert.rejects(quorlin.stopServer(), { message: "Error invoking remote method 'server:stop': Error: durdurulamadı" });
   });
-});
 
-describe('window.quorlin.on', () => {
-  test('each of the five event channels delivers the payload alone, to every listener; other names register nothing', async () => {
+  test('on: each of the five event channels delivers the payload alone, to every listener; other names register nothing', async () => {
     const got = [];
     for (const name of ['state', 'play', 'settings:set', '', undefined, 'LOG']) quorlin.on(name, () => got.push(name));
-    for (const channel of ['progress', 'log', 'server', 'closing', 'game']) {
-      quorlin.on(channel, (...args) => got.push([channel, ...args]));
-    }
+    for (const channel of ['progress', 'log', 'server', 'closing', 'game']) quorlin.on(channel, (...args) => got.push([channel, ...args]));
     quorlin.on('log', (line) => got.push(['second log listener', line]));
     assert.deepEqual(ipcRenderer.eventNames().sort(), ['closing', 'game', 'log', 'progress', 'server']);
     const events = [
