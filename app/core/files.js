@@ -1,5 +1,5 @@
-// File moves and whole-file writes that survive Windows briefly holding a fresh file, and
-// digests of whole files.
+// File moves and whole-file writes that survive Windows briefly holding a fresh file, JSON
+// documents read from disk, and digests of whole files.
 const crypto = require('node:crypto');
 const fs = require('node:fs');
 const path = require('node:path');
@@ -79,6 +79,30 @@ function writeFileAtomic(file, data) {
   }
 }
 
+/** True for an object that is neither null nor an array. */
+function isPlainObject(value) {
+  return value !== null && typeof value === 'object' && !Array.isArray(value);
+}
+
+// The object in a JSON file: `missing` when there is no file, `doc` null when its text is not
+// a JSON object. A byte-order mark, which some editors put first, is not part of the JSON. Any
+// other read failure is thrown: a file that is only locked must not be taken for an empty one.
+function readJsonObject(file) {
+  let text;
+  try {
+    text = fs.readFileSync(file, 'utf8');
+  } catch (err) {
+    if (err.code === 'ENOENT') return { missing: true, doc: null };
+    throw err;
+  }
+  try {
+    const doc = JSON.parse(text.replace(/^\uFEFF/, ''));
+    return { missing: false, doc: isPlainObject(doc) ? doc : null };
+  } catch {
+    return { missing: false, doc: null };
+  }
+}
+
 /** Resolves to the lowercase hex digest (`algorithm`: sha1, sha256) of the whole file; rejects when it cannot be read. */
 function hashFile(file, algorithm) {
   return new Promise((resolve, reject) => {
@@ -90,4 +114,4 @@ function hashFile(file, algorithm) {
   });
 }
 
-module.exports = { limits, renameHeld, writeFileAtomic, hashFile };
+module.exports = { limits, renameHeld, writeFileAtomic, hashFile, isPlainObject, readJsonObject };

@@ -1,6 +1,5 @@
 // The settings file launcher.json: defaults, loading, merging and the atomic save.
-const fs = require('node:fs');
-const { writeFileAtomic } = require('./files');
+const { writeFileAtomic, isPlainObject, readJsonObject } = require('./files');
 
 /** Keys and defaults, in the order the file lists them. */
 const DEFAULTS = Object.freeze({
@@ -21,21 +20,16 @@ function layOver(target, changes) {
   return target;
 }
 
-function isPlainObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
-
 /** A new settings object: DEFAULTS with the file's keys laid over; the defaults alone when the file is missing or not a JSON object. */
 function loadSettings(file) {
   const settings = { ...DEFAULTS };
   let stored;
   try {
-    // editors such as Notepad may put a byte-order mark in front, which JSON does not allow
-    stored = JSON.parse(fs.readFileSync(file, 'utf8').replace(/^\uFEFF/, ''));
+    stored = readJsonObject(file).doc;
   } catch {
     return settings;
   }
-  return isPlainObject(stored) ? layOver(settings, stored) : settings;
+  return stored ? layOver(settings, stored) : settings;
 }
 
 /**

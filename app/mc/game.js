@@ -6,7 +6,7 @@ const fs = require('node:fs');
 const fsp = require('node:fs/promises');
 const path = require('node:path');
 const endpoints = require('../core/endpoints');
-const { writeFileAtomic } = require('../core/files');
+const { writeFileAtomic, isPlainObject } = require('../core/files');
 const { getJson, downloadFile } = require('./net');
 const { needs, pool, inside, plainName } = require('./files');
 const { ruleAllows, mavenPath, libKey, currentSystem } = require('./rules');
@@ -25,10 +25,6 @@ async function readJsonFile(file) {
 
 function trailingSlash(url) {
   return url.endsWith('/') ? url : url + '/';
-}
-
-function isObject(v) {
-  return v !== null && typeof v === 'object' && !Array.isArray(v);
 }
 
 function isVersionJson(v) {
@@ -132,7 +128,7 @@ class Game {
     const ai = vanilla.assetIndex;
     const name = plainName(ai.id) + '.json';
     const file = path.join(this.root, 'assets', 'indexes', name);
-    const parsed = () => readJsonFile(file).then((index) => (isObject(index) ? index : null), () => null);
+    const parsed = () => readJsonFile(file).then((index) => (isPlainObject(index) ? index : null), () => null);
     if (!(await needs(file, ai.sha1, ai.size))) {
       // a small file is trusted by its size, so damage of the right size shows only here
       const stored = await parsed();

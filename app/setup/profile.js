@@ -4,7 +4,7 @@
 const fs = require('node:fs');
 const path = require('node:path');
 const { PROFILE_ID } = require('../core/layout');
-const { writeFileAtomic } = require('../core/files');
+const { writeFileAtomic, isPlainObject, readJsonObject } = require('../core/files');
 const { state } = require('../core/state');
 const { log, progress } = require('../core/window');
 
@@ -12,29 +12,6 @@ const PROFILE_NAME = 'Quorlin • Brimlox';
 const FALLBACK_ICON = 'Furnace'; // one of the official launcher's built-in icons
 const LAST_USED_AHEAD_MS = 60 * 1000; // listed first in the official launcher
 const GAME_OPTIONS = ['lang:tr_tr', 'onboardAccessibility:false', 'skipMultiplayerWarning:true', 'joinedFirstServer:true'];
-
-function isPlainObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
-
-// The object in a JSON file: `missing` when there is no file, `doc` null when its text is not
-// a JSON object. A byte-order mark, which some editors put first, is not part of the JSON. Any
-// other read failure is thrown: a file that is only locked must not be taken for an empty one.
-function readJsonObject(file) {
-  let text;
-  try {
-    text = fs.readFileSync(file, 'utf8');
-  } catch (err) {
-    if (err.code === 'ENOENT') return { missing: true, doc: null };
-    throw err;
-  }
-  try {
-    const doc = JSON.parse(text.replace(/^\uFEFF/, ''));
-    return { missing: false, doc: isPlainObject(doc) ? doc : null };
-  } catch {
-    return { missing: false, doc: null };
-  }
-}
 
 // Copies `file` to the first free name of file.bak, file.bak2, …, so an earlier backup, which
 // may hold the user's profiles, is never overwritten by a later broken file.
