@@ -2,6 +2,7 @@
 // documents read from disk, and digests of whole files.
 const crypto = require('node:crypto');
 const fs = require('node:fs');
+const { setTimeout: wait } = require('node:timers/promises');
 const path = require('node:path');
 
 // Antivirus scanners and indexers open a file just written; a rename over or of it then
@@ -16,6 +17,11 @@ function pause(ms) {
   Atomics.wait(new Int32Array(new SharedArrayBuffer(4)), 0, 0, ms);
 }
 
+// Whether a rename that failed with `err` at try `attempt` is tried again.
+function triesAgain(err, attempt) {
+  return HELD_FILE_CODES.has(err.code) && attempt < limits.renameTries;
+}
+
 /** Renames `from` to `to`, replacing a file at `to`; retries while the file is held. Synchronous. */
 function renameHeld(from, to, rename = fs.renameSync) {
   for (let attempt = 1; ; attempt += 1) {
@@ -23,8 +29,21 @@ function renameHeld(from, to, rename = fs.renameSync) {
       rename(from, to);
       return;
     } catch (err) {
-      if (!HELD_FILE_CODES.has(err.code) || attempt >= limits.renameTries) throw err;
+      if (!triesAgain(err, attempt)) throw err;
       pause(limits.renamePauseMs);
+    }
+  }
+}
+
+/** renameHeld for work on the event loop: it waits between tries instead of blocking the process. */
+async function renameHeldAsync(from, to) {
+  for (let attempt = 1; ; attempt += 1) {
+    try {
+      await fs.promises.rename(from, to);
+      return;
+    } catch (err) {
+      if (!triesAgain(err, attempt)) throw err;
+      await wait(limits.renamePauseMs);
     }
   }
 }
@@ -114,4 +133,4 @@ function hashFile(file, algorithm) {
   });
 }
 
-module.exports = { limits, renameHeld, writeFileAtomic, hashFile, isPlainObject, readJsonObject };
+module.exports = { limits, renameHeld, renameHeldAsync, writeFileAtomic, hashFile, isPlainObject, readJsonObject };

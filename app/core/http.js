@@ -8,7 +8,7 @@ const { Transform } = require('node:stream');
 const { pipeline } = require('node:stream/promises');
 const { setTimeout: wait } = require('node:timers/promises');
 const { UA } = require('./layout');
-const { renameHeld } = require('./files');
+const { renameHeldAsync } = require('./files');
 
 /** Waits of the client in milliseconds. Tests shorten them; the product keeps these. */
 const limits = {
@@ -143,7 +143,7 @@ async function fetchToFile(url, dest, onPct) {
   const total = Number(res.headers['content-length']) || 0;
   await pipeline(res, progressCounter(total, onPct), fs.createWriteStream(part));
   // the file stream is closed once pipeline resolves, so the rename does not meet our own handle
-  renameHeld(part, dest);
+  await renameHeldAsync(part, dest);
 }
 
 /**

@@ -8,7 +8,7 @@ const fsp = require('node:fs/promises');
 const https = require('node:https');
 const path = require('node:path');
 const { pipeline } = require('node:stream/promises');
-const { renameHeld, hashFile } = require('../core/files');
+const { renameHeldAsync, hashFile } = require('../core/files');
 
 const USER_AGENT = 'Quorlin-Launcher/1.0';
 const MAX_REDIRECTS = 6;
@@ -181,7 +181,7 @@ async function downloadFile(url, dest, expectedSha1) {
     throw failure('Bozuk dosya: ' + path.basename(dest), true);
   }
   try {
-    renameHeld(tmp, dest);
+    await renameHeldAsync(tmp, dest);
   } catch (err) {
     await fsp.rm(tmp, { force: true });
     // another transfer of the same file finished first and holds the name: that copy counts

@@ -89,16 +89,16 @@ describe('downloadFile', () => {
     const dest = path.join(dir, 'x', 'y', 'f.jar');
     fs.mkdirSync(path.dirname(dest), { recursive: true });
     fs.writeFileSync(dest, 'old');
-    const rename = fs.renameSync;
+    const rename = fs.promises.rename;
     let refusals = 2;
-    fs.renameSync = (...a) => {
+    fs.promises.rename = async (...a) => {
       if (refusals-- > 0) throw Object.assign(new Error('EBUSY: resource busy or locked'), { code: 'EBUSY' });
       return rename(...a);
     };
     try {
       await net.downloadFile(world.url + '/a', dest, sha1(data));
     } finally {
-      fs.renameSync = rename;
+      fs.promises.rename = rename;
     }
     assert.deepEqual([fs.readFileSync(dest).equals(data), fs.readdirSync(path.dirname(dest)), refusals], [true, ['f.jar'], -1]);
   });
