@@ -14,6 +14,7 @@ const updateService = require('./update/service');
 const updateMod = require('./update/mod');
 const updateLauncher = require('./update/launcher');
 const { createHandlers } = require('./handlers');
+const { ownPageOnly, confineStranger } = require('./core/window');
 const { startUp } = require('./startup');
 const { selfTest } = require('./selftest');
 
@@ -62,7 +63,9 @@ if (!app.requestSingleInstanceLock()) {
 } else {
   app.on('second-instance', showRunningWindow);
   app.on('window-all-closed', () => app.quit());
-  for (const [channel, handler] of Object.entries(createHandlers(services, electron))) ipcMain.handle(channel, handler);
+  app.on('web-contents-created', (_event, contents) => confineStranger(contents));
+  // only the main window's page is answered
+  for (const [channel, handler] of Object.entries(createHandlers(services, electron))) ipcMain.handle(channel, ownPageOnly(channel, handler));
   app.whenReady().then(() => startUp(services, electron));
   if (process.env.QUORLIN_SELFTEST) app.whenReady().then(() => selfTest(services, app));
 }

@@ -13,6 +13,8 @@ module.exports = {
   mojangLauncher: 'https://launcher.mojang.com',
   adoptium: 'https://api.adoptium.net',
   microsoftLogin: 'https://login.microsoftonline.com',
+  // the pages of a personal Microsoft account that the sign-in window passes through
+  microsoftAccountPages: ['https://login.live.com', 'https://account.live.com', 'https://signup.live.com'],
   xboxUserAuth: 'https://user.auth.xboxlive.com',
   xboxXsts: 'https://xsts.auth.xboxlive.com',
   minecraftServices: 'https://api.minecraftservices.com',

@@ -3,6 +3,8 @@
 // the sign-in window that waits for Microsoft's redirect back to the native-client page.
 
 const crypto = require('node:crypto');
+const endpoints = require('../core/endpoints');
+const { confine } = require('../core/window');
 
 const SCOPE = 'XboxLive.signin offline_access';
 const WINDOW_TITLE = 'Microsoft ile giriş';
@@ -67,6 +69,26 @@ function codeFromRedirect(address, state) {
   return code;
 }
 
+function originOf(url) {
+  try {
+    return new URL(url).origin;
+  } catch {
+    return null;
+  }
+}
+
+/**
+ * Whether the sign-in window may go where `details` says: its page only to the hosts of the
+ * authorize and redirect addresses and Microsoft's account pages. What those pages load in
+ * their own frames is theirs.
+ */
+function signInMayGo(details, address, redirect) {
+  if (!details.isMainFrame) return true;
+  const allowed = [address, redirect, ...endpoints.microsoftAccountPages].map(originOf);
+  const origin = originOf(details.url);
+  return origin !== null && allowed.includes(origin);
+}
+
 /**
  * Opens the sign-in window on `address` and resolves to the authorization code once the
  * window is about to show (or shows) an address starting with `redirect`. Rejects with the
@@ -105,6 +127,7 @@ function waitForCode(BrowserWindow, parent, address, redirect, state) {
       if (!done) match(url);
     }
 
+    confine(win.webContents, (details) => signInMayGo(details, address, redirect));
     win.webContents.on('will-redirect', onWill);
     win.webContents.on('will-navigate', onWill);
     win.webContents.on('did-navigate', (event, url) => {

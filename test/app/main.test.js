@@ -3,8 +3,12 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { ipcMain } = require('electron');
+const { pathToFileURL } = require('node:url');
+const { BrowserWindow, ipcMain, ipcRenderer } = require('electron');
 const { APP_DIR, REQUESTS, loadLauncher, startedLauncher, signIn } = require('../support/launcher');
+
+const PAGE = pathToFileURL(path.join(APP_DIR, 'ui', 'index.html')).href;
+const ELSEWHERE = 'https://example.com/';
 
 // the real start-up of main.js asks the update service: here one that refuses at once
 process.env.QUORLIN_API = 'http://127.0.0.1:1';
@@ -31,7 +35,7 @@ describe('single instance and window', () => {
     const { win } = state;
     const { frame, show, webPreferences } = win.options;
     assert.deepEqual({ frame, show, menuRemoved: win.menuRemoved, loaded: win.loaded, visible: win.isVisible() },
-      { frame: false, show: false, menuRemoved: true, loaded: [{ file: 'ui/index.html' }], visible: false });
+      { frame: false, show: false, menuRemoved: true, loaded: [{ file: path.join(APP_DIR, 'ui', 'index.html') }], visible: false });
     assert.deepEqual(webPreferences, { preload: path.join(APP_DIR, 'preload.js'), contextIsolation: true, nodeIntegration: false, sandbox: true });
     win.emit('ready-to-show');
     win.minimize();
@@ -49,6 +53,81 @@ describe('single instance and window', () => {
     window.log('[Quorlin] HATA: pencere yok');
     printed.mock.restore();
     assert.deepEqual(printed.mock.calls.map((c) => c.arguments), [['[Quorlin] HATA: pencere yok']]);
+  });
+});
+
+describe('the window keeps to its page, and only its page is answered', () => {
+  test('navigations, redirects, dropped files and links, any frame and new windows are refused, quietly when they flood', async (t) => {
+    t.mock.timers.enable({ apis: ['Date'] });
+    const { win, testing, events } = await started();
+    const elsewhere = [
+      ['will-navigate', ELSEWHERE], ['will-redirect', ELSEWHERE], ['will-navigate', ELSEWHERE, { isMainFrame: false }],
+      ['will-navigate', pathToFileURL(path.join(appData, 'dropped.html')).href],
+      // what a comparison of texts would take for the page
+      ['will-navigate', `${PAGE}.html`], ['will-navigate', `${PAGE}/../../main.js`],
+    ];
+    for (const [name, url, options] of elsewhere) assert.equal(testing.navigate(win, name, url, options), true, url);
+    assert.equal(testing.openWindow(win, ELSEWHERE), null);
+    for (let i = 0; i < 1000; i++) testing.navigate(win, 'will-navigate', `${ELSEWHERE}${i}`);
+    assert.deepEqual([win.webContents.mainFrame.url, testing.windows.length], [PAGE, 1]);
+    t.mock.timers.tick(1000);
+    const dropped = 'data:text/html,' + 'x'.repeat(1e6);
+    testing.navigate(win, 'will-redirect', dropped);
+    for (const url of [PAGE, `${PAGE}#top`]) assert.equal(testing.navigate(win, 'will-navigate', url), false);
+    await testing.flush();
+    const lines = events.filter((e) => e[0] === 'log').map((e) => e[1]);
+    assert.deepEqual([lines.length, lines[0], ...lines.slice(5)], [7, `[Quorlin] Sayfa değişikliği engellendi: ${ELSEWHERE}`,
+      '[Quorlin] Çok sayıda engelleme: bir süre yazılmayacak.', `[Quorlin] Sayfa değişikliği engellendi: ${dropped.slice(0, 200)}…`]);
+  });
+
+  test('the page is known by its file however Chromium spells its address, on Windows too', () => {
+    const { isPageUrl } = require(path.join(APP_DIR, 'core', 'window.js'));
+    const page = 'file:///C:/Users/Ay%C5%9Fe%20%C3%96z/50%25/app/ui/index.html';
+    const cases = [
+      [true, 'file:///C:/Users/Ay%C5%9Fe%20%C3%96z/50%/app/ui/index.html'], [true, 'file:///c:\\users\\AYŞE Öz\\50%\\app\\ui\\index.html#top'],
+      [false, 'file:///C:/Users/Ay%C5%9Fe%20%C3%96z/50%25/app/ui/index.html.html'], [false, `${page}/../../main.js`],
+      [false, 'file://host/C:/Users/Ay%C5%9Fe%20%C3%96z/50%25/app/ui/index.html'], [false, 'https://example.com/C:/Users/app/ui/index.html'],
+      [false, 'file:///C:/Users/Ay%C5%9Fe%20%C3%96z/50%25/app/ui%2Findex.html'], [false, undefined],
+    ];
+    for (const [same, url] of cases) assert.equal(isPageUrl(url, page, true), same, url);
+  });
+
+  test('a web contents the launcher did not open goes nowhere; its own windows keep their own rules; nothing is answered before the window', async (t) => {
+    const printed = t.mock.method(console, 'log', () => {});
+    const { testing, state } = loadLauncher({ appData });
+    assert.deepEqual(await ipcRenderer.invoke('settings:set', { gameRam: 99 }), { ok: false, error: 'İstek kabul edilmedi.' });
+    assert.deepEqual([state.settings.gameRam, fs.existsSync(state.paths.SETTINGS_FILE), printed.mock.calls[0].arguments],
+      [4, false, ["[Quorlin] HATA: 'settings:set' isteği reddedildi: çerçevesiz"]]);
+    testing.setReady();
+    while (!state.win) await new Promise((resolve) => setTimeout(resolve, 10));
+    const stranger = new BrowserWindow({});
+    assert.deepEqual([testing.navigate(stranger, 'will-navigate', ELSEWHERE), testing.navigate(stranger, 'will-redirect', PAGE),
+      testing.openWindow(stranger, ELSEWHERE), testing.navigate(state.win, 'will-navigate', PAGE)], [true, true, null, false]);
+    const { waitForCode } = require(path.join(APP_DIR, 'mc', 'auth-signin.js'));
+    waitForCode(BrowserWindow, state.win, 'https://login.microsoftonline.com/consumers/oauth2/v2.0/authorize', 'https://login.microsoftonline.com/common/oauth2/nativeclient', 's')
+      .catch(() => {});
+    const signInWindow = testing.windows.at(-1);
+    assert.deepEqual([testing.navigate(signInWindow, 'will-redirect', 'https://login.live.com/oauth20_authorize.srf'),
+      testing.navigate(signInWindow, 'will-navigate', ELSEWHERE)], [false, true]);
+    signInWindow.close();
+  });
+
+  test('a request from a foreign frame, a frame gone or another web contents is refused and changes nothing; the page is answered', async () => {
+    const { win, state, testing, quorlin, events } = await started();
+    const settings = structuredClone(state.settings);
+    const askers = [
+      [{ sender: win.webContents, senderFrame: { url: ELSEWHERE } }, ELSEWHERE],
+      [{ sender: win.webContents, senderFrame: null }, 'çerçevesiz'],
+      [{ sender: new BrowserWindow({}).webContents, senderFrame: { url: PAGE } }, PAGE],
+    ];
+    for (const [from, shown] of askers) {
+      assert.deepEqual(await testing.invoke(from, 'settings:set', { gameRam: 99 }), { ok: false, error: 'İstek kabul edilmedi.' });
+      assert.deepEqual(await testing.invoke(from, 'win', 'close'), { ok: false, error: 'İstek kabul edilmedi.' });
+      await testing.flush();
+      assert.equal(events.at(-2)[1], `[Quorlin] HATA: 'settings:set' isteği reddedildi: ${shown}`);
+    }
+    assert.deepEqual([state.settings, fs.existsSync(state.paths.SETTINGS_FILE), win.isDestroyed()], [settings, false, false]);
+    assert.equal((await quorlin.setSettings({ gameRam: 6 })).gameRam, 6);
   });
 });
 

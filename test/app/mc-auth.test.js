@@ -94,10 +94,14 @@ describe('sign-in window', () => {
     });
   }
 
-  test('navigations elsewhere are left alone; closing before the redirect is CANCELLED', async () => {
+  test("its page goes to Microsoft's sign-in pages only and opens no window; closing before the redirect is CANCELLED", async (ctx) => {
+    ctx.mock.method(console, 'log', () => {});
     const { result, win, prevented } = signIn(newAuth(), { answer: () => sw.url + '/consumers/oauth2/v2.0/authorize?x=1', event: 'will-navigate' });
+    const tries = [['will-redirect', 'https://login.live.com/oauth20_authorize.srf'], ['will-navigate', 'https://example.com/'],
+      ['will-redirect', 'http://' + new URL(sw.url).host + '/'], ['will-navigate', 'file:///C:/x.html'], ['will-navigate', 'https://example.com/', { isMainFrame: false }]];
+    assert.deepEqual([prevented, ...tries.map(([event, url, options]) => t.navigate(win, event, url, options)), t.openWindow(win, 'https://example.com/')],
+      [false, false, true, true, true, false, null]);
     win.close();
-    assert.equal(prevented, false);
     await assert.rejects(result, { message: 'CANCELLED' });
   });
 

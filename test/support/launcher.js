@@ -85,7 +85,8 @@ function wiredLauncher({ appData, services, ...electronOptions }) {
   const { state, initState } = require(path.join(APP_DIR, 'core', 'state.js'));
   initState({ env: { APPDATA: appData }, appDir: APP_DIR });
   const { createHandlers } = require(path.join(APP_DIR, 'handlers.js'));
-  for (const [channel, handler] of Object.entries(createHandlers(services, electron))) electron.ipcMain.handle(channel, handler);
+  const { ownPageOnly } = require(path.join(APP_DIR, 'core', 'window.js'));
+  for (const [channel, handler] of Object.entries(createHandlers(services, electron))) electron.ipcMain.handle(channel, ownPageOnly(channel, handler));
   const { startUp } = require(path.join(APP_DIR, 'startup.js'));
   return {
     state,

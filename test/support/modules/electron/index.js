@@ -5,8 +5,12 @@
 // IPC is asynchronous and structured-cloned both ways, as in Electron. Test controls are on
 // `require('electron').testing` (see reset below for the records and switches): the window with a
 // preload delivers its sends to `page` (the page's global object) or to `remotePage(channel,
-// payload)` when set; `navigate` answers whether a listener prevented the navigation.
+// payload)` when set, and its main frame is the one `ipcRenderer.invoke` asks from; `invoke`
+// asks from any web contents and frame. `navigate` plays a navigation or a server redirect,
+// `openWindow` a `window.open`; both answer what came of it.
 const { EventEmitter } = require('node:events');
+const path = require('node:path');
+const { pathToFileURL } = require('node:url');
 
 const testing = {};
 let readyResolve;
@@ -27,9 +31,18 @@ const app = Object.assign(new EventEmitter(), {
   exit(code = 0) { testing.calls.exit.push(code); },
 });
 
+// A frame of a page (Electron's WebFrameMain): the address it shows.
+class WebFrameMain {
+  constructor(url = '') { this.url = url; }
+}
+
 class WebContents extends EventEmitter {
-  constructor(win) { super(); this.window = win; }
+  constructor(win) {
+    super();
+    Object.assign(this, { window: win, mainFrame: new WebFrameMain(), windowOpenHandler: null });
+  }
   isDestroyed() { return this.window.isDestroyed(); }
+  setWindowOpenHandler(handler) { this.windowOpenHandler = handler; }
   send(channel, ...args) {
     if (this.isDestroyed()) throw new TypeError('Object has been destroyed');
     const payload = structuredClone(args);
@@ -48,13 +61,16 @@ class BrowserWindow extends EventEmitter {
     Object.assign(this, { options, webContents: new WebContents(this), loaded: [], visible: options.show !== false });
     Object.assign(this, { destroyed: false, minimized: false, focused: false, menuRemoved: false });
     testing.windows.push(this);
+    app.emit('web-contents-created', makeEvent(), this.webContents);
   }
   isDestroyed() { return this.destroyed; }
   removeMenu() { this.menuRemoved = true; }
-  loadFile(file) { return this.load({ file }); }
-  loadURL(url) { return this.load({ url }); }
-  load(record) {
+  // Electron resolves a relative file against the application's folder; the launcher gives it whole
+  loadFile(file) { return this.load({ file }, pathToFileURL(path.resolve(file)).href); }
+  loadURL(url) { return this.load({ url }, url); }
+  load(record, url) {
     this.loaded.push(record);
+    this.webContents.mainFrame.url = url;
     if (testing.autoReadyToShow && this.loaded.length === 1 && !this.visible) {
       setImmediate(() => { if (!this.destroyed) this.emit('ready-to-show'); });
     }
@@ -100,18 +116,24 @@ const ipcMain = Object.assign(new EventEmitter(), {
   },
 });
 
+// A request from `senderFrame` of the web contents `sender`, as ipcMain's handler sees it.
+function invokeFrom({ sender, senderFrame }, channel, ...args) {
+  const cloned = structuredClone(args);
+  return new Promise((resolve, reject) => deliver(async () => {
+    const handler = ipcMain.handlers.get(channel);
+    try {
+      if (!handler) throw new Error(`No handler registered for '${channel}'`);
+      resolve(structuredClone(await handler({ sender, senderFrame }, ...cloned)));
+    } catch (err) {
+      reject(new Error(`Error invoking remote method '${channel}': ${String(err)}`));
+    }
+  }));
+}
+
 const ipcRenderer = Object.assign(new EventEmitter(), {
   invoke(channel, ...args) {
-    const cloned = structuredClone(args);
-    return new Promise((resolve, reject) => deliver(async () => {
-      const handler = ipcMain.handlers.get(channel);
-      try {
-        if (!handler) throw new Error(`No handler registered for '${channel}'`);
-        resolve(structuredClone(await handler({ sender: pageWindow()?.webContents ?? null }, ...cloned)));
-      } catch (err) {
-        reject(new Error(`Error invoking remote method '${channel}': ${String(err)}`));
-      }
-    }));
+    const page = pageWindow()?.webContents ?? null;
+    return invokeFrom({ sender: page, senderFrame: page && page.mainFrame }, channel, ...args);
   },
 });
 
@@ -174,11 +196,36 @@ Object.assign(testing, {
     readyResolve();
   },
   secondInstance(argv = [], cwd = '') { app.emit('second-instance', makeEvent(), argv, cwd, {}); },
-  navigate(win, name, url) {
-    const details = makeEvent({ url, isSameDocument: false, isMainFrame: true, frame: null, initiator: null });
-    win.webContents.emit(name, details, url, false, true);
-    return details.defaultPrevented;
+  // 'will-navigate': a page (a link, a script, a dropped file or link) starts a navigation, which
+  // Electron announces with will-frame-navigate, then for the main frame will-navigate;
+  // 'will-redirect': a server redirects one. True when a listener prevented it; otherwise the
+  // main frame now shows `url`.
+  navigate(win, name, url, { isMainFrame = true } = {}) {
+    const contents = win.webContents;
+    const frame = isMainFrame ? contents.mainFrame : new WebFrameMain();
+    const events = name === 'will-redirect' ? ['will-redirect'] : ['will-frame-navigate', ...(isMainFrame ? ['will-navigate'] : [])];
+    for (const event of events) {
+      const details = makeEvent({ url, isSameDocument: false, isMainFrame, frame, initiator: frame });
+      // will-navigate and will-redirect still pass their deprecated positional arguments too
+      if (event === 'will-frame-navigate') contents.emit(event, details);
+      else contents.emit(event, details, url, false, isMainFrame, 1, 1);
+      if (details.defaultPrevented) return true;
+    }
+    if (isMainFrame) contents.mainFrame.url = url;
+    return false;
   },
+  // window.open(url) in `win`'s page: the new window, or null when the handler denied it
+  openWindow(win, url) {
+    const handler = win.webContents.windowOpenHandler;
+    const details = { url, frameName: '', features: '', disposition: 'foreground-tab',
+      referrer: { url: win.webContents.mainFrame.url, policy: 'strict-origin-when-cross-origin' }, postBody: null };
+    const answer = handler ? handler(details) : { action: 'allow' };
+    if (!answer || answer.action !== 'allow') return null;
+    const opened = new BrowserWindow(answer.overrideBrowserWindowOptions || {});
+    opened.loadURL(url);
+    return opened;
+  },
+  invoke: invokeFrom,
   didNavigate(win, url, code = 200, text = 'OK') { win.webContents.emit('did-navigate', makeEvent(), url, code, text); },
   async flush() {
     while (testing.pending > 0) await new Promise((resolve) => setImmediate(resolve));
