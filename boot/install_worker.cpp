@@ -6,12 +6,11 @@
 #include <cwchar>
 
 #include "download.h"
+#include "installed_copy.h"
 #include "payload.h"
 #include "progress.h"
 #include "progress_window.h"
 #include "run_hidden.h"
-#include "stamp.h"
-#include "startup.h"
 #include "system_libraries.h"
 #include "texts.h"
 

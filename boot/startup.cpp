@@ -1,29 +1,16 @@
 #include "startup.h"
 
-#include "archive.h"
-#include "install_path.h"
 #include "install_worker.h"
+#include "installed_copy.h"
 #include "payload.h"
 #include "progress.h"
 #include "progress_window.h"
 #include "run_hidden.h"
-#include "stamp.h"
 #include "texts.h"
-
-Layout g_layout;
+#include "window_and_worker.h"
+#include "zip_directory.h"
 
 namespace {
-
-struct FileState {
-  bool found;
-  bool is_directory;
-};
-
-FileState Probe(const wchar_t* path) {
-  DWORD attributes = GetFileAttributesW(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return {false, false};
-  return {true, (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
-}
 
 void FormLayoutFromEnvironment() {
   wchar_t local_app_data[kPathCapacity];
@@ -34,7 +21,7 @@ void FormLayoutFromEnvironment() {
 }
 
 void PromoteStage() {
-  FileState probe = Probe(g_layout.stage_probe);
+  const FileState probe = ProbeFile(g_layout.stage_probe);
   if (DecideStage(probe.found, probe.is_directory) == StageAction::kRemove) {
     // Runs even when no stage exists, so a stale half-stage never survives.
     RemoveTree(g_layout.stage_dir);
@@ -82,16 +69,6 @@ void WaitForWorkerOp(void* context) {
 void ShowErrorOp(void*, const wchar_t* text) { MessageBoxW(nullptr, text, kProductName, MB_OK | MB_ICONERROR); }
 
 }  // namespace
-
-bool IsFile(const wchar_t* path) {
-  FileState state = Probe(path);
-  return state.found && !state.is_directory;
-}
-
-InstalledCopy ReadInstalledCopy(char* stamp) {
-  const bool stamp_opened = ReadVersionStamp(g_layout.version_file, stamp);
-  return {IsFile(g_layout.runtime_exe), stamp_opened, stamp_opened ? stamp : "", IsFile(g_layout.app_main_js)};
-}
 
 void RunBootstrapper(HINSTANCE instance) {
   FormLayoutFromEnvironment();

@@ -18,7 +18,7 @@ BOOT_PAYLOAD := build/boot/app.zip
 BOOT_ICON := build/boot/quorlin.ico
 BOOT_TOOLCHAIN := $(CURDIR)/boot/cmake/mingw-w64.cmake
 BOOT_SOURCES := $(wildcard boot/*.cpp boot/*.h boot/*.in boot/CMakeLists.txt boot/cmake/*.cmake)
-BOOT_HOST_SOURCES := $(BOOT_SOURCES) $(wildcard boot/tools/*.cpp boot/tests/*.cpp boot/tests/*.h \
+BOOT_HOST_SOURCES := $(BOOT_SOURCES) $(wildcard boot/tools/*.cpp boot/tests/*.cpp \
   tools/pack/*.cpp tools/pack/*.h tools/pack/tests/*.cpp)
 
 boot-quote = '$(subst ','\'',$(1))'
@@ -76,17 +76,19 @@ build/boot-test/payload-%/Quorlin.exe: build/boot-test/payload-%.zip $(BOOT_SOUR
 
 # The unit tests with the Windows layer's own tests, built for Windows; they run under Wine
 # in test-wine (test-boot needs no Wine).
-build/boot-test/boot_unit_tests.exe: $(BOOT_SOURCES) $(wildcard boot/tests/*.cpp boot/tests/*.h) $(BOOT_PAYLOAD) $(BOOT_ICON)
+build/boot-test/boot_unit_tests.exe: $(BOOT_SOURCES) $(wildcard boot/tests/*.cpp) $(BOOT_PAYLOAD) $(BOOT_ICON)
 	$(call apt-need,googletest)
 	$(call boot-exe,build/boot-test/unit,$(BOOT_PAYLOAD),ON,-DQUORLIN_MINGW_THREADS=posix -DQUORLIN_UNIT_TESTS=ON)
 	cmake --build build/boot-test/unit -j2 --target boot_unit_tests
 	cp build/boot-test/unit/boot_unit_tests.exe $@
 
+# The pack test and the checks of the built executables (boot/tests/exe_checks.sh) read
+# archives and executables with the system's tools.
 test-boot: $(BOOT_HOST)/.built dist/Quorlin.exe build/boot-test/Quorlin.exe
-	cmake --build $(BOOT_HOST) -j2 --target boot_unit_tests boot_exe_checks
+	$(call apt-need,icoutils unzip python3)
+	cmake --build $(BOOT_HOST) -j2 --target boot_unit_tests
 	$(BOOT_HOST)/boot_unit_tests --gtest_brief=1
-	BOOT_RELEASE_EXE=dist/Quorlin.exe BOOT_TEST_EXE=build/boot-test/Quorlin.exe BOOT_PAYLOAD=$(BOOT_PAYLOAD) \
-	  $(BOOT_HOST)/boot_exe_checks --gtest_brief=1
+	boot/tests/exe_checks.sh dist/Quorlin.exe build/boot-test/Quorlin.exe $(BOOT_PAYLOAD)
 	@# The same application packed again from a fresh copy (new timestamps) gives the same bytes.
 	@rm -rf build/boot/repack && mkdir -p build/boot/repack && cp -r $(QUORLIN_APP_DIR) build/boot/repack/app
 	$(BOOT_HOST)/quorlin_pack --client-id $(call boot-quote,$(QUORLIN_CLIENT_ID)) \

@@ -2,10 +2,10 @@
 # loopback release host and Windows stand-ins for tar.exe, powershell.exe and the runtime.
 # All of it lives under build/wine; screenshots land in build/wine/shots.
 
-WINE_PKGS := wine wine64 xvfb xauth x11-apps imagemagick mingw-w64 libz-mingw-w64-dev
+WINE_PKGS := wine wine64 xvfb xauth x11-apps imagemagick mingw-w64 unzip
 WINE_SRC := boot/tests/wine
 WINE_BIN := build/wine/bin
-WINE_CXX := x86_64-w64-mingw32-g++ -std=c++17 -O2 -Wall -municode -static -s -Iboot -Iboot/tests
+WINE_CXX := x86_64-w64-mingw32-g++ -std=c++17 -O2 -Wall -municode -static -s
 
 WINE_STANDINS := $(addprefix $(WINE_BIN)/,tar.exe powershell.exe electron.exe findwin.exe addca.exe runenv.exe holdfile.exe \
   planted.exe planted.dll)
@@ -19,11 +19,11 @@ $(WINE_BIN)/.deps:
 	@mkdir -p $(@D) && touch $@
 
 WINE_RECORD := $(WINE_SRC)/standins/record.cpp $(WINE_SRC)/standins/record.h
-# The unpacking stand-ins read archives with the project's own ZIP reader.
-WINE_UNZIP := $(WINE_SRC)/standins/unzip.cpp boot/tests/zip_reader.cpp
+# The unpacking stand-ins unpack with the host's unzip, which Wine runs for them.
+WINE_UNZIP := $(WINE_SRC)/standins/unzip.cpp $(WINE_SRC)/standins/unzip.h
 $(WINE_BIN)/tar.exe $(WINE_BIN)/powershell.exe: $(WINE_BIN)/%.exe: $(WINE_SRC)/standins/%.cpp $(WINE_UNZIP) \
-		$(WINE_SRC)/standins/unzip.h boot/tests/zip_reader.h boot/le_bytes.h $(WINE_RECORD) $(WINE_BIN)/.deps
-	$(WINE_CXX) -o $@ $< $(filter %.cpp,$(WINE_RECORD) $(WINE_UNZIP)) -lz
+		$(WINE_RECORD) $(WINE_BIN)/.deps
+	$(WINE_CXX) -o $@ $< $(filter %.cpp,$(WINE_RECORD) $(WINE_UNZIP))
 
 $(WINE_BIN)/electron.exe: $(WINE_SRC)/standins/electron.cpp $(WINE_RECORD) $(WINE_BIN)/.deps
 	$(WINE_CXX) -mwindows -o $@ $< $(filter %.cpp,$(WINE_RECORD)) -lshell32

@@ -4,13 +4,13 @@
 // reset the install layout and the stand-ins' records, then start the bootstrapper and look
 // at what it left: files, records, the card and the message boxes.
 
+const { execFileSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
 const { setTimeout: sleep } = require('node:timers/promises');
 const { startWorld } = require('../../../../test/support/world');
 const wine = require('./wine');
 const { RUNTIME_PATH, runtimeArchive } = require('./fixtures');
-const { readZip } = require('./zip');
 
 const TEST_EXE = path.join(wine.REPO, 'build', 'boot-test', 'Quorlin.exe');
 // The application archive that the test build carries.
@@ -47,12 +47,10 @@ function write(file, data) {
   fs.writeFileSync(file, data);
 }
 
-/** Unpacks ZIP entries under dir. */
-function unpack(entries, dir) {
-  for (const { name, data } of entries) {
-    if (name.endsWith('/')) fs.mkdirSync(path.join(dir, name), { recursive: true });
-    else write(path.join(dir, name), data);
-  }
+/** Unpacks a ZIP archive file into dir, making its folders first, with the host's unzip. */
+function unzip(archive, dir) {
+  fs.mkdirSync(dir, { recursive: true });
+  execFileSync('unzip', ['-qq', '-o', archive, '-d', dir]);
 }
 
 async function openTestBed() {
@@ -66,6 +64,8 @@ async function openTestBed() {
   const shots = path.join(wine.BUILD, 'shots');
   fs.mkdirSync(shots, { recursive: true });
   const runtimeZip = runtimeArchive();
+  const runtimeZipFile = path.join(wine.BUILD, 'runtime.zip');
+  fs.writeFileSync(runtimeZipFile, runtimeZip);
 
   const bed = {
     env: session.env,
@@ -89,10 +89,10 @@ async function openTestBed() {
     // default application, the carried application, and the version file holding `stamp`.
     seedInstall({ stamp = STAMP } = {}) {
       const l = bed.layout;
-      unpack(readZip(runtimeZip), l.runtime);
+      unzip(runtimeZipFile, l.runtime);
       fs.renameSync(l.electronExe, l.exe);
       fs.rmSync(l.defaultApp);
-      unpack(readZip(fs.readFileSync(CARRIED_ARCHIVE)), l.app);
+      unzip(CARRIED_ARCHIVE, l.app);
       fs.writeFileSync(l.version, stamp);
     },
 
@@ -169,4 +169,4 @@ async function openTestBed() {
   return bed;
 }
 
-module.exports = { openTestBed, layoutUnder, cPath, sleep, write, TEST_EXE, CARRIED_ARCHIVE, STAMP };
+module.exports = { openTestBed, layoutUnder, cPath, sleep, write, unzip, TEST_EXE, CARRIED_ARCHIVE, STAMP };

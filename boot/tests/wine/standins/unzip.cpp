@@ -1,33 +1,28 @@
 #include "unzip.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <stdexcept>
+#include <windows.h>
 
-#include "zip_reader.h"
+/* Wine's own exports: the Unix name of a Windows path (UTF-8 under LANG=C.UTF-8, freed with
+ * HeapFree), and running a Unix program, which with `wait` set returns its exit code. */
+using UnixFileName = char *(CDECL *)(const wchar_t *);
+using UnixSpawn = LONG(CDECL *)(char *const *argv, int wait);
 
-namespace fs = std::filesystem;
+template <typename Function>
+static Function WineExport(const wchar_t *dll, const char *name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(dll), name)));
+}
 
 int UnzipFile(const wchar_t *zipPath, const wchar_t *destDir) {
-  ZipListing zip;
-  try {
-    zip = ReadZip(ReadBinaryFile(zipPath));
-  } catch (const std::out_of_range &) {
-    return 1;  // a truncated or damaged directory
+  const auto unixName = WineExport<UnixFileName>(L"kernel32.dll", "wine_get_unix_file_name");
+  const auto spawn = WineExport<UnixSpawn>(L"ntdll.dll", "__wine_unix_spawnvp");
+  char *zip = unixName ? unixName(zipPath) : NULL;
+  char *dir = unixName ? unixName(destDir) : NULL;
+  int code = 1;
+  if (spawn && zip && dir) {
+    char *argv[] = {(char *)"unzip", (char *)"-qq", (char *)"-o", zip, (char *)"-d", dir, NULL};
+    code = spawn(argv, 1) == 0 ? 0 : 1;
   }
-  if (!zip.ok) return 1;
-  for (const ZipRecord &entry : zip.records) {
-    const fs::path name = fs::u8path(entry.name);
-    // Only relative paths with no ".." stay inside the directory.
-    if (name.empty() || name.has_root_path() || std::find(name.begin(), name.end(), fs::path("..")) != name.end()) return 1;
-    const fs::path target = destDir / name;
-    std::error_code ignored;
-    fs::create_directories(target.parent_path(), ignored);
-    if (entry.name.back() == '/') continue;
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(entry.data.data()), entry.data.size());
-    if (!out) return 1;
-  }
-  return 0;
+  HeapFree(GetProcessHeap(), 0, zip);
+  HeapFree(GetProcessHeap(), 0, dir);
+  return code;
 }

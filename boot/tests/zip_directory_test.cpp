@@ -1,4 +1,4 @@
-#include "archive.h"
+#include "zip_directory.h"
 
 #include <gtest/gtest.h>
 

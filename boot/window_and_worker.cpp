@@ -1,4 +1,4 @@
-#include "install_path.h"
+#include "window_and_worker.h"
 
 void RunInstallPath(const InstallPathOps& ops, const BootProgress* progress) {
   const bool has_window = ops.create_window(ops.context);

@@ -1,5 +1,5 @@
-// How the install path runs the progress window and the install worker together. Portable:
-// the Windows calls are passed in.
+// How the install path runs the progress window and the install worker together: which of
+// them runs on which thread and how the process ends. Portable: the Windows calls are passed in.
 #pragma once
 
 #include "progress.h"

@@ -1,4 +1,4 @@
-#include "install_path.h"
+#include "window_and_worker.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ std::string RunWith(Recorder* r) {
 
 }  // namespace
 
-TEST(InstallPath, RunsTheWorkerAndEndsByWhetherAWindowAndAThreadCouldBeMade) {
+TEST(RunInstallPath, RunsTheWorkerAndEndsByWhetherAWindowAndAThreadCouldBeMade) {
   struct Row {
     bool window, thread;
     const wchar_t* error;
