@@ -1,5 +1,5 @@
 // File moves and whole-file writes that survive Windows briefly holding a fresh file, JSON
-// documents read from disk, and digests of whole files.
+// documents read from disk, digests of whole files, and the test of a bare file name.
 const crypto = require('node:crypto');
 const fs = require('node:fs');
 const { setTimeout: wait } = require('node:timers/promises');
@@ -98,6 +98,11 @@ function writeFileAtomic(file, data) {
   }
 }
 
+/** True for a bare file name that stays inside the folder it is joined to. */
+function isPlainFileName(name) {
+  return typeof name === 'string' && name !== '' && name !== '.' && name !== '..' && !/[\\/:]/.test(name);
+}
+
 /** True for an object that is neither null nor an array. */
 function isPlainObject(value) {
   return value !== null && typeof value === 'object' && !Array.isArray(value);
@@ -133,4 +138,6 @@ function hashFile(file, algorithm) {
   });
 }
 
-module.exports = { limits, renameHeld, renameHeldAsync, writeFileAtomic, hashFile, isPlainObject, readJsonObject };
+module.exports = {
+  limits, renameHeld, renameHeldAsync, writeFileAtomic, hashFile, isPlainFileName, isPlainObject, readJsonObject,
+};

@@ -1,5 +1,6 @@
-// The settings file launcher.json: defaults, loading, merging and the atomic save.
-const { writeFileAtomic, isPlainObject, readJsonObject } = require('./files');
+// The settings file launcher.json: defaults, the type of every key the launcher reads, loading,
+// the page's changes and the atomic save.
+const { writeFileAtomic, isPlainObject, readJsonObject, isPlainFileName } = require('./files');
 
 /** Keys and defaults, in the order the file lists them. */
 const DEFAULTS = Object.freeze({
@@ -11,6 +12,30 @@ const DEFAULTS = Object.freeze({
   lastPlay: 0, // ms since the Unix epoch
 });
 
+// Texts end up in addresses, paths and command lines: no control characters, and no more
+// than a path or an application id ever needs.
+const TEXT_LIMIT = 1024;
+const CONTROL_CHARACTER = /[\u0000-\u001f\u007f-\u009f]/;
+
+const isText = (v) => typeof v === 'string' && v.length <= TEXT_LIMIT && !CONTROL_CHARACTER.test(v);
+const wholeIn = (min, max) => (v) => Number.isInteger(v) && v >= min && v <= max;
+
+/**
+ * Every key the launcher reads, with the test its value must pass; `page` marks the keys the
+ * page may change. The memory ranges are the page's sliders. Keys outside this table are
+ * carried along in the file but never read.
+ */
+const KEYS = Object.freeze({
+  clientId: { fits: isText, page: true },
+  gameRam: { fits: wholeIn(2, 16), page: true },
+  serverRam: { fits: wholeIn(2, 12), page: true },
+  stopServerOnExit: { fits: (v) => typeof v === 'boolean', page: true },
+  shortcut: { fits: (v) => typeof v === 'boolean' || v === 2 },
+  lastPlay: { fits: (v) => Number.isFinite(v) && v >= 0 },
+  lastFabric: { fits: (v) => isPlainObject(v) && isPlainFileName(v.loader) && isPlainFileName(v.installer) },
+  launcherPath: { fits: isText },
+});
+
 // Lays every own key of `changes` over `target` as a plain data property, so a key such as
 // "__proto__" is stored like any other instead of changing the object's prototype.
 function layOver(target, changes) {
@@ -20,7 +45,11 @@ function layOver(target, changes) {
   return target;
 }
 
-/** A new settings object: DEFAULTS with the file's keys laid over; the defaults alone when the file is missing or not a JSON object. */
+/**
+ * A new settings object: DEFAULTS with the file's keys laid over; the defaults alone when the
+ * file is missing or not a JSON object. A value that does not fit its key gives way to the
+ * default, or is left out when the key has none, so a hand-edited file carries it no further.
+ */
 function loadSettings(file) {
   const settings = { ...DEFAULTS };
   let stored;
@@ -29,7 +58,14 @@ function loadSettings(file) {
   } catch {
     return settings;
   }
-  return stored ? layOver(settings, stored) : settings;
+  if (!stored) return settings;
+  layOver(settings, stored);
+  for (const [key, { fits }] of Object.entries(KEYS)) {
+    if (!Object.hasOwn(settings, key) || fits(settings[key])) continue;
+    if (Object.hasOwn(DEFAULTS, key)) settings[key] = DEFAULTS[key];
+    else delete settings[key];
+  }
+  return settings;
 }
 
 /**
@@ -46,20 +82,19 @@ function saveSettings(file, settings) {
 }
 
 /**
- * Lays the top-level keys of `changes` over `settings` in place and returns `settings`;
- * anything but an object changes nothing. A value the settings file cannot hold (a BigInt, a
- * cycle) is refused with an error before anything changes, so every later save still works.
+ * The page's change: lays the keys of `changes` that the page may set over `settings` in place
+ * and returns `settings`. Other keys are ignored; anything but an object changes nothing. A
+ * value that does not fit its key refuses the whole change with an error before anything changes.
  */
 function applySettings(settings, changes) {
   if (!isPlainObject(changes)) return settings;
+  const accepted = {};
   for (const key of Object.keys(changes)) {
-    try {
-      JSON.stringify(changes[key]);
-    } catch {
-      throw new Error(`Geçersiz ayar değeri: ${key}`);
-    }
+    if (!Object.hasOwn(KEYS, key) || !KEYS[key].page) continue;
+    if (!KEYS[key].fits(changes[key])) throw new Error(`Geçersiz ayar değeri: ${key}`);
+    accepted[key] = changes[key];
   }
-  return layOver(settings, changes);
+  return Object.assign(settings, accepted);
 }
 
 /** The OAuth client id to use: the user's own when it holds more than white space, else the built-in one; trimmed. */

@@ -7,6 +7,19 @@ const path = require('node:path');
 const { ruleAllows, currentSystem } = require('./rules');
 
 const MEMORY_ARGS = ['-Xms1G', '-XX:+UseG1GC', '-XX:MaxGCPauseMillis=50'];
+// A Minecraft player name, and a profile id as 32 hex digits, with or without the dashes of a uuid.
+const PLAYER_NAME = /^\w{3,16}$/;
+const PLAYER_UUID = /^[0-9a-f]{8}(-?)[0-9a-f]{4}\1[0-9a-f]{4}\1[0-9a-f]{4}\1[0-9a-f]{12}$/i;
+const BAD_ACCOUNT = 'Hesap bilgileri geçersiz. Çıkış yapıp yeniden giriş yap.';
+
+const matches = (pattern, value) => typeof value === 'string' && pattern.test(value);
+
+// The values from outside that become arguments: the memory size, part of -Xmx, and the
+// account's name and uuid from the Minecraft services or the account file.
+function checkLaunchInput(ramGb, account) {
+  if (!Number.isInteger(ramGb) || ramGb < 1) throw new Error('Oyun belleği geçersiz.');
+  if (!matches(PLAYER_NAME, account.name) || !matches(PLAYER_UUID, account.uuid)) throw new Error(BAD_ACCOUNT);
+}
 
 /** Feature switches of the argument rules: only a multiplayer quick play is ever on. */
 function launchFeatures(quickPlay) {
@@ -69,10 +82,13 @@ function expandArgs(list, vars, features, system) {
 /**
  * The full argument list: memory settings, logging, the JVM arguments of both files, the
  * class path when they name none, the main class (Fabric's first) and the game arguments,
- * with the quick play pair added unless the version file already asks for it.
+ * with the quick play pair added unless the version file already asks for it. Throws for a
+ * memory size that is not a whole number of gigabytes and for an account whose name or uuid
+ * is not a Minecraft one.
  */
 function launchArgs(opts) {
-  const { inst, ramGb, quickPlay, system = currentSystem() } = opts;
+  const { inst, ramGb, account, quickPlay, system = currentSystem() } = opts;
+  checkLaunchInput(ramGb, account);
   const vars = launchVariables(opts);
   const features = launchFeatures(quickPlay);
   const { vanilla, fabric } = inst;

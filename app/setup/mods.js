@@ -3,7 +3,7 @@
 const fs = require('node:fs');
 const path = require('node:path');
 const endpoints = require('../core/endpoints');
-const { hashFile } = require('../core/files');
+const { hashFile, isPlainFileName } = require('../core/files');
 const { download, getJson, retry } = require('../core/http');
 const { MC_VERSION } = require('../core/layout');
 const { state } = require('../core/state');
@@ -37,11 +37,6 @@ function naturalCompare(a, b) {
     return x[i] < y[i] ? -1 : 1;
   }
   return x.length - y.length;
-}
-
-/** True for a bare file name that stays inside the folder it is joined to. */
-function isPlainFileName(name) {
-  return typeof name === 'string' && name !== '' && name !== '.' && name !== '..' && !/[\\/:]/.test(name);
 }
 
 /**

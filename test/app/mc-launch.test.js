@@ -14,7 +14,7 @@ const WIN = { os: 'windows', arch: 'x86_64' };
 const ROOT = 'C:\\Users\\Ayşe\\AppData\\Roaming\\.quorlin\\minecraft';
 const GAME_DIR = 'C:\\Users\\Ayşe\\AppData\\Roaming\\.quorlin\\brimlox';
 const NATIVES = ROOT + '\\natives\\26.3';
-const ACCOUNT = { name: 'Ayse_42', uuid: 'u-u-i-d', mcToken: 'tok', xuid: '2535' };
+const ACCOUNT = { name: 'Ayse_42', uuid: '069a79f444e94726a5befca90e38aaf5', mcToken: 'tok', xuid: '2535' };
 const KNOT = 'net.fabricmc.loader.impl.launch.knot.KnotClient';
 const CLASSPATH = ROOT + '\\libraries\\a.jar;' + ROOT + '\\versions\\26.3\\26.3.jar';
 const feature = (name) => [{ action: 'allow', features: { [name]: true } }];
@@ -74,9 +74,24 @@ describe('launch arguments', () => {
       vanillaGame: ['${auth_player_name}', '${auth_xuid}|${clientid}|${user_type}|${user_properties}', '${resolution_width}',
         '${assets_root}', '${assets_index_name}:${version_name}', '${launcher_name}/${launcher_version}', '${}'],
     });
-    const a = args(inst, { account: { ...ACCOUNT, name: '${auth_uuid}', xuid: undefined }, quickPlay: undefined });
-    assert.deepEqual(gameArgs(a), ['${auth_uuid}', '||msa|{}', '${resolution_width}', ROOT + '\\assets',
+    const a = args(inst, { account: { ...ACCOUNT, xuid: '${auth_uuid}' }, quickPlay: undefined });
+    assert.deepEqual(gameArgs(a), ['Ayse_42', '${auth_uuid}||msa|{}', '${resolution_width}', ROOT + '\\assets',
       '29:fabric-loader-0.19.3-26.3', 'Quorlin/1.0', '${}']);
+    assert.equal(gameArgs(args(inst, { account: { ...ACCOUNT, xuid: undefined } }))[1], '||msa|{}');
+  });
+
+  test('memory that is not a whole number of gigabytes, a name or uuid that is not a Minecraft one, is refused', () => {
+    const memory = { message: 'Oyun belleği geçersiz.' };
+    const account = { message: 'Hesap bilgileri geçersiz. Çıkış yapıp yeniden giriş yap.' };
+    const uuid = (u) => ({ account: { ...ACCOUNT, uuid: u } });
+    const name = (n) => ({ account: { ...ACCOUNT, name: n } });
+    assert.equal(args(record(), { ramGb: 16, ...uuid('069A79F4-44E9-4726-A5BE-FCA90E38AAF5'), ...name('abc') })[0], '-Xmx16G');
+    for (const [extra, refusal] of [
+      [{ ramGb: '4G -javaagent:x' }, memory], [{ ramGb: '6' }, memory], [{ ramGb: 4.5 }, memory], [{ ramGb: 0 }, memory],
+      [name('Ay'), account], [name('A'.repeat(17)), account], [name('Ayşe'), account], [name('x --demo'), account], [name(['Ayse_42']), account],
+      [uuid('u-u-i-d'), account], [uuid('069a79f4-44e94726-a5be-fca90e38aaf5'), account], [uuid('069a79f444e94726a5befca90e38aaf'), account],
+      [uuid(undefined), account],
+    ]) assert.throws(() => args(record(), extra), refusal, JSON.stringify(extra));
   });
 });
 

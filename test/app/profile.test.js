@@ -63,6 +63,14 @@ test('a new profile file holds only our profile; an existing entry keeps its cre
     ['2020-05-05T00:00:00.000Z', { width: 800 }, 'Quorlin • Brimlox', 'Furnace', '-Xmx8G']);
 });
 
+test('game memory from a hostile settings file reaches neither the profile\'s Java arguments nor the game\'s', () => {
+  store(state.paths.SETTINGS_FILE, '{ "gameRam": "4G -javaagent:C:\\\\x.jar" }');
+  initState({ env: { APPDATA: dir }, home: dir, appDir: APP_DIR });
+  writeProfile(VERSION, { now: NOW });
+  // Play hands the game state.settings.gameRam
+  assert.deepEqual([readJson().profiles['quorlin-brimlox'].javaArgs.split(' ')[0], state.settings.gameRam], ['-Xmx4G', 4]);
+});
+
 test('a profile file that is not a profile document is kept beside the new one, never over an older backup', () => {
   const cut = '{"profiles":{"mine":{"name":"Benim","lastVersionId":"1.21.4","gameDir":"C:\\\\Oyun"},"other":{"na';
   ['[1,2]', cut, '{"profiles":"none"}'].forEach((text, i) => {

@@ -4,9 +4,25 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { launcherPaths } = require('../../app/core/layout');
-const { DEFAULTS, loadSettings, saveSettings, applySettings, effectiveClientId } = require('../../app/core/settings');
+const { DEFAULTS, loadSettings, saveSettings, effectiveClientId } = require('../../app/core/settings');
 const { readBuildInfo, UNSET_UPDATE_API } = require('../../app/core/build-info');
 const files = require('../../app/core/files');
+const { state, initState } = require('../../app/core/state');
+const { createHandlers } = require('../../app/handlers');
+
+const APP_DIR = path.resolve(__dirname, '..', '..', 'app');
+const PAGE_KEYS = ['clientId', 'gameRam', 'serverRam', 'stopServerOnExit'];
+// [key, values that do not fit it]; the page keys are refused on set, every key is fixed on load
+const MISFITS = [
+  ['clientId', [7, null, 'a\tb', 'id\u0085', 'x'.repeat(1025)]],
+  ['gameRam', ['4G -javaagent:x', '8', 4.5, 1, 17, null, true]],
+  ['serverRam', [13, 1, '3', [3]]],
+  ['stopServerOnExit', ['true', 1, null]],
+  ['shortcut', [1, '2', null]],
+  ['lastPlay', [-1, '1700000000000', null]],
+  ['lastFabric', [{ loader: '0.19.5' }, { loader: '0.19.5', installer: '../1.1.0' }, '0.19.5']],
+  ['launcherPath', ['C:\\Minecraft\nLauncher.exe', 7]],
+];
 
 let dir, file;
 beforeEach(() => {
@@ -28,11 +44,19 @@ test('the launcher folder lies under APPDATA, or the roaming folder under home w
 
 describe('loadSettings', () => {
   test('lays a partial file over the defaults, keeps unknown keys, "__proto__" as data, read past a byte-order mark', () => {
-    store('\uFEFF{ "gameRam": 8, "shortcut": true, "lastFabric": { "loader": "0.19.5" }, "futureKey": [1], "__proto__": { "polluted": 1 } }');
+    const kept = { gameRam: 8, shortcut: true, lastFabric: { loader: '0.19.5', installer: '1.1.0' }, launcherPath: 'D:\\Oyun\\MinecraftLauncher.exe' };
+    store(`\uFEFF{ ${JSON.stringify(kept).slice(1, -1)}, "futureKey": [1], "__proto__": { "polluted": 1 } }`);
     const settings = loadSettings(file);
-    assert.deepEqual([settings, settings.polluted], [{
-      ...DEFAULTS, gameRam: 8, shortcut: true, lastFabric: { loader: '0.19.5' }, futureKey: [1], ['__proto__']: { polluted: 1 },
-    }, undefined]);
+    assert.deepEqual([settings, settings.polluted], [{ ...DEFAULTS, ...kept, futureKey: [1], ['__proto__']: { polluted: 1 } }, undefined]);
+  });
+
+  test('a value that does not fit its key gives way to the default, or is left out; the other keys stay', () => {
+    for (const [key, values] of MISFITS) {
+      for (const value of values) {
+        store(JSON.stringify({ [key]: value, serverRam: 12, futureKey: 'x' }));
+        assert.deepEqual(loadSettings(file), { ...DEFAULTS, serverRam: 12, futureKey: 'x' }, `${key}: ${JSON.stringify(value)}`);
+      }
+    }
   });
 
   test('gives a fresh copy of the defaults without a file and for text that is not a JSON object, leaving the file alone', () => {
@@ -78,20 +102,21 @@ describe('saveSettings', () => {
   });
 });
 
-test('applySettings lays the given keys over the settings in place; anything but an object changes nothing', () => {
-  const settings = { ...DEFAULTS };
-  assert.equal(applySettings(settings, { gameRam: 6, extra: true }), settings);
-  assert.deepEqual([settings, ...[undefined, null, 'abc', 7, ['x']].map((changes) => applySettings({ ...DEFAULTS }, changes))],
-    [{ ...DEFAULTS, gameRam: 6, extra: true }, DEFAULTS, DEFAULTS, DEFAULTS, DEFAULTS, DEFAULTS]);
-  // a value the file cannot hold is refused whole, so the next save still works
-  const cycle = { a: 1 };
-  cycle.self = cycle;
-  for (const [key, value] of [['gameRam', 10n], ['lastFabric', cycle]]) {
-    assert.throws(() => applySettings(settings, { serverRam: 9, [key]: value }), { message: `Geçersiz ayar değeri: ${key}` });
-    assert.deepEqual(settings, { ...DEFAULTS, gameRam: 6, extra: true });
+test('the page sets its own keys alone, each to a value that fits; a misfit refuses the whole change, in memory and on disk', () => {
+  initState({ env: { APPDATA: dir }, home: dir, appDir: APP_DIR });
+  const set = (changes) => createHandlers({}, {})['settings:set'](null, changes);
+  const ignored = { shortcut: 2, lastPlay: 5, lastFabric: { loader: '0.19.5', installer: '1.1.0' }, launcherPath: 'C:\\x.exe', futureKey: 1 };
+  const mine = { clientId: ' 11111111-2222-3333-4444-555555555555 ', gameRam: 16, serverRam: 2, stopServerOnExit: false };
+  assert.equal(set({ ...ignored, ...mine, constructor: 'x' }), state.settings);
+  const saved = fs.readFileSync(file, 'utf8');
+  assert.deepEqual([state.settings, JSON.parse(saved)], [{ ...DEFAULTS, ...mine }, { ...DEFAULTS, ...mine }]);
+  for (const [key, values] of MISFITS.filter(([k]) => PAGE_KEYS.includes(k))) {
+    for (const value of [...values, 10n]) {
+      assert.throws(() => set({ serverRam: 9, [key]: value }), { message: `Geçersiz ayar değeri: ${key}` });
+      assert.deepEqual([state.settings, fs.readFileSync(file, 'utf8')], [{ ...DEFAULTS, ...mine }, saved], `${key}: ${value}`);
+    }
   }
-  saveSettings(file, settings);
-  assert.deepEqual(loadSettings(file), settings);
+  for (const changes of [undefined, null, 'gameRam', ['x']]) assert.deepEqual(set(changes), { ...DEFAULTS, ...mine });
 });
 
 describe('effective client id', () => {
