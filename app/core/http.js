@@ -1,14 +1,12 @@
-// The launcher's general HTTP client: GETs that follow redirects, accept only a final 200
-// and give up on idle connections; a retry wrapper, whole-body reads and streaming downloads.
+// The launcher's general HTTP client on the shared transport: GETs over HTTP or HTTPS that
+// follow redirects and accept only a final 200; a retry wrapper, whole-body reads and
+// streaming downloads.
 const fs = require('node:fs');
-const http = require('node:http');
-const https = require('node:https');
 const path = require('node:path');
-const { Transform } = require('node:stream');
-const { pipeline } = require('node:stream/promises');
 const { setTimeout: wait } = require('node:timers/promises');
 const { UA } = require('./layout');
 const { renameHeldAsync } = require('./files');
+const { open, addressOf, readText, saveBody } = require('./transport');
 
 /** Waits of the client in milliseconds. Tests shorten them; the product keeps these. */
 const limits = {
@@ -16,60 +14,20 @@ const limits = {
   retryStepMs: 1500, // pause after failed attempt i (from 0): retryStepMs × (i + 1)
 };
 
-function isRedirect(res) {
-  return res.statusCode >= 300 && res.statusCode <= 399 && Boolean(res.headers.location);
-}
-
 /**
- * GET `url`, following at most `redirects` redirects. Resolves to the open response of a
- * final 200 (body unread; the idle limit keeps watching while it is read); rejects on any
- * other status ("HTTP <status> — <address>"), on an idle connection ("Zaman aşımı: <address>")
- * and with the platform's own error on transport failures.
+ * GET `url` over HTTP or HTTPS, following at most `redirects` redirects. Resolves to the open
+ * response of a final 200 (body unread; the idle limit keeps watching while it is read);
+ * rejects on any other status ("HTTP <status> — <address>"), on an idle connection
+ * ("Zaman aşımı: <address>") and with the platform's own error on connection failures.
  */
-function request(url, redirects = 6) {
-  return new Promise((resolve, reject) => {
-    const address = String(url);
-    const client = address.startsWith('https') ? https : http;
-    let req;
-    try {
-      req = client.get(address, { headers: { 'User-Agent': UA, Accept: '*/*' }, timeout: limits.idleMs });
-    } catch (err) {
-      reject(err);
-      return;
-    }
-    let response = null;
-    req.on('timeout', () => {
-      // the socket may already be back in the pool serving somebody else
-      if (response && (response.complete || response.destroyed)) return;
-      // Node only reports the silence; destroying the response hands its reader this error
-      const err = new Error(`Zaman aşımı: ${address}`);
-      if (response) response.destroy(err);
-      else req.destroy(err);
-    });
-    req.on('error', reject);
-    req.on('response', (res) => {
-      response = res;
-      if (isRedirect(res) && redirects > 0) {
-        res.resume();
-        let next;
-        try {
-          next = new URL(res.headers.location, address).href;
-        } catch (err) {
-          reject(err);
-          return;
-        }
-        request(next, redirects - 1).then(resolve, reject);
-        return;
-      }
-      // only a final 200 counts; 204, 206 and a redirect beyond the limit are failures too
-      if (res.statusCode !== 200) {
-        res.resume();
-        reject(new Error(`HTTP ${res.statusCode} — ${address}`));
-        return;
-      }
-      resolve(res);
-    });
-  });
+async function request(url, redirects = 6) {
+  const res = await open(url, { headers: { 'User-Agent': UA, Accept: '*/*' }, idleMs: limits.idleMs, redirects });
+  // only a final 200 counts; 204, 206 and a redirect beyond the limit are failures too
+  if (res.statusCode !== 200) {
+    res.destroy();
+    throw new Error(`HTTP ${res.statusCode} — ${addressOf(res)}`);
+  }
+  return res;
 }
 
 /** Calls async `fn` up to `tries` times, pausing 1.5 s, then 3 s, … between; rejects with the last error. */
@@ -85,18 +43,7 @@ async function retry(fn, tries = 3, sleep = wait) {
   }
 }
 
-function readText(res) {
-  return new Promise((resolve, reject) => {
-    let text = '';
-    // decoding as a stream keeps a character split across chunks whole
-    res.setEncoding('utf8');
-    res.on('data', (chunk) => { text += chunk; });
-    res.on('end', () => resolve(text));
-    res.on('error', reject);
-  });
-}
-
-/** The whole body of `url` as UTF-8 text, with retries. */
+/** The whole body of `url` as UTF-8 text, with retries; an answer past the size cap fails with "Yanıt çok büyük: <address>". */
 function getText(url) {
   return retry(async () => readText(await request(url)));
 }
@@ -120,20 +67,16 @@ function destKey(dest) {
 function progressCounter(total, onPct) {
   let received = 0;
   let report = total && onPct ? onPct : null;
-  return new Transform({
-    transform(chunk, _encoding, done) {
-      received += chunk.length;
-      if (report) {
-        try {
-          report(received / total);
-        } catch (err) {
-          report = null;
-          console.error(`[Quorlin] HATA: ${err.message}`);
-        }
-      }
-      done(null, chunk);
-    },
-  });
+  return (chunk) => {
+    received += chunk.length;
+    if (!report) return;
+    try {
+      report(received / total);
+    } catch (err) {
+      report = null;
+      console.error(`[Quorlin] HATA: ${err.message}`);
+    }
+  };
 }
 
 async function fetchToFile(url, dest, onPct) {
@@ -141,15 +84,16 @@ async function fetchToFile(url, dest, onPct) {
   await fs.promises.mkdir(path.dirname(dest), { recursive: true });
   const res = await request(url);
   const total = Number(res.headers['content-length']) || 0;
-  await pipeline(res, progressCounter(total, onPct), fs.createWriteStream(part));
-  // the file stream is closed once pipeline resolves, so the rename does not meet our own handle
+  await saveBody(res, part, progressCounter(total, onPct));
+  // the file is closed once saveBody resolves, so the rename does not meet our own handle
   await renameHeldAsync(part, dest);
 }
 
 /**
  * Streams `url` into `dest + ".part"` and moves it to `dest` when complete. `onPct`, optional,
  * gets the fraction done (0–1) per chunk when the length is known. A failed download leaves
- * `dest` as it was. Downloads to the same `dest` run one after the other.
+ * `dest` as it was; a body cut short fails with "Bağlantı kesildi: <address>". Downloads to
+ * the same `dest` run one after the other.
  */
 function download(url, dest, onPct) {
   const key = destKey(dest);

@@ -1,7 +1,6 @@
 // Client of the product's update service: one GET that answers parsed JSON, whatever the status.
-const http = require('node:http');
-const https = require('node:https');
 const endpoints = require('../core/endpoints');
+const { CODES, open, readText } = require('../core/transport');
 
 /** Waits of the client in milliseconds. Tests shorten them; the product keeps these. */
 const limits = {
@@ -19,52 +18,27 @@ function API_BASE(env = process.env) {
  * GET of API_BASE() + `apiPath`. Resolves to the parsed JSON body whatever the status was
  * (redirects are answers too, never followed); rejects with the parser's error for an
  * address that does not parse, "Sunucu yanıtı okunamadı (<status>)" for a body that is not
- * JSON and "Sunucuya ulaşılamadı. İnternetini kontrol et." for any transport failure.
+ * JSON, "Yanıt çok büyük: <address>" for one past the size cap and "Sunucuya ulaşılamadı.
+ * İnternetini kontrol et." for any transport failure.
  */
-function apiGet(apiPath) {
-  return new Promise((resolve, reject) => {
-    let settled = false;
-    const settle = (fn, value) => {
-      if (settled) return;
-      settled = true;
-      fn(value);
-    };
-    const unreachable = () => settle(reject, new Error(UNREACHABLE));
-    let url;
-    let req;
-    try {
-      url = new URL(API_BASE() + apiPath);
-      const client = url.protocol === 'https:' ? https : http;
-      req = client.get(url, { headers: { 'User-Agent': 'Quorlin-Launcher' }, timeout: limits.idleMs });
-    } catch (err) {
-      settle(reject, err);
-      return;
-    }
-    let response = null;
-    // Node only reports the silence; ending the connection is ours to do
-    req.on('timeout', () => {
-      unreachable();
-      if (response) response.destroy();
-      req.destroy();
-    });
-    req.on('error', unreachable);
-    req.on('response', (res) => {
-      response = res;
-      let text = '';
-      res.setEncoding('utf8');
-      res.on('data', (chunk) => { text += chunk; });
-      res.on('error', unreachable);
-      res.on('close', () => { if (!res.complete) unreachable(); });
-      res.on('end', () => {
-        try {
-          // a byte order mark in front of the JSON is an editor's habit, not part of the answer
-          settle(resolve, JSON.parse(text.replace(/^\uFEFF/, '')));
-        } catch {
-          settle(reject, new Error(`Sunucu yanıtı okunamadı (${res.statusCode})`));
-        }
-      });
-    });
-  });
+async function apiGet(apiPath) {
+  // an address that does not parse is the build's fault, not the network's: the parser says so
+  const url = new URL(API_BASE() + apiPath);
+  let res;
+  let text;
+  try {
+    res = await open(url, { headers: { 'User-Agent': 'Quorlin-Launcher' }, idleMs: limits.idleMs });
+    text = await readText(res);
+  } catch (err) {
+    // the underlying error is not the user's business, only the size cap says something useful
+    throw err.code === CODES.tooBig ? err : new Error(UNREACHABLE);
+  }
+  try {
+    // a byte order mark in front of the JSON is an editor's habit, not part of the answer
+    return JSON.parse(text.replace(/^\uFEFF/, ''));
+  } catch {
+    throw new Error(`Sunucu yanıtı okunamadı (${res.statusCode})`);
+  }
 }
 
 /** The update manifest of the service, or null on any failure. Never rejects. */

@@ -28,34 +28,25 @@ beforeEach(() => {
 });
 afterEach(() => fs.rmSync(dir, { recursive: true, force: true }));
 
-describe('update service client', () => {
-  test('answers the JSON body whatever the status, follows no redirect, sends its one User-Agent', async () => {
-    for (const [plan, expected] of [[{ body: { launcher: { version: '1' } } }, { launcher: { version: '1' } }],
-      [{ status: 500, body: { error: 'bakımda' } }, { error: 'bakımda' }], [{ redirect: '/moved', body: { here: true } }, { here: true }],
-      [{ body: '\uFEFF{"bom":1}' }, { bom: 1 }]]) {
-      world.route('/api/manifest.php', plan);
-      assert.deepEqual(await apiGet('/api/manifest.php'), expected);
-    }
-    // an empty QUORLIN_API counts as none
-    assert.deepEqual([world.count('/moved'), world.requests.every((r) => r.headers['user-agent'] === 'Quorlin-Launcher'),
-      service.API_BASE({ QUORLIN_API: '' })], [0, true, endpoints.updateService]);
-  });
-
-  test('failures carry their two messages, and manifest() turns each into null', async () => {
-    for (const [plan, message] of [[{ status: 404, body: '<html>yok</html>' }, 'Sunucu yanıtı okunamadı (404)'],
-      [{ body: '' }, 'Sunucu yanıtı okunamadı (200)'], [{ stall: true, body: '{}' }, UNREACHABLE], [{ delay: 1000, body: {} }, UNREACHABLE],
-      [{ cut: 3, body: { long: 'x'.repeat(100) } }, UNREACHABLE]]) {
-      world.route('/api/manifest.php', plan);
-      service.limits.idleMs = plan.stall || plan.delay ? 200 : 5000;
-      await assert.rejects(apiGet('/api/manifest.php'), { message });
-      assert.equal(await manifest(), null);
-    }
-    process.env.QUORLIN_API = 'http://127.0.0.1:1';
-    await assert.rejects(apiGet('/x'), { message: UNREACHABLE });
-    process.env.QUORLIN_API = 'kein adres';
-    await assert.rejects(apiGet('/x'), { code: 'ERR_INVALID_URL' });
-    assert.equal(await manifest(), null);
-  });
+test('the service client answers the JSON body whatever the status and follows no redirect; each failure has its message and manifest() makes it null', async () => {
+  // [the service's answer, the JSON or the failure's message]
+  for (const [plan, expected] of [[{ body: { launcher: { version: '1' } } }, { launcher: { version: '1' } }],
+    [{ status: 500, body: { error: 'bakımda' } }, { error: 'bakımda' }], [{ redirect: '/moved', body: { here: true } }, { here: true }],
+    [{ body: '\uFEFF{"bom":1}' }, { bom: 1 }], [{ status: 404, body: '<html>yok</html>' }, 'Sunucu yanıtı okunamadı (404)'],
+    [{ body: '' }, 'Sunucu yanıtı okunamadı (200)'], [{ stall: true, body: '{}' }, UNREACHABLE], [{ cut: 3, body: { long: 'x'.repeat(100) } }, UNREACHABLE]]) {
+    world.route('/api/manifest.php', plan);
+    service.limits.idleMs = plan.stall ? 200 : 5000;
+    const got = await apiGet('/api/manifest.php').catch((err) => err.message);
+    assert.deepEqual([got, await manifest()], [expected, typeof expected === 'string' ? null : expected]);
+  }
+  // an empty QUORLIN_API counts as none
+  assert.deepEqual([world.count('/moved'), world.requests.every((r) => r.headers['user-agent'] === 'Quorlin-Launcher'),
+    service.API_BASE({ QUORLIN_API: '' })], [0, true, endpoints.updateService]);
+  process.env.QUORLIN_API = 'http://127.0.0.1:1';
+  await assert.rejects(apiGet('/x'), { message: UNREACHABLE });
+  process.env.QUORLIN_API = 'kein adres';
+  await assert.rejects(apiGet('/x'), { code: 'ERR_INVALID_URL' });
+  assert.equal(await manifest(), null);
 });
 
 test('cmpVer reads each dotted piece as the integer at its start', () => {
