@@ -1,14 +1,14 @@
 'use strict';
 // The launcher page's behaviour. Everything outside the page is reached through
 // window.quorlin; the server, the account and the settings live in the main process.
+// Runs after art.js (the hero drawing) and log-view.js (the server console).
 
 const bridge = window.quorlin;
 const $ = (id) => document.getElementById(id);
+const logView = createLogView($('log'));
 
 // The preparation steps in play order; each fills one sixth of the overall bar.
 const ORDER = ['java', 'fabric', 'mods', 'profile', 'server', 'launch'];
-const LOG_LIMIT = 1500;        // entries kept in the console
-const STICK_DISTANCE = 30;     // px from the bottom that still counts as "at the bottom"
 const FLASH_MS = 2500;         // how long the application id card stays highlighted
 
 let account = null;
@@ -33,98 +33,7 @@ function asFailure(err) {
 }
 
 function reportRejection(err) {
-  alertLine(asFailure(err).error);
-}
-
-// ---- hero drawing ----
-
-const HEIGHTS = [
-  [3, 3, 3, 2, 3, 3],
-  [3, 2, 3, 3, 2, 1],
-  [2, 3, 3, 1, 0, 2],
-  [3, 3, 2, 2, 1, 0],
-  [2, 1, 2, 1, 0, 0],
-  [1, 1, 0, 0, 0, 0],
-];
-const TINTS = ['#fe2c55', '#25f4ee', '#ffc23d', '#b48cff', '#7cff9b'];
-const CYAN = '37,244,238';
-
-function project(x, y, z) {
-  return [280 + (x - y) * 26, 150 + (x + y) * 13 - z * 26];
-}
-
-function points(corners) {
-  return corners.map((c) => project(...c).map((v) => +v.toFixed(2)).join(',')).join(' ');
-}
-
-function poly(corners, attrs) {
-  return `<polygon points="${points(corners)}" ${attrs}/>`;
-}
-
-// The three visible faces of the unit cube at (x, y, z), or a horizontal band of its
-// side faces between the heights lo and hi.
-function sideY(x, y, z, lo = 0, hi = 1) {
-  return [[x, y + 1, z + lo], [x + 1, y + 1, z + lo], [x + 1, y + 1, z + hi], [x, y + 1, z + hi]];
-}
-function sideX(x, y, z, lo = 0, hi = 1) {
-  return [[x + 1, y, z + lo], [x + 1, y + 1, z + lo], [x + 1, y + 1, z + hi], [x + 1, y, z + hi]];
-}
-function topFace(x, y, z) {
-  return [[x, y, z + 1], [x + 1, y, z + 1], [x + 1, y + 1, z + 1], [x, y + 1, z + 1]];
-}
-
-function wall(corners, fill, outline) {
-  return poly(corners, `fill="rgba(${CYAN},${fill})" stroke="rgba(${CYAN},${outline})" stroke-width="1"`);
-}
-
-function buildArt() {
-  const parts = [];
-  parts.push(wall([[0, 0, 0], [6, 0, 0], [6, 6, 0], [0, 6, 0]], 0.06, 0.35));
-  for (let i = 1; i <= 5; i++) {
-    for (const [a, b] of [[[i, 0, 0], [i, 6, 0]], [[0, i, 0], [6, i, 0]]]) {
-      const [x1, y1] = project(...a);
-      const [x2, y2] = project(...b);
-      parts.push(`<line x1="${x1}" y1="${y1}" x2="${x2}" y2="${y2}" stroke="rgba(${CYAN},0.12)" stroke-width="1"/>`);
-    }
-  }
-  parts.push(wall([[0, 0, 0], [6, 0, 0], [6, 0, 3], [0, 0, 3]], 0.04, 0.28));
-  parts.push(wall([[0, 0, 0], [0, 6, 0], [0, 6, 3], [0, 0, 3]], 0.04, 0.28));
-
-  for (let x = 0; x < 6; x++) {
-    for (let y = 0; y < 6; y++) {
-      const h = HEIGHTS[x][y];
-      for (let z = 0; z < h; z++) {
-        parts.push(poly(sideY(x, y, z), 'fill="#2b2e3a"'));
-        parts.push(poly(sideX(x, y, z), 'fill="#353948"'));
-        parts.push(poly(topFace(x, y, z), 'fill="#3f4456"'));
-      }
-      if (h > 0) {
-        // a viewer's picture: the column's top face, each corner 28 % of the way to its centre
-        const tile = topFace(x, y, h - 1).map(([cx, cy, cz]) => [cx + (x + 0.5 - cx) * 0.28, cy + (y + 0.5 - cy) * 0.28, cz]);
-        parts.push(poly(tile, `fill="${TINTS[(x * 7 + y * 3) % 5]}" fill-opacity="0.85"`));
-      }
-    }
-  }
-
-  parts.push(wall([[6, 0, 0], [6, 6, 0], [6, 6, 3], [6, 0, 3]], 0.05, 0.4));
-  parts.push(wall([[0, 6, 0], [6, 6, 0], [6, 6, 3], [0, 6, 3]], 0.05, 0.4));
-
-  const [tx, ty, tz] = [3.6, 4.2, 5.2];
-  const [fx, fy] = project(tx + 0.5, ty + 0.5, tz + 1).map((v) => +v.toFixed(2));
-  const tnt = [
-    poly(sideY(tx, ty, tz), 'fill="#b8183a"'),
-    poly(sideX(tx, ty, tz), 'fill="#d61f45"'),
-    poly(topFace(tx, ty, tz), 'fill="#ff4d70"'),
-    poly(sideY(tx, ty, tz, 0.38, 0.62), 'fill="#f3f3f6"'),
-    poly(sideX(tx, ty, tz, 0.38, 0.62), 'fill="#dcdce2"'),
-    `<path d="M${fx} ${fy} Q${fx + 6} ${fy - 16} ${fx + 14} ${fy - 22}" fill="none" stroke="#e9eaf0" stroke-width="2.5" stroke-linecap="round"/>`,
-    `<circle cx="${fx + 14}" cy="${fy - 22}" r="4" fill="#25f4ee"/>`,
-  ];
-  parts.push(`<g class="tnt">${tnt.join('')}</g>`);
-
-  const style = '<style>.tnt{animation:tnt-bob 2.8s ease-in-out infinite}'
-    + '@keyframes tnt-bob{0%,100%{transform:translateY(-6px)}50%{transform:translateY(6px)}}</style>';
-  return `<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 560 440" width="560" height="440">${style}${parts.join('')}</svg>`;
+  logView.alertLine(asFailure(err).error);
 }
 
 // ---- progress, server and game ----
@@ -167,85 +76,6 @@ function onServer(event) {
 
 function onGame(event) {
   $('stSub').textContent = event && event.running ? 'Oyun açık • sunucu çalışıyor' : 'Oyun kapandı';
-}
-
-// ---- console log ----
-// Lines are collected and put into the console once per frame, so a flood of server output
-// costs one layout per frame instead of one per line. Lines that would be trimmed before
-// they are ever shown are dropped while they wait, which keeps the waiting list bounded.
-
-const logQueue = [];           // { text, cls, follow } waiting for the next frame
-let logDropShown = 0;          // shown entries the next frame removes from the top
-let logFlushPending = false;
-// Whether the console follows new lines. Only the reader's scrolling changes it: while the
-// Server view is hidden the console has no layout, so its scroll position says nothing.
-let logStuck = true;
-
-function logClass(text) {
-  if (/ERROR|HATA|Exception/.test(text)) return 'err';
-  if (/Done \(|Quorlin/.test(text)) return 'ok';
-  return '';
-}
-
-function queueLine(entry) {
-  logQueue.push(entry);
-  if (entry.follow) {
-    const shown = $('log').childElementCount;
-    let excess = shown - logDropShown + logQueue.length - LOG_LIMIT;
-    if (excess > 0) {
-      const fromShown = Math.min(excess, shown - logDropShown);
-      logDropShown += fromShown;
-      excess -= fromShown;
-    }
-    if (excess > 0) logQueue.splice(0, excess);
-  }
-  if (!logFlushPending) {
-    logFlushPending = true;
-    requestAnimationFrame(flushLog);
-  }
-}
-
-function flushLog() {
-  logFlushPending = false;
-  const log = $('log');
-  // trimmed lines are reused for the new ones: a flood then allocates almost nothing
-  const spare = [];
-  for (; logDropShown > 0; logDropShown--) spare.push(log.removeChild(log.firstElementChild));
-  const lines = document.createDocumentFragment();
-  let follow = false;
-  for (const { text, cls, follow: f } of logQueue) {
-    const line = spare.pop() || document.createElement('span');
-    line.className = cls;
-    line.textContent = text + '\n';
-    lines.appendChild(line);
-    follow = follow || f;
-  }
-  logQueue.length = 0;
-  log.appendChild(lines);
-  if (logStuck && follow) log.scrollTop = log.scrollHeight;
-}
-
-function onLogScroll() {
-  const log = $('log');
-  if (log.clientHeight === 0) return;
-  logStuck = log.scrollTop + log.clientHeight >= log.scrollHeight - STICK_DISTANCE;
-}
-
-// The console gets its size when the Server view opens and whenever the window is resized;
-// a console that follows its lines then shows the newest ones.
-function onLogResize() {
-  const log = $('log');
-  if (logStuck && log.clientHeight > 0) log.scrollTop = log.scrollHeight;
-}
-
-function onLog(text) {
-  const line = String(text);
-  queueLine({ text: line, cls: logClass(line), follow: true });
-}
-
-// A failure of the page's own server start: kept without trimming and without scrolling.
-function alertLine(text) {
-  queueLine({ text: '[Quorlin] ' + text, cls: 'err', follow: false });
 }
 
 // ---- notice ----
@@ -406,7 +236,7 @@ function bindSettings(settings) {
 
 async function startServer() {
   const result = await bridge.startServer().catch(asFailure);
-  if (result && result.ok === false) alertLine(result.error);
+  if (result && result.ok === false) logView.alertLine(result.error);
 }
 
 function sendCommand(event) {
@@ -446,9 +276,7 @@ $('art').innerHTML = buildArt();
 
 bridge.on('progress', onProgress);
 bridge.on('server', onServer);
-bridge.on('log', onLog);
-$('log').addEventListener('scroll', onLogScroll);
-new ResizeObserver(onLogResize).observe($('log'));
+bridge.on('log', logView.append);
 bridge.on('closing', () => $('closing').classList.remove('hidden'));
 
 $('playBtn').addEventListener('click', play);
