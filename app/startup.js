@@ -1,6 +1,8 @@
 // The start-up sequence once Electron is ready: the account, the launcher update check (which
 // may end the process before any window), the main window and the desktop shortcut.
 const fs = require('node:fs');
+const path = require('node:path');
+const { download } = require('./core/http');
 const { APP_VERSION } = require('./core/layout');
 const { state, saveSettings } = require('./core/state');
 const { createWindow, logFailure } = require('./core/window');
@@ -29,12 +31,23 @@ async function manifestWithin(fetchManifest, ms) {
  */
 async function updateUnderWay(s, { env, manifestWaitMs }) {
   try {
-    fs.mkdirSync(state.paths.CACHE_DIR, { recursive: true });
+    const { CACHE_DIR, APP_DIR } = state.paths;
+    fs.mkdirSync(CACHE_DIR, { recursive: true });
     const man = await manifestWithin(s.manifest, manifestWaitMs);
     state.latestManifest = man;
     if (!man) return false;
-    // no window yet: its lines go to standard output
-    return await s.maybeUpdateLauncher(man, { currentVersion: APP_VERSION, env, log: (line) => console.log(line) }) === true;
+    return await s.maybeUpdateLauncher({
+      man,
+      currentVersion: APP_VERSION,
+      cacheDir: CACHE_DIR,
+      appDir: APP_DIR,
+      runtimeResources: path.dirname(APP_DIR),
+      download,
+      relaunchExe: env.QUORLIN_EXE || '',
+      // no window yet: its lines go to standard output
+      log: (line) => console.log(line),
+      env,
+    }) === true;
   } catch (err) {
     logFailure(err);
     return false;

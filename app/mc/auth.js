@@ -25,6 +25,7 @@ const MSG_SESSION_EXPIRED = 'Oturum süresi doldu, tekrar giriş yap.';
 const MSG_MC_REFUSED = 'Minecraft girişi reddedildi: Quorlin uygulama kimliği Mojang tarafından henüz onaylanmamış olabilir.';
 const MSG_NO_PROFILE = "Minecraft profilin yok — minecraft.net'te bir kez kullanıcı adı oluştur.";
 const MSG_NO_JAVA = 'Bu hesapta Minecraft: Java Edition yok.';
+const MSG_SERVICES_DOWN = 'Minecraft hizmetlerine şu an ulaşılamıyor, biraz sonra tekrar dene.';
 
 function redirectAddress() {
   return endpoints.microsoftLogin + '/common/oauth2/nativeclient';
@@ -38,11 +39,15 @@ function text(value) {
   return typeof value === 'string' ? value : '';
 }
 
+// Outages (5xx), throttling (429) and time-outs (408): the service gave no verdict on the account.
+function isOutage(status) {
+  return status >= 500 || status === 408 || status === 429;
+}
+
 // The token endpoint judged the grant itself (expired, revoked or unknown refresh token,
-// unknown client). Outages (5xx), throttling (429) and time-outs (408) are not a verdict
-// on the stored account, so they must not sign the user out.
+// unknown client). An outage is no verdict on the stored account, so it must not sign the user out.
 function isRefusal(status) {
-  return status >= 400 && status < 500 && status !== 408 && status !== 429;
+  return status >= 400 && !isOutage(status);
 }
 
 function microsoftFailure(res) {
@@ -60,6 +65,19 @@ function tokensOf(res) {
 function firstClaim(json) {
   const xui = json && json.DisplayClaims && json.DisplayClaims.xui;
   return Array.isArray(xui) && xui[0] && typeof xui[0] === 'object' ? xui[0] : {};
+}
+
+/**
+ * The answer of a read from the Minecraft services with `options`, or null when the services
+ * gave none: no connection, a time-out, a cut body, an outage or throttling.
+ */
+async function servicesRead(pathname, options) {
+  try {
+    const res = await req('GET', endpoints.minecraftServices + pathname, options);
+    return isOutage(res.status) ? null : res;
+  } catch {
+    return null;
+  }
 }
 
 /**
@@ -104,15 +122,14 @@ async function chain(msToken, refresh, now) {
   const bearer = { headers: { Authorization: 'Bearer ' + mcToken } };
   // The entitlements only choose the wording when there is no profile; a failure here
   // must not fail the sign-in.
-  const entitlements = await req('GET', endpoints.minecraftServices + '/entitlements/mcstore', bearer)
-    .catch(() => null);
-  const items = entitlements && entitlements.json && Array.isArray(entitlements.json.items)
-    ? entitlements.json.items : [];
-
-  const profile = await req('GET', endpoints.minecraftServices + '/minecraft/profile', bearer);
-  const json = profile.status === 200 ? profile.json : null;
+  const entitlements = await servicesRead('/entitlements/mcstore', bearer);
+  const profile = await servicesRead('/minecraft/profile', bearer);
+  const json = profile && profile.status === 200 ? profile.json : null;
   if (!json || !text(json.id) || !text(json.name)) {
-    throw new Error(items.length > 0 ? MSG_NO_PROFILE : MSG_NO_JAVA);
+    // Telling the user the account lacks a profile or the game takes both real answers.
+    if (!profile || !entitlements) throw new Error(MSG_SERVICES_DOWN);
+    const items = entitlements.json && entitlements.json.items;
+    throw new Error(Array.isArray(items) && items.length > 0 ? MSG_NO_PROFILE : MSG_NO_JAVA);
   }
 
   return {

@@ -18,7 +18,7 @@ const limits = {
 const VERSION_TEXT = /version "(\d+)(?:\.(\d+))?/;
 
 /** The Java major version named in the text of `java -version`: 8 for "1.8.0_401", 25 for "25.0.1"; 0 when none. */
-function javaMajor(text) {
+function parseJavaMajor(text) {
   const m = VERSION_TEXT.exec(String(text));
   if (!m) return 0;
   // the old numbering puts the major second: 1.8 is Java 8
@@ -29,10 +29,10 @@ function javaMajor(text) {
  * Resolves to the major version of the Java runtime that the command `exe` starts, or 0 when
  * it cannot start, says no version or does not finish within the time limit. Never rejects.
  */
-async function probeJava(exe, env) {
+async function javaMajor(exe, env) {
   const r = await run(exe, ['-version'], { timeout: limits.probeMs, env });
   // Java prints its version on standard error
-  return javaMajor(`${r.stderr}${r.stdout}`);
+  return parseJavaMajor(`${r.stderr}${r.stdout}`);
 }
 
 /**
@@ -66,7 +66,7 @@ function tarCommand(platform, env) {
 /** The first of `candidates` that starts a Java of at least major 25, tried one after the other; or null. */
 async function firstJava(candidates, env) {
   for (const exe of candidates) {
-    if ((await probeJava(exe, env)) >= MIN_MAJOR) return exe;
+    if ((await javaMajor(exe, env)) >= MIN_MAJOR) return exe;
   }
   return null;
 }
@@ -128,4 +128,4 @@ async function ensureJava({ platform = process.platform, env = process.env, tar 
   return installed;
 }
 
-module.exports = { limits, javaMajor, findFiles, ensureJava };
+module.exports = { limits, parseJavaMajor, javaMajor, findFiles, ensureJava };

@@ -3,7 +3,7 @@
 const fs = require('node:fs');
 const path = require('node:path');
 const endpoints = require('../core/endpoints');
-const { hashFile, isPlainFileName } = require('../core/files');
+const { hashFile, isPlainFileName, readJsonObject, writeFileAtomic } = require('../core/files');
 const { download, getJson, retry } = require('../core/http');
 const { MC_VERSION } = require('../core/layout');
 const { state } = require('../core/state');
@@ -11,8 +11,12 @@ const { progress, log } = require('../core/window');
 
 // Modrinth project slugs of the performance mods, by side, in the order they are fetched.
 const PERF_MODS = { client: ['sodium', 'lithium'], server: ['lithium'] };
-// The jars of these families in a `mods` folder are ours to replace; every other file is the user's.
-const OWN_FAMILIES = /^(fabric-api|brimlox|sodium|lithium).*\.jar$/i;
+// Our four families as their publishers name their jars: fabric-api-0.140.10+26.3.jar,
+// brimlox-1.0.27.jar, sodium-fabric-0.8.0+mc26.3.jar, lithium-fabric-mc1.20.1-0.11.2.jar. A jar
+// that only begins the same way (sodium-extra-fabric-…, fabric-api-fork-…) is the user's.
+const OWN_FAMILIES = /^(?:fabric-api-|brimlox-|(?:sodium|lithium)-fabric-(?:mc[\d.]+-)?)\d[\w.+-]*\.jar$/i;
+// The record of the jars the launcher put into each `mods` folder: { "<folder>": ["<jar>", …] }.
+const PLACED_FILE = 'placed-mods.json';
 
 /** Slug → path of the jar found for it this run; a slug that gave nothing is looked up again. */
 const perfCache = new Map();
@@ -126,23 +130,47 @@ async function perfMods(side) {
   return jars;
 }
 
+const placedFile = () => path.join(state.paths.BASE, PLACED_FILE);
+
+// The record of placed jars; an empty one when it is missing, damaged or cannot be read, so
+// that nothing is taken for ours that the record does not clearly name.
+function readPlaced() {
+  try {
+    return readJsonObject(placedFile()).doc || {};
+  } catch {
+    return {};
+  }
+}
+
+/** The jars the launcher put into `modsDir` as its record names them. */
+function placedIn(modsDir) {
+  const placed = readPlaced();
+  const names = Object.hasOwn(placed, modsDir) ? placed[modsDir] : [];
+  return Array.isArray(names) ? names.filter((n) => isPlainFileName(n) && /\.jar$/i.test(n)) : [];
+}
+
 /**
- * Makes `modsDir` hold the jars `files`: older jars of our own families that are not among
- * them are deleted, and each jar is copied unless an identical one is there. Every other file
- * stays. File system errors (a jar in use) reject.
+ * Makes `modsDir` hold the jars `files`: the jars the launcher put there earlier and jars named
+ * as the publishers of our four families name them are deleted unless they are among `files`,
+ * and each jar is copied unless an identical one is there; then `files` are recorded as the
+ * launcher's. Every other file stays. File system errors (a jar in use) reject.
  */
 async function syncMods(modsDir, files) {
-  fs.mkdirSync(modsDir, { recursive: true });
+  const dir = path.resolve(modsDir);
+  fs.mkdirSync(dir, { recursive: true });
   const keep = new Set(files.map((f) => path.basename(f)));
-  for (const entry of fs.readdirSync(modsDir, { withFileTypes: true })) {
-    if (entry.isDirectory() || !OWN_FAMILIES.test(entry.name) || keep.has(entry.name)) continue;
-    fs.rmSync(path.join(modsDir, entry.name));
+  const placed = new Set(placedIn(dir));
+  for (const entry of fs.readdirSync(dir, { withFileTypes: true })) {
+    if (entry.isDirectory() || keep.has(entry.name) || !(placed.has(entry.name) || OWN_FAMILIES.test(entry.name))) continue;
+    fs.rmSync(path.join(dir, entry.name));
   }
   for (const file of files) {
-    const target = path.join(modsDir, path.basename(file));
+    const target = path.join(dir, path.basename(file));
     if (fs.existsSync(target) && (await hashFile(target, 'sha1')) === (await hashFile(file, 'sha1'))) continue;
     await fs.promises.copyFile(file, target);
   }
+  // read again: the other folder's sync may have written the record meanwhile
+  writeFileAtomic(placedFile(), JSON.stringify({ ...readPlaced(), [dir]: [...keep] }, null, 2));
 }
 
 module.exports = {

@@ -4,9 +4,6 @@
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { APP_VERSION } = require('../core/layout');
-const { state } = require('../core/state');
-const http = require('../core/http');
 const { run, psQuoted } = require('../core/run');
 const { cmpVer } = require('./service');
 const { entryOf, cacheFile, fetchVerified } = require('./cache');
@@ -48,28 +45,50 @@ function finalStageOf(stage) {
  * code page cmd.exe reads it in plays no part; the paths, whatever their characters, come
  * through the environment, which cmd.exe keeps in UTF-16. Started without a console input,
  * so ping paces the waits (n echoes take n − 1 seconds); `timeout` would end at once.
- * After `tries` failed removals of the old application the script gives up and leaves a
- * stage that holds the application at its root, which the bootstrapper promotes at its
- * next start.
+ *
+ * The old application is only moved aside (Windows refuses while a program holds a file in
+ * it) until the new one is in place; should the new one not move in, the old one moves back.
+ * Then the old one is removed, waiting while a file of it is still held, and the launcher is
+ * started again. A stage already gone (the bootstrapper promoted or removed it meanwhile)
+ * leaves everything as it is and starts the launcher there. After `tries` failed attempts to
+ * move the old application aside the script gives up and leaves a stage that holds the
+ * application at its root, which the bootstrapper promotes at its next start.
  */
 function swapScript({ appDir, finalStage, stage, relaunchExe, tries = limits.swapTries }) {
   const hoisted = '%QUORLIN_UPDATE_STAGE%.hold';
+  const aside = '%QUORLIN_UPDATE_APP%.aside';
+  // one more try a second later at `label`, or `giveUp` once the tries are spent
+  const again = (label, giveUp) => [
+    'set /a QUORLIN_UPDATE_TRIES+=1',
+    `if %QUORLIN_UPDATE_TRIES% geq ${tries} goto ${giveUp}`,
+    'ping -n 2 127.0.0.1 >nul',
+    `goto ${label}`,
+  ];
   const lines = [
     '@echo off',
     'set "QUORLIN_UPDATE_SELF=%~f0"',
     'ping -n 3 127.0.0.1 >nul',
     'set /a QUORLIN_UPDATE_TRIES=0',
     ':wait',
-    'rmdir /s /q "%QUORLIN_UPDATE_APP%" 2>nul',
+    'if not exist "%QUORLIN_UPDATE_FROM%\\main.js" goto start',
+    // what an earlier run could not remove; the old application moves aside only into a free name
+    `rmdir /s /q "${aside}" 2>nul`,
+    `if not exist "${aside}" move "%QUORLIN_UPDATE_APP%" "${aside}" >nul 2>nul`,
     'if not exist "%QUORLIN_UPDATE_APP%" goto swap',
-    'set /a QUORLIN_UPDATE_TRIES+=1',
-    `if %QUORLIN_UPDATE_TRIES% geq ${tries} goto keep`,
-    'ping -n 2 127.0.0.1 >nul',
-    'goto wait',
+    ...again('wait', 'keep'),
     ':swap',
-    'move "%QUORLIN_UPDATE_FROM%" "%QUORLIN_UPDATE_APP%" >nul',
-    'if not exist "%QUORLIN_UPDATE_APP%\\main.js" goto keep',
+    'move "%QUORLIN_UPDATE_FROM%" "%QUORLIN_UPDATE_APP%" >nul 2>nul',
+    'if exist "%QUORLIN_UPDATE_APP%\\main.js" goto clean',
+    'rmdir /s /q "%QUORLIN_UPDATE_APP%" 2>nul',
+    `move "${aside}" "%QUORLIN_UPDATE_APP%" >nul`,
+    'goto keep',
+    ':clean',
     'rmdir /s /q "%QUORLIN_UPDATE_STAGE%" 2>nul',
+    ':old',
+    `rmdir /s /q "${aside}" 2>nul`,
+    `if not exist "${aside}" goto start`,
+    ...again('old', 'start'),
+    ':start',
     ...(relaunchExe ? ['start "" /d "%QUORLIN_UPDATE_RUN_DIR%" "%QUORLIN_UPDATE_RUN%"'] : []),
     'goto done',
     ':keep',
@@ -105,27 +124,19 @@ const START_ARGS = ['/d', '/c', 'start', '/b', 'cmd.exe', '/d', '/v:off', '/c', 
 /**
  * Stages a newer launcher published in the manifest `man` and starts the swap script.
  * Resolves to true when the script runs and the process must end at once, false otherwise
- * (nothing newer, or a skipped update, logged). Never rejects. `options` replace the
- * running launcher's own values: currentVersion, cacheDir, appDir, runtimeResources,
- * download, relaunchExe (default QUORLIN_EXE), log, and for tests tmpDir, env, runTool, tries.
+ * (nothing newer, or a skipped update, logged). Never rejects. The caller gives the running
+ * launcher's version, cache folder, application folder and the runtime's resources folder
+ * holding it, the download function, the executable to start again ('' for none) and the
+ * log; tests also give tmpDir, env (the script's environment), runTool and tries.
  */
-async function maybeUpdateLauncher(man, options = {}) {
-  const { currentVersion = APP_VERSION, log = console.log } = options;
+async function maybeUpdateLauncher({
+  man, currentVersion, cacheDir, appDir, runtimeResources, download, relaunchExe, log,
+  tmpDir = os.tmpdir(), env = process.env, runTool = run, tries,
+}) {
   const l = entryOf(man, 'launcher');
   if (!l || cmpVer(l.version, currentVersion) <= 0) return false;
   let stage = null;
   try {
-    const {
-      cacheDir = state.paths.CACHE_DIR,
-      appDir = state.paths.APP_DIR,
-      runtimeResources = path.dirname(appDir),
-      download = http.download,
-      env = process.env,
-      relaunchExe = env.QUORLIN_EXE || '',
-      tmpDir = os.tmpdir(),
-      runTool = run,
-      tries,
-    } = options;
     const zip = cacheFile(cacheDir, 'app-', l.version, '.zip');
     await fetchVerified(l, zip, download, 'dosya özeti uyuşmadı');
 

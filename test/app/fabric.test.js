@@ -144,20 +144,34 @@ describe('performance mods', () => {
   });
 });
 
-test('syncMods replaces only our own families, leaves the user\'s mods and copies only what differs', async () => {
+test('syncMods replaces the jars it put there and older ones of its families; every other jar stays, whatever its name', async () => {
   const [dir, src] = ['mods', 'src'].map((name) => path.join(top, name));
-  const wanted = ['brimlox-1.0.0.jar', FABRIC_API_FILE, 'sodium-fabric-0.8.0-mc26.3.jar'].map((n) => put(src, n, `new ${n}`));
-  for (const n of ['Brimlox-0.9.jar', 'fabric-api-0.139.0+26.3.jar', 'LITHIUM-old.JAR', 'sodium-extra-0.6.jar', 'iris-1.9.jar',
-    'sodium-notes.txt', 'brimlox-1.0.0.jar', 'journeymap.jar']) put(dir, n, `old ${n}`);
-  put(dir, FABRIC_API_FILE, `new ${FABRIC_API_FILE}`);
-  const same = path.join(dir, FABRIC_API_FILE);
+  const record = path.join(state.paths.BASE, 'placed-mods.json');
+  const sync = (...names) => mods.syncMods(dir, names.map((n) => put(src, n, `new ${n}`)));
+  const older = ['Brimlox-0.9.jar', 'fabric-api-0.139.0+26.3.jar', 'sodium-fabric-0.7.0+mc26.3.jar',
+    'sodium-fabric-mc1.19-0.4.2+build.16.jar', 'LITHIUM-FABRIC-0.15.0+mc1.21.4.JAR', 'lithium-fabric-mc1.20.1-0.11.2.jar'];
+  const users = ['sodium-extra-fabric-0.6.0+mc26.3.jar', 'sodium-extra-0.5.4+mc1.20.1-build.112.jar', 'lithium-addon-1.0.jar',
+    'lithiumfix-2.jar', 'fabric-api-fork-0.140.10+26.3.jar', 'fabric-api-base-0.4.31.jar', 'brimlox-addon-1.0.jar',
+    'sodium-notes.txt', 'iris-1.9.jar'];
+  for (const n of [...older, ...users, 'brimlox-1.0.0.jar']) put(dir, n, `old ${n}`);
+  const same = put(dir, FABRIC_API_FILE, `new ${FABRIC_API_FILE}`);
   fs.utimesSync(same, 1000, 1000);
-  fs.mkdirSync(path.join(dir, 'sodium-folder.jar'));
-
-  await mods.syncMods(dir, wanted);
-  assert.deepEqual(fs.readdirSync(dir).sort(), [
-    'brimlox-1.0.0.jar', FABRIC_API_FILE, 'iris-1.9.jar', 'journeymap.jar', 'sodium-fabric-0.8.0-mc26.3.jar', 'sodium-folder.jar',
-    'sodium-notes.txt']);
-  for (const f of wanted) assert.equal(fs.readFileSync(path.join(dir, path.basename(f)), 'utf8'), `new ${path.basename(f)}`);
+  fs.mkdirSync(path.join(dir, 'sodium-fabric-0.1.jar'));
+  const wanted = ['brimlox-1.0.0.jar', FABRIC_API_FILE, 'sodium-renderer-mc26.3.jar'];
+  await sync(...wanted);
+  assert.deepEqual(fs.readdirSync(dir).sort(), [...users, ...wanted, 'sodium-fabric-0.1.jar'].sort());
+  for (const n of wanted) assert.equal(fs.readFileSync(path.join(dir, n), 'utf8'), `new ${n}`);
   assert.equal(fs.statSync(same).mtimeMs, 1000 * 1000, 'an identical jar is not copied again');
+
+  // a jar of ours outside the publishers' names goes by the record; a damaged record takes nothing
+  await sync('brimlox-1.0.0.jar');
+  assert.deepEqual(fs.readdirSync(dir).sort(), [...users, 'brimlox-1.0.0.jar', 'sodium-fabric-0.1.jar'].sort());
+  const damagedRecords = ['{"', JSON.stringify({ [dir]: ['../outside.jar', 'lithiumfix-2.jar/..'] }), JSON.stringify({ [dir]: 'iris-1.9.jar' })];
+  for (const damaged of damagedRecords) {
+    put(top, 'outside.jar');
+    put(dir, 'sodium-renderer-mc26.3.jar');
+    fs.writeFileSync(record, damaged);
+    await sync('brimlox-1.0.0.jar');
+    assert.deepEqual([fs.readdirSync(dir).length, fs.existsSync(path.join(top, 'outside.jar'))], [users.length + 3, true], damaged);
+  }
 });

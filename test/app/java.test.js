@@ -17,22 +17,22 @@ const NO_REAL = !fs.existsSync(REAL) && `real java -version outputs not found at
 // the major of each published output by block number; 0 where no version is quoted
 const PUBLISHED = [17, 21, 21, 17, 25, 8, 8, 7, 8, 0, 21, 0, 21, 21, 25, 25, 25, 0, 25, 17, 11, 17, 21, 11, 0, 0, 11, 8];
 
-test('javaMajor reads the quoted version, the old 1.x numbering included', () => {
+test('parseJavaMajor reads the quoted version, the old 1.x numbering included', () => {
   for (const [text, major] of [
     ['java version "1.8.0_401"', 8], ['openjdk version "25" 2025-09-16', 25], ['openjdk version "25.0.1" 2025-10-21', 25],
     ['openjdk 25.0.1 2025-10-21 LTS', 0], ['', 0], ['java version "1"', 0], ['openjdk version "110.2"', 110],
-  ]) assert.equal(java.javaMajor(text), major, text);
+  ]) assert.equal(java.parseJavaMajor(text), major, text);
 });
 
-test('javaMajor reads every real java -version output', { skip: NO_REAL }, () => {
+test('parseJavaMajor reads every real java -version output', { skip: NO_REAL }, () => {
   const published = fs.readFileSync(path.join(REAL, 'published-java-version-outputs.txt'), 'utf8');
   const blocks = [...published.matchAll(/^=== (\d+) [^\n]*\n[\s\S]*?-----8<-----\n([\s\S]*?)-----8<-----/gm)];
   assert.equal(blocks.length, PUBLISHED.length, 'every published block has its expected major');
-  for (const [, n, text] of blocks) assert.equal(java.javaMajor(text), PUBLISHED[n - 1], `block ${n}`);
+  for (const [, n, text] of blocks) assert.equal(java.parseJavaMajor(text), PUBLISHED[n - 1], `block ${n}`);
   for (const name of fs.readdirSync(path.join(REAL, 'captured'))) {
     // `-version` prints on standard error; `--version` prints no quoted version
     const major = name.endsWith('.stderr.txt') && !name.includes('dashdash') ? Number(/-(\d+)-/.exec(name)[1]) : 0;
-    assert.equal(java.javaMajor(fs.readFileSync(path.join(REAL, 'captured', name), 'utf8')), major, name);
+    assert.equal(java.parseJavaMajor(fs.readFileSync(path.join(REAL, 'captured', name), 'utf8')), major, name);
   }
 });
 
@@ -56,6 +56,12 @@ test('findFiles searches as many folder levels as its depth says, in lower case,
     assert.deepEqual(java.findFiles(dir, 'java.exe', depth), found ? [file] : [], `${rel} @${depth}`);
   }
   assert.deepEqual(java.findFiles(path.join(top, 'nowhere'), 'java.exe', 4, ['kept']), ['kept']);
+});
+
+test('javaMajor runs the command with -version and reads standard error before standard output; 0 when it cannot start', async () => {
+  const exe = touch(path.join(top, 'probe', 'java'), `#!/bin/sh\n[ "$1" = -version ] || exit 1\n`
+    + `echo 'openjdk version "21.0.2"'\necho 'openjdk version "25.0.1" 2025-10-21' >&2\n`);
+  assert.deepEqual([await java.javaMajor(exe), await java.javaMajor(path.join(top, 'probe', 'missing'))], [25, 0]);
 });
 
 describe('ensureJava', { skip: NO_REAL }, () => {

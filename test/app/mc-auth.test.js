@@ -7,6 +7,7 @@ const path = require('node:path');
 const electron = require('electron');
 const endpoints = require('../../app/core/endpoints');
 const { Auth } = require('../../app/mc/auth');
+const net = require('../../app/mc/net');
 const { startSigninWorld } = require('../support/signin-world');
 
 const t = electron.testing;
@@ -223,15 +224,31 @@ describe('chain', () => {
     });
   }
 
-  test('a failed entitlement request only chooses the no-profile message', async () => {
-    for (const plan of [{ status: 500, body: '' }, { body: '{"items":', cut: 3 }]) {
-      sw.world.route('/entitlements/mcstore', plan);
-      sw.account.hasProfile = true;
-      assert.equal((await signedIn()).publicInfo().name, 'Example');
-      sw.account.hasProfile = false;
-      await assert.rejects(signIn(newAuth()).result, { message: 'Bu hesapta Minecraft: Java Edition yok.' });
-    }
-  });
+  // An outage of a read is no verdict on the account: sign-in and renewal say the services are
+  // down and keep the account; with the profile there, the entitlements do not matter.
+  const DOWN = 'Minecraft hizmetlerine şu an ulaşılamıyor, biraz sonra tekrar dene.';
+  const outages = [{ status: 500, body: '' }, { status: 503, body: '<html>' }, { status: 429, body: '' }, { stall: true, body: '{}' },
+    { body: '{"items":', cut: 3 }];
+  for (const read of ['/minecraft/profile', '/entitlements/mcstore']) {
+    test(`an outage of ${read} fails sign-in and renewal with the outage message and keeps the account`, async (ctx) => {
+      const idle = ctx.mock.property(net.limits, 'requestIdleMs');
+      for (const plan of outages) {
+        idle.mock.mockImplementation(plan.stall ? 500 : 30000);
+        sw.reset();
+        const auth = await signedIn();
+        sw.world.route(read, plan);
+        if (read === '/entitlements/mcstore') {
+          assert.equal((await signIn(auth).result).name, 'Example');
+          sw.account.hasProfile = false;
+        }
+        const [record, bytes] = [auth.account, fs.readFileSync(file)];
+        await assert.rejects(signIn(auth).result, { message: DOWN });
+        record.mcExpires = NOW;
+        await assert.rejects(auth.refreshIfNeeded(sw.clientId), { message: DOWN });
+        assert.deepEqual([auth.account === record, fs.readFileSync(file)], [true, bytes], JSON.stringify(plan));
+      }
+    });
+  }
 
   test('real error answers of the services give their messages', async (ctx) => {
     if (!fs.existsSync(REAL)) return ctx.skip('real sign-in samples not found at ' + REAL);

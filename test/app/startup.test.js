@@ -3,7 +3,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { fakeServices, wiredLauncher } = require('../support/launcher');
+const { APP_DIR, fakeServices, wiredLauncher } = require('../support/launcher');
 const { ensureShortcut } = require('../../app/shortcut');
 
 let appData;
@@ -38,10 +38,13 @@ test('an update under way ends the process before any window, after the account 
   let authFirst;
   const services = fakeServices({ manifest: () => { authFirst = state.auth !== null; return UPDATE; }, maybeUpdateLauncher: true });
   const { state, testing, startUp } = wiredLauncher({ appData, services, ready: true });
-  await startUp({ platform: 'linux' });
-  const [, given, { currentVersion }] = services.calls.find((c) => c[0] === 'maybeUpdateLauncher');
-  assert.deepEqual({ authFirst, exit: testing.calls.exit, windows: testing.windows.length, latest: state.latestManifest, given, currentVersion },
-    { authFirst: true, exit: [0], windows: 0, latest: UPDATE, given: UPDATE, currentVersion: '1.0.26' });
+  await startUp({ platform: 'linux', env: { QUORLIN_EXE: 'C:\\R\\Quorlin.exe' } });
+  const [, { man, currentVersion, cacheDir, appDir, runtimeResources, download, relaunchExe }] = services.calls
+    .find((c) => c[0] === 'maybeUpdateLauncher');
+  assert.deepEqual({ authFirst, exit: testing.calls.exit, windows: testing.windows.length, latest: state.latestManifest, man, currentVersion },
+    { authFirst: true, exit: [0], windows: 0, latest: UPDATE, man: UPDATE, currentVersion: '1.0.26' });
+  assert.deepEqual([cacheDir, appDir, runtimeResources, download, relaunchExe], [state.paths.CACHE_DIR, APP_DIR, path.dirname(APP_DIR),
+    require('../../app/core/http').download, 'C:\\R\\Quorlin.exe']);
 });
 
 test('a failing update check or account file still opens the window and says why on standard output', async () => {

@@ -131,16 +131,18 @@ describe('staging a launcher update', () => {
     const [cache, resources, tmp] = ['cache', 'resources', 'tmp'].map((name) => path.join(base(), name));
     fs.rmSync(cache, { recursive: true, force: true });
     const [calls, logs] = [[], []];
-    const result = await maybeUpdateLauncher({ launcher: { version: '1.0.27', url: `${world.url}/app.zip`, ...launcher } }, {
-      currentVersion: '1.0.26', cacheDir: cache, appDir: path.join(resources, 'app'), runtimeResources: resources,
-      download, env, log: (l) => logs.push(l), tmpDir: tmp, runTool: fakeTools(calls, tools),
+    const result = await maybeUpdateLauncher({
+      man: { launcher: { version: '1.0.27', url: `${world.url}/app.zip`, ...launcher } }, currentVersion: '1.0.26', cacheDir: cache,
+      appDir: path.join(resources, 'app'), runtimeResources: resources, download, relaunchExe: env.QUORLIN_EXE || '',
+      log: (l) => logs.push(l), env, tmpDir: tmp, runTool: fakeTools(calls, tools),
     });
     const stage = path.join(resources, 'app.new');
     return { result, logs, stage, tmp, start: calls.find((c) => c.file === 'cmd.exe') };
   }
 
   test('a newer package is staged and the swap script started; an equal version is left alone', async () => {
-    assert.deepEqual(await maybeUpdateLauncher({ launcher: { version: '1.0.26', url: 'x' } }, { currentVersion: '1.0.26', log: assert.fail }), false);
+    const same = { man: { launcher: { version: '1.0.26', url: 'x' } }, currentVersion: '1.0.26', log: assert.fail };
+    assert.deepEqual(await maybeUpdateLauncher(same), false);
     // [package layout, manifest entry, where the stage holds the application, environment]
     for (const [layout, launcher, from, env] of [['root', {}, ''], ['inner', { sha256: sha(LAYOUTS.inner).toUpperCase() }, 'app'],
       ['root', {}, '', {}]]) {

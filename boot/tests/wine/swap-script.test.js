@@ -16,7 +16,13 @@ const RUNTIME = path.join(USER, 'AppData', 'Local', 'Quorlin', 'runtime');
 const EXE = path.join(RUNTIME, 'Quorlin.exe');
 const APP = path.join(RUNTIME, 'resources', 'app');
 const STAGE = path.join(RUNTIME, 'resources', 'app.new');
+const ASIDE = `${APP}.aside`;
 const HELD = path.join(APP, 'assets', 'quorlin.ico');
+// Another file system: Wine cannot move a folder from there, as Windows refuses to move a
+// folder while, say, a virus scanner holds a file in it.
+const ELSEWHERE = '/dev/shm/quorlin-swap-stage';
+const NO_ELSEWHERE = !(fs.existsSync('/dev/shm') && fs.statSync('/dev/shm').dev !== fs.statSync(wine.PREFIX).dev)
+  && '/dev/shm is not a file system of its own here';
 const LOGS = path.join(wine.BUILD, 'swap-records');
 const RELEASE = path.join(LOGS, 'release');
 
@@ -28,35 +34,34 @@ before(async () => {
 after(async () => {
   if (session) await session.stop();
   if (x) await x.stop();
-  fs.rmSync(USER, { recursive: true, force: true });
+  for (const dir of [USER, ELSEWHERE]) fs.rmSync(dir, { recursive: true, force: true });
 });
 
 /** The old application, a stage from a package with an inner app folder, the relaunch stand-in. */
-function lay() {
-  for (const dir of [USER, LOGS]) fs.rmSync(dir, { recursive: true, force: true });
+function lay(stage = STAGE) {
+  for (const dir of [USER, LOGS, ELSEWHERE]) fs.rmSync(dir, { recursive: true, force: true });
   for (const dir of [TEMP, LOGS]) fs.mkdirSync(dir, { recursive: true });
-  for (const [file, text] of [[path.join(APP, 'main.js'), 'eski'], [HELD, 'eski'], [path.join(STAGE, 'app', 'main.js'), 'yeni'],
-    [path.join(STAGE, 'app', 'ui', 'index.html'), 'yeni'], [path.join(STAGE, 'README.txt'), 'paketin geri kalanı']]) {
+  for (const [file, text] of [[path.join(APP, 'main.js'), 'eski'], [HELD, 'eski'], [path.join(stage, 'app', 'main.js'), 'yeni'],
+    [path.join(stage, 'app', 'ui', 'index.html'), 'yeni'], [path.join(stage, 'README.txt'), 'paketin geri kalanı']]) {
     fs.mkdirSync(path.dirname(file), { recursive: true });
     fs.writeFileSync(file, text);
   }
   fs.copyFileSync(path.join(wine.BIN, 'electron.exe'), EXE);
 }
 
-/** Holds the old application's file open; resolves once it is held, to { ended }. */
-async function hold() {
+/** Holds `file` open; resolves once it is held, to { ended }. */
+async function hold(file = HELD) {
   let ready;
   const held = new Promise((r) => { ready = r; });
-  const ended = wine.run('wine', [path.join(wine.BIN, 'holdfile.exe'), cPath(HELD), wine.winPath(RELEASE), '60000'],
+  const ended = wine.run('wine', [path.join(wine.BIN, 'holdfile.exe'), cPath(file), wine.winPath(RELEASE), '60000'],
     { env: session.env, onStdout: (out) => out.startsWith('ready') && ready() });
   await Promise.race([held, ended]);
   return { ended };
 }
 
 /** Writes the script and starts it as the launcher does; resolves when it has deleted itself. */
-async function swap(tries) {
-  const script = swapScript({ appDir: cPath(APP), finalStage: cPath(path.join(STAGE, 'app')), stage: cPath(STAGE),
-    relaunchExe: cPath(EXE), tries });
+async function swap(tries, stage = cPath(STAGE)) {
+  const script = swapScript({ appDir: cPath(APP), finalStage: `${stage}\\app`, stage, relaunchExe: cPath(EXE), tries });
   const file = path.join(TEMP, SCRIPT_NAME);
   fs.writeFileSync(file, script.text);
   const env = { ...session.env, ...script.env, STANDIN_LOG: wine.winPath(LOGS) };
@@ -77,16 +82,19 @@ function relaunches() {
 }
 
 describe('swap script', () => {
-  test('waits for the held application, swaps the inner app folder in and starts the launcher again', async () => {
+  test('moves the old application aside, the inner app folder in, removes the old one once let go and starts the launcher again', async () => {
     lay();
     const { ended } = await hold();
     const swapped = swap(30);
     await sleep(4000);
-    assert.ok(fs.existsSync(STAGE), 'nothing swapped while the file is held');
+    // Wine moves a folder while a file in it is held (Windows refuses and the script waits
+    // there): the new application is in place and the old one waits to be removed
+    assert.deepEqual([fs.readFileSync(path.join(APP, 'main.js'), 'utf8'), fs.existsSync(path.join(ASIDE, 'assets', 'quorlin.ico')), relaunches()],
+      ['yeni', true, []], 'nothing started while the old application is held');
     fs.writeFileSync(RELEASE, '');
     await Promise.all([ended, swapped]);
-    assert.deepEqual([fs.readFileSync(path.join(APP, 'main.js'), 'utf8'), fs.readdirSync(APP).sort(), fs.existsSync(STAGE)],
-      ['yeni', ['main.js', 'ui'], false], 'the inner app folder swapped in, the rest of the stage removed');
+    assert.deepEqual([fs.readdirSync(APP).sort(), fs.existsSync(STAGE), fs.existsSync(ASIDE)], [['main.js', 'ui'], false, false],
+      'the inner app folder swapped in, the rest of the stage and the old application removed');
     // start returns before the launcher it started is up
     assert.ok(await waitFor(() => relaunches().length > 0, 15000), 'the launcher started again');
     const [run, ...more] = relaunches();
@@ -94,16 +102,34 @@ describe('swap script', () => {
       [cPath(EXE).toLowerCase(), cPath(RUNTIME).toLowerCase(), true, []]);
   });
 
-  test('gives up after its tries, leaving the app at the stage root and starting nothing', async () => {
+  test('gives up after its tries when the old application cannot move aside, leaving the app at the stage root and starting nothing', async () => {
     lay();
-    const { ended } = await hold();
+    // what an earlier swap could not remove, still held
+    const leftover = path.join(ASIDE, 'assets', 'quorlin.ico');
+    fs.cpSync(APP, ASIDE, { recursive: true });
+    const { ended } = await hold(leftover);
     let released = false;
     ended.then(() => { released = true; });
     await swap(3);
     assert.equal(released, false, 'gave up while the file was still held');
     fs.writeFileSync(RELEASE, '');
     await ended;
-    assert.deepEqual([fs.existsSync(HELD), fs.readFileSync(path.join(STAGE, 'main.js'), 'utf8'),
-      fs.readdirSync(path.dirname(STAGE)).sort(), relaunches()], [true, 'yeni', ['app', 'app.new'], []]);
+    assert.deepEqual([fs.readFileSync(path.join(APP, 'main.js'), 'utf8'), fs.existsSync(HELD), fs.readFileSync(path.join(STAGE, 'main.js'), 'utf8'),
+      fs.readdirSync(path.dirname(STAGE)).sort(), relaunches()], ['eski', true, 'yeni', ['app', 'app.aside', 'app.new'], []]);
+  });
+
+  test('a stage gone meanwhile leaves everything as it is and starts the launcher there', async () => {
+    lay();
+    fs.rmSync(STAGE, { recursive: true });
+    await swap(3);
+    assert.deepEqual([fs.readFileSync(path.join(APP, 'main.js'), 'utf8'), fs.readdirSync(path.dirname(APP))], ['eski', ['app']]);
+    assert.ok(await waitFor(() => relaunches().length > 0, 15000), 'the launcher started');
+  });
+
+  test('a new application that does not move in puts the old one back and leaves the stage to the bootstrapper', { skip: NO_ELSEWHERE }, async () => {
+    lay(ELSEWHERE);
+    await swap(3, wine.winPath(ELSEWHERE));
+    assert.deepEqual([fs.readFileSync(path.join(APP, 'main.js'), 'utf8'), fs.existsSync(HELD), fs.existsSync(ASIDE),
+      fs.readFileSync(path.join(ELSEWHERE, 'main.js'), 'utf8'), relaunches()], ['eski', true, false, 'yeni', []]);
   });
 });
