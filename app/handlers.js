@@ -1,17 +1,16 @@
+'use strict';
 // The page's requests, one handler a channel. Work that belongs to another module is only
 // called from here; every handler takes its input as untrusted, since it comes from the page.
 const fs = require('node:fs');
 const path = require('node:path');
-const endpoints = require('./core/endpoints');
 const layout = require('./core/layout');
 const settingsFile = require('./core/settings');
-const { state, saveSettings, clientId } = require('./core/state');
-const { log, messageOf } = require('./core/window');
-const { play } = require('./play');
+const { messageOf } = require('./core/window');
+const { prepareServer } = require('./play');
 
 const LINKS = {
-  azure: () => `${endpoints.azurePortal}/#view/Microsoft_AAD_RegisteredApps/ApplicationsListBlade`,
-  review: () => `${endpoints.microsoftShortLinks}/mce-reviewappid`,
+  azure: (endpoints) => `${endpoints.azurePortal}/#view/Microsoft_AAD_RegisteredApps/ApplicationsListBlade`,
+  review: (endpoints) => `${endpoints.microsoftShortLinks}/mce-reviewappid`,
 };
 
 const PICK_LAUNCHER = {
@@ -22,67 +21,91 @@ const PICK_LAUNCHER = {
 
 // The folders the page may open in the file manager. Only a name given as text counts: a
 // property lookup would turn ["game"] into "game".
-function folderToOpen(what) {
-  const { GAME_DIR, SERVER_DIR, BASE } = state.paths;
+function folderToOpen({ GAME_DIR, SERVER_DIR, BASE }, what) {
   const folders = { game: GAME_DIR, mods: path.join(GAME_DIR, 'mods'), server: SERVER_DIR, base: BASE };
   return typeof what === 'string' && Object.hasOwn(folders, what) ? folders[what] : null;
 }
 
+// The main window, while it is open.
+function mainWindow(ctx) {
+  const win = ctx.page.window();
+  return win && !win.isDestroyed() ? win : null;
+}
+
 /**
- * The request handlers, by channel, over the launcher's services `s` and Electron's
+ * The page's server start with the launcher's services `s`: Java, the Fabric versions, the mod,
+ * Fabric API, the server folder, then the start. Resolves to { ok: true } or
+ * { ok: false, error }, never rejects.
+ */
+async function startServer(ctx, s) {
+  try {
+    const java = await s.ensureJava();
+    const fv = await s.fabricVersions();
+    const modJar = await s.refreshModJar();
+    const apiJar = await s.fabricApi();
+    await s.startServer(java, await prepareServer(s, { fv, modJar, apiJar }));
+    return { ok: true };
+  } catch (err) {
+    ctx.log(`[Quorlin] HATA: ${messageOf(err)}`);
+    return { ok: false, error: messageOf(err) };
+  }
+}
+
+/**
+ * The request handlers, by channel, over `ctx`, the launcher's services `s` and Electron's
  * `shell`, `dialog` and `BrowserWindow`.
  */
-function createHandlers(s, { shell, dialog, BrowserWindow }) {
+function createHandlers(ctx, s, { shell, dialog, BrowserWindow }) {
   return {
-    play: () => play(s),
+    play: () => s.play(),
     state: async () => ({
-      server: state.serverState,
-      settings: state.settings,
-      account: state.auth ? state.auth.publicInfo() : null,
-      hasClientId: clientId() !== '',
+      server: s.serverStatus(),
+      settings: ctx.settings,
+      account: ctx.auth ? ctx.auth.publicInfo() : null,
+      hasClientId: ctx.clientId() !== '',
       version: layout.APP_VERSION,
       mc: layout.MC_VERSION,
-      gameDir: state.paths.GAME_DIR,
+      gameDir: ctx.paths.GAME_DIR,
       launcherOpen: await s.launcherRunning(),
     }),
-    'server:start': () => s.serverStartRequest(),
+    'server:start': () => startServer(ctx, s),
     'server:stop': async () => { await s.stopServer(); },
     'server:cmd': (_event, command) => { s.serverCommand(command); },
     'settings:set': (_event, changes) => {
-      settingsFile.applySettings(state.settings, changes);
-      saveSettings();
-      return state.settings;
+      settingsFile.applySettings(ctx.settings, changes);
+      ctx.saveSettings();
+      return ctx.settings;
     },
     open: async (_event, what) => {
       if (what === 'launcher') {
         await s.openOfficialLauncher();
         return;
       }
-      const dir = folderToOpen(what);
+      const dir = folderToOpen(ctx.paths, what);
       if (!dir) return;
       fs.mkdirSync(dir, { recursive: true });
       // openPath answers an error text instead of failing
       const problem = await shell.openPath(dir);
-      if (problem) log(`[Quorlin] HATA: ${problem}`);
+      if (problem) ctx.log(`[Quorlin] HATA: ${problem}`);
     },
     'auth:login': async () => {
       try {
-        if (!state.auth) throw new Error('Hesap dosyası açılamadı.');
-        return { ok: true, account: await state.auth.login(clientId(), BrowserWindow, state.win) };
+        if (!ctx.auth) throw new Error('Hesap dosyası açılamadı.');
+        return { ok: true, account: await ctx.auth.login(ctx.clientId(), BrowserWindow, ctx.page.window()) };
       } catch (err) {
         return { ok: false, error: messageOf(err) };
       }
     },
     'auth:logout': () => {
-      if (state.auth) state.auth.logout();
+      if (ctx.auth) ctx.auth.logout();
       return true;
     },
     link: async (_event, which) => {
       if (typeof which !== 'string' || !Object.hasOwn(LINKS, which)) return;
       try {
-        await shell.openExternal(LINKS[which]());
+        await shell.openExternal(LINKS[which](ctx.endpoints));
       } catch (err) {
-        log(`[Quorlin] HATA: ${messageOf(err)}`);
+        ctx.log(`[Quorlin] HATA: ${messageOf(err)}`);
       }
     },
     'launcher:install': async () => {
@@ -91,18 +114,17 @@ function createHandlers(s, { shell, dialog, BrowserWindow }) {
       return installed;
     },
     'launcher:pick': async () => {
-      const { win } = state;
-      const parent = win && !win.isDestroyed() ? [win] : [];
-      const { canceled, filePaths } = await dialog.showOpenDialog(...parent, PICK_LAUNCHER);
+      const win = mainWindow(ctx);
+      const { canceled, filePaths } = await dialog.showOpenDialog(...(win ? [win] : []), PICK_LAUNCHER);
       if (canceled || !filePaths || !filePaths[0]) return false;
-      state.settings.launcherPath = filePaths[0];
-      saveSettings();
+      ctx.settings.launcherPath = filePaths[0];
+      ctx.saveSettings();
       await s.openOfficialLauncher();
       return true;
     },
     win: (_event, action) => {
-      const { win } = state;
-      if (!win || win.isDestroyed()) return;
+      const win = mainWindow(ctx);
+      if (!win) return;
       if (action === 'min') win.minimize();
       else if (action === 'close') win.close();
     },

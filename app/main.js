@@ -1,61 +1,67 @@
-// Entry of the launcher application's main process: the single-instance rule, the start-up,
-// the diagnostic run and the request handlers of the page, wired to the launcher's services.
+'use strict';
+// Entry of the launcher application's main process: builds the one context, binds the
+// launcher's services to it, and sets up the single-instance rule, the page's request
+// handlers, the start-up and the diagnostic run.
 const { setTimeout: sleep } = require('node:timers/promises');
 const electron = require('electron');
 const { Auth, Game } = require('./mc');
-const { state, initState } = require('./core/state');
+const { createContext } = require('./core/context');
+const { ownPageOnly, confineStranger } = require('./core/window');
 const java = require('./setup/java');
 const fabric = require('./setup/fabric');
 const mods = require('./setup/mods');
 const profile = require('./setup/profile');
 const officialLauncher = require('./setup/official-launcher');
-const server = require('./server');
-const updateService = require('./update/service');
-const updateMod = require('./update/mod');
-const updateLauncher = require('./update/launcher');
+const { createServer } = require('./server');
+const { createUpdates } = require('./update/mod');
+const { maybeUpdateLauncher } = require('./update/launcher');
+const { createPlay } = require('./play');
 const { createHandlers } = require('./handlers');
-const { ownPageOnly, confineStranger } = require('./core/window');
 const { startUp } = require('./startup');
 const { selfTest } = require('./selftest');
 
 const { app, ipcMain } = electron;
 
-// Everything Play, the handlers and start-up call, by one name each.
+const ctx = createContext({ appDir: __dirname });
+const server = createServer(ctx);
+const updates = createUpdates(ctx);
+
+// Everything Play, the handlers and start-up call, by one name each: the seam tests replace.
 const services = {
   sleep,
   Auth,
   Game,
-  ensureJava: java.ensureJava,
-  fabricVersions: fabric.fabricVersions,
-  ensureClientFabric: fabric.ensureClientFabric,
-  fabricApi: fabric.fabricApi,
-  perfMods: mods.perfMods,
-  syncMods: mods.syncMods,
-  writeGameDefaults: profile.writeGameDefaults,
-  writeProfile: profile.writeProfile,
+  ensureJava: () => java.ensureJava(ctx),
+  fabricVersions: () => fabric.fabricVersions(ctx),
+  ensureClientFabric: (fv) => fabric.ensureClientFabric(ctx, fv),
+  fabricApi: () => fabric.fabricApi(ctx),
+  perfMods: (side) => mods.perfMods(ctx, side),
+  syncMods: (dir, jars) => mods.syncMods(ctx, dir, jars),
+  writeGameDefaults: () => profile.writeGameDefaults(ctx),
+  writeProfile: (versionId) => profile.writeProfile(ctx, versionId),
   launcherRunning: officialLauncher.launcherOpen,
   closeOfficialLauncher: officialLauncher.closeOfficialLauncher,
-  openOfficialLauncher: () => officialLauncher.openOfficialLauncher({ openPath: (file) => electron.shell.openPath(file) }),
-  installOfficialLauncher: officialLauncher.installOfficialLauncher,
+  openOfficialLauncher: () => officialLauncher.openOfficialLauncher(ctx, { openPath: (file) => electron.shell.openPath(file) }),
+  installOfficialLauncher: () => officialLauncher.installOfficialLauncher(ctx),
   ensureServerFiles: server.ensureServerFiles,
   startServer: server.startServer,
   stopServer: server.stopServer,
-  serverStartRequest: () => server.serverStartRequest(services),
   serverCommand: server.serverCommand,
-  manifest: updateService.manifest,
-  refreshModJar: updateMod.refreshModJar,
-  maybeUpdateLauncher: updateLauncher.maybeUpdateLauncher,
+  serverStatus: server.status,
+  serverIsOurs: server.isOurs,
+  manifest: updates.manifest,
+  refreshModJar: updates.refreshModJar,
+  maybeUpdateLauncher,
 };
+services.play = createPlay(ctx, services).play;
 
 // A second start hands over to the running launcher: its window comes to the front.
 function showRunningWindow() {
-  const { win } = state;
+  const win = ctx.page.window();
   if (!win || win.isDestroyed()) return;
   if (win.isMinimized()) win.restore();
   win.focus();
 }
-
-initState({ appDir: __dirname });
 
 // app.quit() only schedules the end, so nothing else may be set up without the lock.
 if (!app.requestSingleInstanceLock()) {
@@ -63,9 +69,12 @@ if (!app.requestSingleInstanceLock()) {
 } else {
   app.on('second-instance', showRunningWindow);
   app.on('window-all-closed', () => app.quit());
-  app.on('web-contents-created', (_event, contents) => confineStranger(contents));
+  app.on('web-contents-created', (_event, contents) => confineStranger(ctx, contents));
   // only the main window's page is answered
-  for (const [channel, handler] of Object.entries(createHandlers(services, electron))) ipcMain.handle(channel, ownPageOnly(channel, handler));
-  app.whenReady().then(() => startUp(services, electron));
-  if (process.env.QUORLIN_SELFTEST) app.whenReady().then(() => selfTest(services, app));
+  for (const [channel, handler] of Object.entries(createHandlers(ctx, services, electron))) ipcMain.handle(channel, ownPageOnly(ctx, channel, handler));
+  app.whenReady().then(() => startUp(ctx, services, electron));
+  if (ctx.env.QUORLIN_SELFTEST) app.whenReady().then(() => selfTest(ctx, services, app));
 }
+
+// What the tests look at and replace: the launcher's context and its services.
+module.exports = { ctx, services };

@@ -1,3 +1,4 @@
+'use strict';
 // The bridge between the page and the main process. The page runs sandboxed and isolated:
 // it sees only `window.quorlin`, never ipcRenderer itself or Electron's event objects.
 const { contextBridge, ipcRenderer } = require('electron');

@@ -1,3 +1,4 @@
+'use strict';
 // Throughput and memory of the launcher's download against a plain https.get piped to a
 // file, both fetching the same 256 MiB body from a loopback HTTPS server in a child process.
 // Prints figures; run with `make bench-download` (it trusts the test CA).

@@ -25,16 +25,9 @@ const { worldOptions } = require('./install');
 const REPO = path.join(__dirname, '..');
 const FAKE_JAVA = path.join(REPO, 'test', 'support', 'fake-java', 'java');
 const ROUNDS = 5;
-// what main.js hands to Play, by module: each is timed as one step
-const STEPS = {
-  'setup/java.js': ['ensureJava'],
-  'setup/fabric.js': ['fabricVersions', 'ensureClientFabric', 'fabricApi'],
-  'update/mod.js': ['refreshModJar'],
-  'setup/mods.js': ['perfMods', 'syncMods'],
-  'setup/profile.js': ['writeGameDefaults', 'writeProfile'],
-  'setup/official-launcher.js': ['closeOfficialLauncher'],
-  'server.js': ['ensureServerFiles', 'startServer'],
-};
+// the services main.js hands to Play: each is timed as one step
+const STEPS = ['ensureJava', 'fabricVersions', 'ensureClientFabric', 'refreshModJar', 'fabricApi', 'perfMods', 'syncMods',
+  'writeGameDefaults', 'closeOfficialLauncher', 'writeProfile', 'ensureServerFiles', 'startServer'];
 
 const app = (file) => require(path.join(APP_DIR, file));
 const median = (list) => [...list].sort((a, b) => a - b)[Math.floor(list.length / 2)];
@@ -44,9 +37,9 @@ async function until(check) {
   while (!check()) await new Promise((resolve) => setTimeout(resolve, 1));
 }
 
-// Replaces each step with one that adds its time to `timings` (a step called inside another,
-// as the server's files bring their own mods in step, counts for the outer one).
-function timeSteps(timings) {
+// Replaces each step of main.js's `services` with one that adds its time to `timings` (a step
+// called inside another counts for the outer one).
+function timeSteps(timings, services) {
   let inStep = false;
   const wrap = (owner, name) => {
     const inner = owner[name];
@@ -67,7 +60,7 @@ function timeSteps(timings) {
       return result instanceof Promise ? result.finally(done) : result;
     };
   };
-  for (const [file, names] of Object.entries(STEPS)) for (const name of names) wrap(app(file), name);
+  for (const name of STEPS) wrap(services, name);
   wrap(app('mc/auth.js').Auth.prototype, 'refreshIfNeeded');
   wrap(app('mc/game.js').Game.prototype, 'install');
   wrap(app('mc/game.js').Game.prototype, 'launch');
@@ -118,7 +111,8 @@ async function timedPlay(page, events, timings) {
     firstLine: events.find(isLine)[2] - started,
     // from the server's start to its ready line, as the page saw them
     serverReady: server('starting') ? server('running')[2] - server('starting')[2] : 0,
-    steps: Object.fromEntries(timings),
+    // a step taken twice (the client's and the server's mods) counts once with both times
+    steps: timings.reduce((steps, [name, time]) => ({ ...steps, [name]: (steps[name] || 0) + time }), {}),
   };
 }
 
@@ -139,12 +133,10 @@ function report(title, runs) {
 async function benchPlay(tmp) {
   const appData = prepareUser(tmp);
   const timings = [];
-  // the steps are timed in the modules main.js takes them from, so these are its first load
-  timeSteps(timings);
   const { testing } = electron;
   testing.reset({ encryption: false });
   process.env.APPDATA = appData;
-  app('main.js');
+  timeSteps(timings, app('main.js').services);
   // the game's asset objects small: a warm Play checks them by size alone
   const mw = await startMojangWorld({ ...worldOptions(), assetSizes: [2048] });
   serveTheRest(mw, app('core/endpoints.js'));

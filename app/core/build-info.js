@@ -1,3 +1,4 @@
+'use strict';
 // Values that the bootstrapper's build writes into the packed application as build-info.json
 // beside main.js: {"clientId":"…","updateApi":"…"}. A source checkout has no such file.
 const fs = require('node:fs');

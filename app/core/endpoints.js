@@ -1,3 +1,4 @@
+'use strict';
 // Base addresses of every outside service the launcher talks to, named by service.
 // Callers read them at call time (endpoints.fabricMeta + '/v2/...'), so the tests can
 // point any of them at a loopback server; nothing else in the launcher names a host.
@@ -8,7 +9,6 @@ module.exports = {
   fabricMaven: 'https://maven.fabricmc.net',
   modrinth: 'https://api.modrinth.com',
   mojangMeta: 'https://piston-meta.mojang.com',
-  mojangLibraries: 'https://libraries.minecraft.net',
   mojangResources: 'https://resources.download.minecraft.net',
   mojangLauncher: 'https://launcher.mojang.com',
   adoptium: 'https://api.adoptium.net',

@@ -1,9 +1,11 @@
+'use strict';
 // File moves and whole-file writes that survive Windows briefly holding a fresh file, JSON
-// documents read from disk, digests of whole files, and the test of a bare file name.
+// documents read from disk, folder listings and digests of whole files.
 const crypto = require('node:crypto');
 const fs = require('node:fs');
-const { setTimeout: wait } = require('node:timers/promises');
 const path = require('node:path');
+const { isPlainName } = require('./names');
+const { retry } = require('./retry');
 
 // Antivirus scanners and indexers open a file just written; a rename over or of it then
 // fails with one of these until they let go.
@@ -17,19 +19,19 @@ function pause(ms) {
   Atomics.wait(new Int32Array(new SharedArrayBuffer(4)), 0, 0, ms);
 }
 
-// Whether a rename that failed with `err` at try `attempt` is tried again.
-function triesAgain(err, attempt) {
-  return HELD_FILE_CODES.has(err.code) && attempt < limits.renameTries;
-}
+const isHeld = (err) => HELD_FILE_CODES.has(err.code);
 
-/** Renames `from` to `to`, replacing a file at `to`; retries while the file is held. Synchronous. */
+/**
+ * Renames `from` to `to`, replacing a file at `to`; retries while the file is held. Synchronous
+ * for writeFileAtomic, so, unlike the retries on the event loop, it blocks through its pauses.
+ */
 function renameHeld(from, to, rename = fs.renameSync) {
   for (let attempt = 1; ; attempt += 1) {
     try {
       rename(from, to);
       return;
     } catch (err) {
-      if (!triesAgain(err, attempt)) throw err;
+      if (!isHeld(err) || attempt >= limits.renameTries) throw err;
       pause(limits.renamePauseMs);
     }
   }
@@ -37,15 +39,8 @@ function renameHeld(from, to, rename = fs.renameSync) {
 
 /** renameHeld for work on the event loop: it waits between tries instead of blocking the process. */
 async function renameHeldAsync(from, to) {
-  for (let attempt = 1; ; attempt += 1) {
-    try {
-      await fs.promises.rename(from, to);
-      return;
-    } catch (err) {
-      if (!triesAgain(err, attempt)) throw err;
-      await wait(limits.renamePauseMs);
-    }
-  }
+  await retry(() => fs.promises.rename(from, to),
+    { tries: limits.renameTries, pauses: () => limits.renamePauseMs, isRetryable: isHeld });
 }
 
 // Side files that a killed save left beside `file`: ours (nothing of ours is writing now, as
@@ -98,9 +93,13 @@ function writeFileAtomic(file, data) {
   }
 }
 
-/** True for a bare file name that stays inside the folder it is joined to. */
-function isPlainFileName(name) {
-  return typeof name === 'string' && name !== '' && name !== '.' && name !== '..' && !/[\\/:]/.test(name);
+/** Entry names of `dir`; [] when it is missing or cannot be listed. */
+function listNames(dir) {
+  try {
+    return fs.readdirSync(dir);
+  } catch {
+    return [];
+  }
 }
 
 /** True for an object that is neither null nor an array. */
@@ -139,5 +138,7 @@ function hashFile(file, algorithm) {
 }
 
 module.exports = {
-  limits, renameHeld, renameHeldAsync, writeFileAtomic, hashFile, isPlainFileName, isPlainObject, readJsonObject,
+  limits, renameHeld, renameHeldAsync, writeFileAtomic, hashFile, listNames, isPlainObject, readJsonObject,
+  // the backups' name test, until they take it from ./names
+  isPlainFileName: isPlainName,
 };

@@ -1,11 +1,12 @@
+'use strict';
 // The launcher's general HTTP client on the shared transport: GETs over HTTP or HTTPS that
 // follow redirects and accept only a final 200; a retry wrapper, whole-body reads and
 // streaming downloads.
 const fs = require('node:fs');
 const path = require('node:path');
-const { setTimeout: wait } = require('node:timers/promises');
 const { UA } = require('./layout');
 const { renameHeldAsync } = require('./files');
+const { retry: retryWith } = require('./retry');
 const { open, addressOf, readText, saveBody } = require('./transport');
 
 /** Waits of the client in milliseconds. Tests shorten them; the product keeps these. */
@@ -30,17 +31,9 @@ async function request(url, redirects = 6) {
   return res;
 }
 
-/** Calls async `fn` up to `tries` times, pausing 1.5 s, then 3 s, … between; rejects with the last error. */
-async function retry(fn, tries = 3, sleep = wait) {
-  const attempts = Math.max(1, tries);
-  for (let i = 0; ; i += 1) {
-    try {
-      return await fn();
-    } catch (err) {
-      if (i >= attempts - 1) throw err;
-      await sleep(limits.retryStepMs * (i + 1));
-    }
-  }
+/** Calls async `fn` up to `tries` times, pausing 1.5 s, then 3 s, … between (through `sleep(ms)` when given); rejects with the last error. */
+function retry(fn, tries = 3, sleep) {
+  return retryWith(fn, { tries, pauses: (i) => limits.retryStepMs * (i + 1), sleep });
 }
 
 /** The whole body of `url` as UTF-8 text, with retries; an answer past the size cap fails with "Yanıt çok büyük: <address>". */

@@ -1,3 +1,4 @@
+'use strict';
 // The versions the launcher works with and every directory and file it reads and writes.
 const os = require('node:os');
 const path = require('node:path');

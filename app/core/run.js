@@ -1,3 +1,4 @@
+'use strict';
 // Console tools of the launcher (tar, PowerShell, tasklist, winget…): started hidden, their output
 // collected as text, and a program that is missing or hangs is an answer, never an exception.
 const { spawn } = require('node:child_process');

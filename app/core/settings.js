@@ -1,6 +1,8 @@
+'use strict';
 // The settings file launcher.json: defaults, the type of every key the launcher reads, loading,
 // the page's changes and the atomic save.
-const { writeFileAtomic, isPlainObject, readJsonObject, isPlainFileName } = require('./files');
+const { writeFileAtomic, isPlainObject, readJsonObject } = require('./files');
+const { isPlainName } = require('./names');
 
 /** Keys and defaults, in the order the file lists them. */
 const DEFAULTS = Object.freeze({
@@ -32,7 +34,7 @@ const KEYS = Object.freeze({
   stopServerOnExit: { fits: (v) => typeof v === 'boolean', page: true },
   shortcut: { fits: (v) => typeof v === 'boolean' || v === 2 },
   lastPlay: { fits: (v) => Number.isFinite(v) && v >= 0 },
-  lastFabric: { fits: (v) => isPlainObject(v) && isPlainFileName(v.loader) && isPlainFileName(v.installer) },
+  lastFabric: { fits: (v) => isPlainObject(v) && isPlainName(v.loader) && isPlainName(v.installer) },
   launcherPath: { fits: isText },
 });
 

@@ -1,3 +1,4 @@
+'use strict';
 // The one HTTP transport under the launcher's clients: a request with an idle limit, the
 // redirect walk, the whole-body reader with its size cap and the streaming file writer. What
 // counts as success, how many redirects and whether plain HTTP will do is each client's policy.

@@ -1,8 +1,9 @@
-// The main window and the only way from the main process to the page: send, progress, log.
-// The window shows the launcher's own page and nothing else, and only that page is answered.
+'use strict';
+// The main window and the only way from the main process to the page: the page's messenger
+// (send, progress, log). The window shows the launcher's own page and nothing else, and only
+// that page is answered.
 const path = require('node:path');
 const { fileURLToPath, pathToFileURL } = require('node:url');
-const { state } = require('./state');
 
 const NAVIGATION_EVENTS = ['will-navigate', 'will-frame-navigate', 'will-redirect'];
 // What a request from anywhere but the launcher's page is answered.
@@ -31,13 +32,9 @@ function mainWindowOptions(paths, platform = process.platform, p = path) {
   };
 }
 
-/** The page's file; its address is `ownPageUrl()`. */
-function pageFile() {
-  return path.join(state.paths.APP_DIR, 'ui', 'index.html');
-}
-
-function ownPageUrl() {
-  return pathToFileURL(pageFile()).href;
+/** The page's file under the launcher's `paths`. */
+function pageFile(paths) {
+  return path.join(paths.APP_DIR, 'ui', 'index.html');
 }
 
 // The file a file address names, or null for any other address. Parsed, not compared as text,
@@ -77,109 +74,125 @@ function frameUrlOf(event) {
   }
 }
 
-let refusals = { since: 0, lines: 0 };
-
-// One line a refusal, up to a few a second, so a page that keeps trying cannot flood the log.
-function logRefusal(line) {
-  const now = Date.now();
-  if (now - refusals.since >= 1000) refusals = { since: now, lines: 0 };
-  refusals.lines += 1;
-  if (refusals.lines <= REFUSAL_LINES_PER_SECOND) log(line);
-  else if (refusals.lines === REFUSAL_LINES_PER_SECOND + 1) log('[Quorlin] Çok sayıda engelleme: bir süre yazılmayacak.');
-}
-
 // An address in a log line: a dropped data address may be megabytes long.
 function shortAddress(url) {
   const text = String(url);
   return text.length > 200 ? `${text.slice(0, 200)}…` : text;
 }
 
-/** `handler` of `channel` answering the main window's page only; anyone else is refused and logged. */
-function ownPageOnly(channel, handler) {
+/**
+ * The messenger between the main process and the page, over the main window once `attach`ed:
+ * `send` drops events while no window exists, and `log` writes its line to standard output
+ * instead (before the window opens, after it closed, in the diagnostic run), so no failure
+ * vanishes. `refused` logs a refusal, a few a second at most, so a page that keeps trying
+ * cannot flood the log.
+ */
+function createPage() {
+  let win = null;
+  let refusals = { since: 0, lines: 0 };
+  const hasPage = () => Boolean(win && !win.isDestroyed() && !win.webContents.isDestroyed());
+  const page = {
+    attach: (w) => { win = w; },
+    window: () => win,
+    /** Sends an event to the page; dropped without error while no window exists. */
+    send: (channel, data) => {
+      if (hasPage()) win.webContents.send(channel, data);
+    },
+    /** Reports progress of a step ("java" … "launch"): `label` Turkish, `pct` a fraction 0–1. */
+    progress: (step, label, pct) => page.send('progress', { step, label, pct }),
+    /** Sends one log line to the page, unchanged; standard output while no window exists. */
+    log: (line) => {
+      if (hasPage()) win.webContents.send('log', line);
+      else console.log(line);
+    },
+    refused: (line) => {
+      const now = Date.now();
+      if (now - refusals.since >= 1000) refusals = { since: now, lines: 0 };
+      refusals.lines += 1;
+      if (refusals.lines <= REFUSAL_LINES_PER_SECOND) page.log(line);
+      else if (refusals.lines === REFUSAL_LINES_PER_SECOND + 1) page.log('[Quorlin] Çok sayıda engelleme: bir süre yazılmayacak.');
+    },
+  };
+  return page;
+}
+
+/**
+ * `handler` of `channel` answering the main window's page of `ctx` only; anyone else is
+ * refused and logged.
+ */
+function ownPageOnly(ctx, channel, handler) {
+  const pageUrl = pathToFileURL(pageFile(ctx.paths)).href;
   return (event, ...args) => {
-    if (isOwnPage(event, state.win, ownPageUrl())) return handler(event, ...args);
-    logRefusal(`[Quorlin] HATA: '${channel}' isteği reddedildi: ${shortAddress(frameUrlOf(event) || 'çerçevesiz')}`);
+    if (isOwnPage(event, ctx.page.window(), pageUrl)) return handler(event, ...args);
+    ctx.page.refused(`[Quorlin] HATA: '${channel}' isteği reddedildi: ${shortAddress(frameUrlOf(event) || 'çerçevesiz')}`);
     return { ok: false, error: REFUSED };
   };
 }
 
-// The web contents the launcher opened itself, each kept to its own addresses by confine.
-const own = new WeakSet();
+// Where each web contents the launcher opened on purpose may go (confine); every other one goes nowhere.
+const rules = new WeakMap();
+const guarded = new WeakSet();
 
-function lock(contents, allowed) {
+// Cancels every navigation and redirect of `contents` that its rule does not allow and every
+// new window, once per web contents; `refuse` takes the line that says so.
+function guard(contents, refuse) {
+  if (guarded.has(contents)) return;
+  guarded.add(contents);
+  const allowed = (details) => Boolean(rules.has(contents) && rules.get(contents)(details));
   for (const name of NAVIGATION_EVENTS) {
     contents.on(name, (details) => {
       if (allowed(details)) return;
       details.preventDefault();
-      logRefusal(`[Quorlin] Sayfa değişikliği engellendi: ${shortAddress(details.url)}`);
+      refuse(`[Quorlin] Sayfa değişikliği engellendi: ${shortAddress(details.url)}`);
     });
   }
   contents.setWindowOpenHandler(({ url }) => {
-    logRefusal(`[Quorlin] Yeni pencere engellendi: ${shortAddress(url)}`);
+    refuse(`[Quorlin] Yeni pencere engellendi: ${shortAddress(url)}`);
     return { action: 'deny' };
   });
 }
 
 /**
- * Keeps the launcher's own web contents where `allowed(details)` says: every navigation and
- * server redirect of any of its frames (Electron's details: `url`, `isMainFrame`, …) that it
- * does not allow is cancelled, and no new window is opened from it.
+ * Guards every web contents as Electron creates it, refusals logged through `ctx`'s page:
+ * one that the launcher does not `confine` itself (a window or view it did not open on
+ * purpose) goes nowhere and opens nothing.
  */
-function confine(contents, allowed) {
-  own.add(contents);
-  lock(contents, allowed);
+function confineStranger(ctx, contents) {
+  guard(contents, ctx.page.refused);
 }
 
 /**
- * For every web contents as Electron creates it: one that the launcher does not confine itself
- * (a window or view the launcher did not open on purpose) goes nowhere and opens nothing.
+ * Keeps the launcher's own web contents where `allowed(details)` says: every navigation and
+ * server redirect of any of its frames (Electron's details: `url`, `isMainFrame`, …) that it
+ * does not allow is cancelled, and no new window is opened from it. A web contents that no
+ * `confineStranger` guarded when it was created logs its refusals on standard output.
  */
-function confineStranger(contents) {
-  // asked at each navigation: the launcher confines its own only once its window exists
-  lock(contents, () => own.has(contents));
+function confine(contents, allowed) {
+  rules.set(contents, allowed);
+  guard(contents, console.log);
 }
 
-/** Creates the main window with Electron's `BrowserWindow`, loads the page and makes it `state.win`. */
-function createWindow(BrowserWindow) {
-  const win = new BrowserWindow(mainWindowOptions(state.paths));
-  const page = ownPageUrl();
+/**
+ * Creates the main window with Electron's `BrowserWindow`, keeps it on its page, loads the
+ * page and attaches the window to `ctx.page`.
+ */
+function createWindow(ctx, BrowserWindow) {
+  const win = new BrowserWindow(mainWindowOptions(ctx.paths));
+  const file = pageFile(ctx.paths);
+  const pageUrl = pathToFileURL(file).href;
   // a link, a script or a dropped file or link would take the window off its page
-  confine(win.webContents, (details) => isPageUrl(details.url, page));
+  confine(win.webContents, (details) => isPageUrl(details.url, pageUrl));
   win.once('ready-to-show', () => win.show());
   win.removeMenu();
-  win.loadFile(pageFile()).catch((err) => {
+  win.loadFile(file).catch((err) => {
     console.log(`[Quorlin] HATA: ${err.message}`);
   });
-  state.win = win;
+  ctx.page.attach(win);
   return win;
 }
 
-function hasPage() {
-  const { win } = state;
-  return Boolean(win && !win.isDestroyed() && !win.webContents.isDestroyed());
-}
-
-/** Sends an event to the page; dropped without error while no window exists. */
-function send(channel, data) {
-  if (hasPage()) state.win.webContents.send(channel, data);
-}
-
-/** Reports progress of a step ("java" … "launch"): `label` Turkish, `pct` a fraction 0–1. */
-function progress(step, label, pct) {
-  send('progress', { step, label, pct });
-}
-
-/**
- * Sends one log line to the page, unchanged. While no window exists (before it opens, after it
- * closed, in the diagnostic run) the line goes to standard output instead, so no failure vanishes.
- */
-function log(line) {
-  if (hasPage()) state.win.webContents.send('log', line);
-  else console.log(line);
-}
-
 /** Logs a failure with its stack trace (the thrown value itself when it has none) through `print`. */
-function logFailure(err, print = log) {
+function logFailure(err, print) {
   print(`[Quorlin] HATA: ${err && err.stack ? err.stack : err}`);
 }
 
@@ -188,6 +201,4 @@ function messageOf(err) {
   return err && err.message ? err.message : String(err);
 }
 
-module.exports = {
-  mainWindowOptions, createWindow, isPageUrl, isOwnPage, ownPageOnly, confine, confineStranger, send, progress, log, logFailure, messageOf,
-};
+module.exports = { createPage, createWindow, isPageUrl, ownPageOnly, confine, confineStranger, logFailure, messageOf };

@@ -3,7 +3,8 @@
 
 const fsp = require('node:fs/promises');
 const path = require('node:path');
-const { setTimeout: sleep } = require('node:timers/promises');
+const { isPlainName } = require('../core/names');
+const { retry } = require('../core/retry');
 const { sha1File, isTransient } = require('./net');
 
 const HASHED_FROM = 2 * 1024 * 1024; // 2 MiB: smaller files are trusted by their size
@@ -29,15 +30,8 @@ const limits = { retryPausesMs: [500, 1500] };
 
 // Up to three attempts of `fn(item)`; only a transient failure earns another, after its pause,
 // and only while the pool is not halted.
-async function attempt(fn, item, signal) {
-  for (let tries = 1; ; tries++) {
-    try {
-      return await fn(item);
-    } catch (err) {
-      if (tries >= ATTEMPTS || !isTransient(err) || signal.aborted) throw err;
-      await sleep(limits.retryPausesMs[tries - 1], undefined, { signal }).catch(() => { throw err; });
-    }
-  }
+function attempt(fn, item, signal) {
+  return retry(() => fn(item), { tries: ATTEMPTS, pauses: (i) => limits.retryPausesMs[i], isRetryable: isTransient, signal });
 }
 
 /**
@@ -72,27 +66,14 @@ async function pool(items, n, fn, onDone = () => {}, halt = new AbortController(
 
 /**
  * `base` joined with a relative path that came from the network; refuses anything that could
- * land outside `base` (absolute paths, drive letters, ".." steps) instead of writing there.
+ * land outside `base` (absolute paths, drive letters, "." and ".." steps, empty steps) instead
+ * of writing there: every step must be a plain name.
  */
 function inside(base, relative) {
   const text = String(relative);
   const steps = text.split(/[\\/]/);
-  const isUnsafe = text === '' || /^[\\/]/.test(text) || text.includes(':')
-    || steps.some((s) => s === '..' || s === '.' || s === '');
-  const target = path.resolve(base, ...steps);
-  if (isUnsafe || !target.startsWith(path.resolve(base) + path.sep)) {
-    throw new Error('Geçersiz dosya yolu: ' + text);
-  }
-  return target;
+  if (!steps.every(isPlainName)) throw new Error('Geçersiz dosya yolu: ' + text);
+  return path.resolve(base, ...steps);
 }
 
-/** A single file or folder name from the network (a version or index id): no separators. */
-function plainName(name) {
-  const text = String(name);
-  if (typeof name !== 'string' || text === '' || text === '.' || text === '..' || /[\\/:\0]/.test(text)) {
-    throw new Error('Geçersiz dosya yolu: ' + text);
-  }
-  return text;
-}
-
-module.exports = { needs, pool, inside, plainName, limits, HASHED_FROM };
+module.exports = { needs, pool, inside, limits, HASHED_FROM };

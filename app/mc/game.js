@@ -7,8 +7,9 @@ const fsp = require('node:fs/promises');
 const path = require('node:path');
 const endpoints = require('../core/endpoints');
 const { writeFileAtomic, isPlainObject } = require('../core/files');
+const { plainName, isSha1Hex } = require('../core/names');
 const { getJson, downloadFile } = require('./net');
-const { needs, pool, inside, plainName } = require('./files');
+const { needs, pool, inside } = require('./files');
 const { ruleAllows, mavenPath, libKey, currentSystem } = require('./rules');
 const { launchArgs } = require('./launch-args');
 
@@ -17,7 +18,8 @@ const ASSET_WORKERS = 24;
 const FILES_SHARE = 0.4; // of the progress bar; the asset objects fill the rest
 // Exit code handed to onExit when the game process could not be started at all.
 const START_FAILED = -1;
-const SHA1_HEX = /^[0-9a-f]{40}$/;
+// What a name from the network that cannot be a file name is refused as.
+const PATH_NAME = 'dosya yolu';
 
 async function readJsonFile(file) {
   return JSON.parse(await fsp.readFile(file, 'utf8'));
@@ -47,7 +49,7 @@ class Game {
 
   /** The vanilla version JSON: the stored copy, else fetched through the version manifest and stored. */
   async vanillaJson(mcVersion) {
-    const id = plainName(mcVersion);
+    const id = plainName(mcVersion, PATH_NAME);
     const file = path.join(this.root, 'versions', id, id + '.json');
     // a damaged stored copy is fetched again rather than failing every start
     const damaged = `[Quorlin] HATA: ${id}.json bozuk, yeniden indiriliyor`;
@@ -104,7 +106,7 @@ class Game {
       tasks.push({ url: artifact.url, file, sha1: artifact.sha1, size: artifact.size });
     }
 
-    const id = plainName(mcVersion);
+    const id = plainName(mcVersion, PATH_NAME);
     const client = vanilla.downloads.client;
     const jar = path.join(this.root, 'versions', id, id + '.jar');
     tasks.push({ url: client.url, file: jar, sha1: client.sha1, size: client.size });
@@ -113,7 +115,7 @@ class Game {
     let logArg = null;
     const logging = vanilla.logging && vanilla.logging.client;
     if (logging && logging.file) {
-      const file = path.join(this.root, 'assets', 'log_configs', plainName(logging.file.id));
+      const file = path.join(this.root, 'assets', 'log_configs', plainName(logging.file.id, PATH_NAME));
       tasks.push({ url: logging.file.url, file, sha1: logging.file.sha1, size: logging.file.size });
       logArg = String(logging.argument || '').replace('${path}', () => file);
     }
@@ -126,7 +128,7 @@ class Game {
    */
   async assetIndex(vanilla) {
     const ai = vanilla.assetIndex;
-    const name = plainName(ai.id) + '.json';
+    const name = plainName(ai.id, PATH_NAME) + '.json';
     const file = path.join(this.root, 'assets', 'indexes', name);
     const parsed = () => readJsonFile(file).then((index) => (isPlainObject(index) ? index : null), () => null);
     if (!(await needs(file, ai.sha1, ai.size))) {
@@ -147,7 +149,7 @@ class Game {
     const byHash = new Map();
     for (const o of Object.values((index && index.objects) || {})) {
       const hash = String(o && o.hash);
-      if (!SHA1_HEX.test(hash)) throw new Error('Geçersiz dosya yolu: ' + hash);
+      if (!isSha1Hex(hash)) throw new Error(`Geçersiz ${PATH_NAME}: ${hash}`);
       if (!byHash.has(hash)) byHash.set(hash, { hash, size: o.size, file: path.join(objectsDir, hash.slice(0, 2), hash) });
     }
     const objects = [...byHash.values()];
@@ -224,7 +226,7 @@ class Game {
    * log line instead of an error.
    */
   launch({ java, inst, account, ramGb, versionId, quickPlay, onLine = () => {}, onExit = () => {} }) {
-    const nativesDir = path.join(this.root, 'natives', plainName(inst.vanilla.id));
+    const nativesDir = path.join(this.root, 'natives', plainName(inst.vanilla.id, PATH_NAME));
     fs.mkdirSync(nativesDir, { recursive: true });
     fs.mkdirSync(this.gameDir, { recursive: true });
     const args = launchArgs({
@@ -264,4 +266,4 @@ class Game {
   }
 }
 
-module.exports = { Game, START_FAILED };
+module.exports = { Game };

@@ -106,4 +106,4 @@ function launchArgs(opts) {
   return [...jvm, mainClass, ...game];
 }
 
-module.exports = { launchArgs, launchFeatures, launchVariables, substitute, expandArgs };
+module.exports = { launchArgs };

@@ -124,4 +124,4 @@ function sha1File(f) {
   return hashFile(f, 'sha1').catch(() => '');
 }
 
-module.exports = { req, getJson, downloadFile, sha1File, isTransient, limits, USER_AGENT };
+module.exports = { req, getJson, downloadFile, sha1File, isTransient, limits };

@@ -1,6 +1,8 @@
 'use strict';
 // Mojang's rule format and Maven coordinates, shared by the installation and the launch.
 
+const { isPlainName } = require('../core/names');
+
 /** "windows", "osx" or "linux" for a Node platform name (default: this computer's). */
 function osName(platform = process.platform) {
   if (platform === 'win32') return 'windows';
@@ -44,12 +46,14 @@ function ruleAllows(rules, features = {}, system = currentSystem()) {
   return allowed;
 }
 
+// "group:artifact:version[:classifier]" in pieces; each piece, and each dotted step of the
+// group, becomes a folder or a file name, so each must be a plain name.
 function coordinate(name) {
   const parts = String(name).split(':');
-  if (parts.length < 3 || parts.length > 4 || parts.some((p) => p === '')) {
+  const [group, artifact, version, classifier] = parts;
+  if (parts.length < 3 || parts.length > 4 || ![...group.split('.'), ...parts.slice(1)].every(isPlainName)) {
     throw new Error('Geçersiz kütüphane adı: ' + name);
   }
-  const [group, artifact, version, classifier] = parts;
   return { group, artifact, version, classifier };
 }
 
@@ -66,4 +70,4 @@ function libKey(name) {
   return `${group}:${artifact}${classifier ? ':' + classifier : ''}`;
 }
 
-module.exports = { osName, archName, currentSystem, ruleAllows, mavenPath, libKey };
+module.exports = { currentSystem, ruleAllows, mavenPath, libKey };

@@ -1,12 +1,9 @@
+'use strict';
 // A Java runtime of major version 25 or newer for the server and the game: one already on the
 // computer, or the Adoptium JRE 25 downloaded and unpacked into the launcher's own runtime folder.
 const fs = require('node:fs');
 const path = require('node:path');
-const endpoints = require('../core/endpoints');
-const { download } = require('../core/http');
 const { run } = require('../core/run');
-const { state } = require('../core/state');
-const { progress, log } = require('../core/window');
 
 const MIN_MAJOR = 25;
 /** Time limits in milliseconds. Tests shorten them; the product keeps these. */
@@ -95,10 +92,11 @@ async function unpackRuntime(tar, zip, dir) {
  * the launcher's own runtimes first, then the official launcher's, JAVA_HOME, and `java` on
  * the search path; otherwise the Adoptium JRE 25, downloaded (or taken from the cache) and
  * unpacked. Rejects with "Java 25 kurulamadı", the download's error or the unpacking's error.
- * `platform`, `env` and `tar` are the system's unless given.
+ * `platform`, `env` and `tar` are the system's and the context's unless given.
  */
-async function ensureJava({ platform = process.platform, env = process.env, tar = tarCommand(platform, env) } = {}) {
-  const { RUNTIME_DIR, MC_DIR, CACHE_DIR } = state.paths;
+async function ensureJava(ctx, { platform = process.platform, env = ctx.env, tar = tarCommand(platform, env) } = {}) {
+  const { RUNTIME_DIR, MC_DIR, CACHE_DIR } = ctx.paths;
+  const { progress } = ctx;
   progress('java', 'Java kontrol ediliyor', 0);
   const exe = platform === 'win32' ? 'java.exe' : 'java';
   const javaHome = env.JAVA_HOME ? [path.join(env.JAVA_HOME, 'bin', exe)] : [];
@@ -110,7 +108,7 @@ async function ensureJava({ platform = process.platform, env = process.env, tar 
   ];
   const found = await firstJava(candidates, env);
   if (found) {
-    log(`[Quorlin] Java: ${found}`);
+    ctx.log(`[Quorlin] Java: ${found}`);
     return found;
   }
 
@@ -118,8 +116,8 @@ async function ensureJava({ platform = process.platform, env = process.env, tar 
   // an archive that is there is complete: downloads land under another name until they are
   if (!fs.existsSync(zip)) {
     progress('java', 'Java 25 indiriliyor', 0);
-    const url = `${endpoints.adoptium}/v3/binary/latest/25/ga/windows/x64/jre/hotspot/normal/eclipse?project=jdk`;
-    await download(url, zip, (pct) => progress('java', 'Java 25 indiriliyor', pct));
+    const url = `${ctx.endpoints.adoptium}/v3/binary/latest/25/ga/windows/x64/jre/hotspot/normal/eclipse?project=jdk`;
+    await ctx.http.download(url, zip, (pct) => progress('java', 'Java 25 indiriliyor', pct));
   }
   progress('java', 'Java kuruluyor', 1);
   await unpackRuntime(tar, zip, RUNTIME_DIR);

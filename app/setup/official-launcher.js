@@ -1,20 +1,18 @@
+'use strict';
 // The official Minecraft Launcher on Windows: whether it runs, closing it, finding it where it
 // gets installed, opening it and installing it (winget first, Mojang's installer package next).
 // Every tool runs hidden and off the event loop; a tool that is missing, fails or hangs means
 // "not running" or "not found", never an error of the caller.
 //
-// Each function takes one options object: `platform`, `env` (the environment of the tools and
-// of the folder defaults), `home`, `exists` (file test) and, for opening, `openPath` (Electron's
+// Each function takes one options object, after the launcher's context where it needs one:
+// `platform`, `env` (the environment of the tools and of the folder defaults: the context's, else
+// the process's), `home`, `exists` (file test) and, for opening, `openPath` (Electron's
 // shell.openPath). Only `openPath` has no default.
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
-const endpoints = require('../core/endpoints');
-const { download } = require('../core/http');
 const { run } = require('../core/run');
-const { state } = require('../core/state');
-const { log, progress } = require('../core/window');
 
 const LAUNCHER_EXE = 'MinecraftLauncher.exe';
 const IMAGE_NAMES = ['MinecraftLauncher.exe', 'Minecraft.exe'];
@@ -78,7 +76,7 @@ async function closeOfficialLauncher(options = {}) {
 }
 
 /** Output of a PowerShell command as UTF-8 text, trimmed; "" on a failure, a non-zero exit or after 20 s. */
-async function psOut(cmd, { env = process.env } = {}) {
+async function psOut(cmd, env) {
   const args = ['-NoProfile', '-ExecutionPolicy', 'Bypass', '-Command', UTF8_OUTPUT + cmd];
   const r = await run('powershell.exe', args, { env, timeout: TOOL_TIMEOUT_MS });
   // trim() also drops a byte-order mark that the UTF-8 switch may put first
@@ -90,10 +88,10 @@ async function psOut(cmd, { env = process.env } = {}) {
  * application address) or "lnk"; null when it is nowhere. The picked file first, then the
  * usual install folders, the Store package, the uninstall entries and the shortcuts.
  */
-async function findOfficialLauncher(options = {}) {
-  const { env = process.env, home = os.homedir(), exists = fs.existsSync } = options;
+async function findOfficialLauncher(ctx, options = {}) {
+  const { env = ctx.env, home = os.homedir(), exists = fs.existsSync } = options;
   const win = path.win32;
-  const picked = state.settings.launcherPath;
+  const picked = ctx.settings.launcherPath;
   if (picked && exists(picked)) return { kind: 'exe', path: picked };
 
   const programsX86 = env['ProgramFiles(x86)'] || 'C:\\Program Files (x86)';
@@ -104,27 +102,27 @@ async function findOfficialLauncher(options = {}) {
     win.join(programs, 'Minecraft Launcher', LAUNCHER_EXE),
     win.join(programsX86, 'Minecraft', LAUNCHER_EXE),
     win.join(localAppData, 'Programs', 'Minecraft Launcher', LAUNCHER_EXE),
-    win.join(state.paths.MC_DIR, LAUNCHER_EXE),
+    win.join(ctx.paths.MC_DIR, LAUNCHER_EXE),
   ].find((file) => exists(file));
   if (usual) return { kind: 'exe', path: usual };
 
-  const family = firstLine(await psOut(STORE_FAMILY_QUERY, options));
+  const family = firstLine(await psOut(STORE_FAMILY_QUERY, env));
   if (family) {
-    const appId = (await psOut(STORE_APP_ID_QUERY, options)).split(/\s+/)[0] || 'Minecraft';
+    const appId = (await psOut(STORE_APP_ID_QUERY, env)).split(/\s+/)[0] || 'Minecraft';
     return { kind: 'store', path: `shell:AppsFolder\\${family}!${appId}` };
   }
 
-  const folder = firstLine(await psOut(UNINSTALL_QUERY, options));
+  const folder = firstLine(await psOut(UNINSTALL_QUERY, env));
   if (folder && exists(win.join(folder, LAUNCHER_EXE))) return { kind: 'exe', path: win.join(folder, LAUNCHER_EXE) };
 
-  const shortcut = firstLine(await psOut(SHORTCUT_QUERY, options));
+  const shortcut = firstLine(await psOut(SHORTCUT_QUERY, env));
   return shortcut ? { kind: 'lnk', path: shortcut } : null;
 }
 
 // Starts a program that lives on by itself: not waited for, no streams, outside the launcher's
 // process group; a failure to start is only logged.
-function startDetached(file, args, env) {
-  const failed = (err) => log(`[Quorlin] HATA: ${file}: ${err.message}`);
+function startDetached(ctx, file, args, env) {
+  const failed = (err) => ctx.log(`[Quorlin] HATA: ${file}: ${err.message}`);
   try {
     const child = spawn(file, args, { env, detached: true, stdio: 'ignore', windowsHide: true });
     child.on('error', failed);
@@ -135,24 +133,24 @@ function startDetached(file, args, env) {
 }
 
 /** Opens the official launcher; resolves to the kind of what was opened, or null when it was not found. */
-async function openOfficialLauncher(options = {}) {
-  const { env = process.env, openPath } = options;
-  const found = await findOfficialLauncher(options);
+async function openOfficialLauncher(ctx, options = {}) {
+  const { env = ctx.env, openPath } = options;
+  const found = await findOfficialLauncher(ctx, options);
   if (!found) return null;
   if (found.kind === 'store') {
-    startDetached('explorer.exe', [found.path], env);
+    startDetached(ctx, 'explorer.exe', [found.path], env);
   } else {
     // opened as a double click would; the answer is an error text, never a rejection
     const problem = await openPath(found.path);
-    if (problem) log(`[Quorlin] HATA: ${problem}`);
+    if (problem) ctx.log(`[Quorlin] HATA: ${problem}`);
   }
   return found.kind;
 }
 
 /** Installs the official launcher with winget, logging its output; true when it ended with 0 or the launcher is found after. */
-function installViaWinget(options = {}) {
-  const { env = process.env } = options;
-  progress('launch', 'Minecraft Launcher kuruluyor', 0.5);
+function installViaWinget(ctx, options) {
+  const { env = ctx.env } = options;
+  ctx.progress('launch', 'Minecraft Launcher kuruluyor', 0.5);
   return new Promise((resolve) => {
     let child;
     try {
@@ -163,7 +161,7 @@ function installViaWinget(options = {}) {
     }
     const relay = (chunk) => {
       const text = chunk.trim();
-      if (text) log(`[winget] ${text}`);
+      if (text) ctx.log(`[winget] ${text}`);
     };
     for (const stream of [child.stdout, child.stderr]) {
       // decoded as a stream, so a letter split between two chunks stays whole
@@ -174,7 +172,7 @@ function installViaWinget(options = {}) {
     child.on('error', () => resolve(false));
     child.on('exit', (code) => {
       // the last output arrives after the exit
-      setImmediate(async () => resolve(code === 0 || (await findOfficialLauncher(options)) !== null));
+      setImmediate(async () => resolve(code === 0 || (await findOfficialLauncher(ctx, options)) !== null));
     });
   });
 }
@@ -184,31 +182,31 @@ function installViaWinget(options = {}) {
  * into the cache and run by msiexec. Resolves to true when winget succeeded or the launcher is
  * found afterwards; never rejects.
  */
-async function installOfficialLauncher(options = {}) {
-  const { platform = process.platform, env = process.env } = options;
+async function installOfficialLauncher(ctx, options = {}) {
+  const { platform = process.platform, env = ctx.env } = options;
+  const { progress } = ctx;
   if (platform !== 'win32') return false;
-  if (await installViaWinget(options)) return true;
+  if (await installViaWinget(ctx, options)) return true;
   const downloading = 'Minecraft Launcher indiriliyor';
-  const msi = path.join(state.paths.CACHE_DIR, 'MinecraftInstaller.msi');
+  const msi = path.join(ctx.paths.CACHE_DIR, 'MinecraftInstaller.msi');
   try {
     progress('launch', downloading, 0.3);
-    await download(`${endpoints.mojangLauncher}/download/MinecraftInstaller.msi`, msi,
+    await ctx.http.download(`${ctx.endpoints.mojangLauncher}/download/MinecraftInstaller.msi`, msi,
       (pct) => progress('launch', downloading, pct));
     progress('launch', 'Minecraft Launcher kuruluyor', 0.9);
     // its exit code says little (a declined permission prompt is 1602); the search below decides
     const r = await run('msiexec.exe', ['/i', msi, '/passive', '/norestart'], { env });
     if (r.error) throw r.error;
   } catch (err) {
-    log(`[Quorlin] Launcher indirilemedi: ${err.message}`);
+    ctx.log(`[Quorlin] Launcher indirilemedi: ${err.message}`);
   }
-  return (await findOfficialLauncher(options)) !== null;
+  return (await findOfficialLauncher(ctx, options)) !== null;
 }
 
 module.exports = {
   launcherRunning,
   launcherOpen,
   closeOfficialLauncher,
-  psOut,
   findOfficialLauncher,
   openOfficialLauncher,
   installOfficialLauncher,

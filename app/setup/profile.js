@@ -1,3 +1,4 @@
+'use strict';
 // What Play writes for the game besides the mods: the Brimlox defaults in the game folder and our
 // profile in the official launcher's profile file. That file is the official launcher's and holds
 // the user's other profiles, so it is only ever replaced whole and a copy it cannot read is kept.
@@ -5,8 +6,6 @@ const fs = require('node:fs');
 const path = require('node:path');
 const { PROFILE_ID } = require('../core/layout');
 const { writeFileAtomic, isPlainObject, readJsonObject } = require('../core/files');
-const { state } = require('../core/state');
-const { log, progress } = require('../core/window');
 
 const PROFILE_NAME = 'Quorlin • Brimlox';
 const FALLBACK_ICON = 'Furnace'; // one of the official launcher's built-in icons
@@ -28,9 +27,9 @@ function keepBeside(file) {
 }
 
 /** The profile's icon: the Brimlox picture as a PNG data address, or "Furnace" when it cannot be read. */
-function iconDataUri() {
+function iconDataUri(assets) {
   try {
-    return `data:image/png;base64,${fs.readFileSync(path.join(state.paths.ASSETS, 'brimlox.png')).toString('base64')}`;
+    return `data:image/png;base64,${fs.readFileSync(path.join(assets, 'brimlox.png')).toString('base64')}`;
   } catch {
     return FALLBACK_ICON;
   }
@@ -41,13 +40,14 @@ function iconDataUri() {
  * launcher's profile file, leaving every other profile and key as it was. `now` in ms since 1970.
  * Throws file system errors.
  */
-function writeProfile(versionId, { now = Date.now() } = {}) {
-  progress('profile', 'Oyun profili ayarlanıyor', 0.5);
-  const file = path.join(state.paths.MC_DIR, 'launcher_profiles.json');
+function writeProfile(ctx, versionId, { now = Date.now() } = {}) {
+  const { paths, settings } = ctx;
+  ctx.progress('profile', 'Oyun profili ayarlanıyor', 0.5);
+  const file = path.join(paths.MC_DIR, 'launcher_profiles.json');
   let { missing, doc } = readJsonObject(file);
   if (doc && doc.profiles !== undefined && !isPlainObject(doc.profiles)) doc = null;
   if (!doc) {
-    if (!missing) log(`[Quorlin] HATA: launcher_profiles.json okunamadı; eski dosya ${keepBeside(file)} olarak saklandı.`);
+    if (!missing) ctx.log(`[Quorlin] HATA: launcher_profiles.json okunamadı; eski dosya ${keepBeside(file)} olarak saklandı.`);
     doc = { profiles: {}, settings: {}, version: 3 };
   }
   if (doc.profiles === undefined) doc.profiles = {};
@@ -58,9 +58,9 @@ function writeProfile(versionId, { now = Date.now() } = {}) {
     created: entry.created || new Date(now).toISOString(),
     lastUsed: new Date(now + LAST_USED_AHEAD_MS).toISOString(),
     lastVersionId: versionId,
-    gameDir: state.paths.GAME_DIR,
-    icon: iconDataUri(),
-    javaArgs: `-Xmx${state.settings.gameRam}G -Xms1G -XX:+UseG1GC -XX:+UnlockExperimentalVMOptions `
+    gameDir: paths.GAME_DIR,
+    icon: iconDataUri(paths.ASSETS),
+    javaArgs: `-Xmx${settings.gameRam}G -Xms1G -XX:+UseG1GC -XX:+UnlockExperimentalVMOptions `
       + '-XX:G1NewSizePercent=20 -XX:MaxGCPauseMillis=50',
   });
   doc.profiles[PROFILE_ID] = entry;
@@ -71,8 +71,8 @@ function writeProfile(versionId, { now = Date.now() } = {}) {
  * Writes the Brimlox mod's configuration (join the local server at once; its other keys stay)
  * and, only when the game has none yet, Minecraft's options file. Throws file system errors.
  */
-function writeGameDefaults() {
-  const { GAME_DIR } = state.paths;
+function writeGameDefaults(ctx) {
+  const { GAME_DIR } = ctx.paths;
   const configFile = path.join(GAME_DIR, 'config', 'brimlox', 'config.json');
   const config = readJsonObject(configFile).doc || {};
   config.autoJoin = true;

@@ -1,12 +1,10 @@
+'use strict';
 // Update files in the launcher's cache: named after the published version, downloaded once,
 // checked against the published digest at every use.
 const fs = require('node:fs');
 const path = require('node:path');
 const { hashFile } = require('../core/files');
-
-// The version comes from the network and becomes part of a file name: a separator or a
-// character Windows refuses in names would put the file elsewhere or nowhere.
-const UNSAFE_IN_NAME = /[\\/:*?"<>|\u0000-\u001f]/;
+const { isPlainName } = require('../core/names');
 
 /** The manifest's `key` entry when it names a package to fetch, else null. */
 function entryOf(man, key) {
@@ -16,12 +14,12 @@ function entryOf(man, key) {
 
 /** `dir\<prefix><version><ext>`; throws "geçersiz sürüm: …" for a version unfit for a file name. */
 function cacheFile(dir, prefix, version, ext) {
+  // the version comes from the network and becomes part of a file name
   const text = String(version);
-  if (UNSAFE_IN_NAME.test(text)) throw new Error(`geçersiz sürüm: ${text}`);
+  if (!isPlainName(text)) throw new Error(`geçersiz sürüm: ${text}`);
   return path.join(dir, `${prefix}${text}${ext}`);
 }
 
-/** SHA-256 of the file's whole content, lower-case hexadecimal. */
 /**
  * Makes `dest` hold the entry's file: downloaded with `download(url, dest)` unless already
  * cached, then, when the entry gives a digest (either letter case), checked against it. A

@@ -1,3 +1,4 @@
+'use strict';
 // The launcher's own updates: a newer application package is fetched, verified and unpacked
 // next to the running application, and a small script swaps it in once the launcher has
 // exited, then starts the launcher again.

@@ -1,10 +1,8 @@
+'use strict';
 // The Brimlox mod archive to install: the carried one, or a newer one the update service
-// publishes, fetched into the cache and reused at later runs.
+// publishes, fetched into the cache and reused at later runs; and the update manifest of this run.
 const { MOD_VERSION } = require('../core/layout');
-const { state } = require('../core/state');
-const http = require('../core/http');
-const { log: windowLog } = require('../core/window');
-const { manifest, cmpVer } = require('./service');
+const service = require('./service');
 const { entryOf, cacheFile, fetchVerified } = require('./cache');
 
 /**
@@ -14,7 +12,7 @@ const { entryOf, cacheFile, fetchVerified } = require('./cache');
  */
 async function resolveMod({ man, cacheDir, bundledJar, bundledVersion, download, log }) {
   const m = entryOf(man, 'mod');
-  if (!m || cmpVer(m.version, bundledVersion) <= 0) return bundledJar;
+  if (!m || service.cmpVer(m.version, bundledVersion) <= 0) return bundledJar;
   try {
     const dest = cacheFile(cacheDir, 'brimlox-', m.version, '.jar');
     await fetchVerified(m, dest, download, 'mod dosya özeti uyuşmadı');
@@ -26,28 +24,48 @@ async function resolveMod({ man, cacheDir, bundledJar, bundledVersion, download,
   }
 }
 
-// Play and a server start may ask at the same moment: they share one refresh.
-let refreshing = null;
+/**
+ * The launcher's updates over the context `ctx`: `manifest()` resolves to the update manifest,
+ * fetched once a fetch has succeeded and remembered for the rest of the run (null, never a
+ * rejection, while the service does not answer); `refreshModJar()` resolves to the path of the
+ * mod archive to install, as resolveMod chooses it with that manifest.
+ */
+function createUpdates(ctx) {
+  let known = null;
+  let fetching = null;
+  let refreshing = null;
 
-async function refresh() {
-  // a manifest once fetched serves the whole run; a failed fetch is tried again next time
-  if (!state.latestManifest) state.latestManifest = await manifest();
-  // resolveMod never fails: a skipped update answers the carried archive
-  state.currentModJar = await resolveMod({
-    man: state.latestManifest,
-    cacheDir: state.paths.CACHE_DIR,
-    bundledJar: state.paths.CARRIED_MOD_JAR,
-    bundledVersion: MOD_VERSION,
-    download: http.download,
-    log: windowLog,
-  });
-  return state.currentModJar;
+  function manifest() {
+    if (known) return Promise.resolve(known);
+    // callers at the same moment share one fetch; a failed one is tried again next time
+    if (!fetching) {
+      fetching = service.manifest().then((man) => {
+        known = man;
+        fetching = null;
+        return man;
+      });
+    }
+    return fetching;
+  }
+
+  async function refresh() {
+    return resolveMod({
+      man: await manifest(),
+      cacheDir: ctx.paths.CACHE_DIR,
+      bundledJar: ctx.paths.CARRIED_MOD_JAR,
+      bundledVersion: MOD_VERSION,
+      download: ctx.http.download,
+      log: ctx.log,
+    });
+  }
+
+  // Play and a server start may ask at the same moment: they share one refresh
+  function refreshModJar() {
+    if (!refreshing) refreshing = refresh().finally(() => { refreshing = null; });
+    return refreshing;
+  }
+
+  return { manifest, refreshModJar };
 }
 
-/** Brings `state.currentModJar` up to date with the update manifest and resolves to it. */
-function refreshModJar() {
-  if (!refreshing) refreshing = refresh().finally(() => { refreshing = null; });
-  return refreshing;
-}
-
-module.exports = { resolveMod, refreshModJar };
+module.exports = { resolveMod, createUpdates };

@@ -1,3 +1,4 @@
+'use strict';
 // Client of the product's update service: one GET that answers parsed JSON, whatever the status.
 const endpoints = require('../core/endpoints');
 const { CODES, open, readText } = require('../core/transport');

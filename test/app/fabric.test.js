@@ -7,16 +7,16 @@ const path = require('node:path');
 
 const endpoints = require('../../app/core/endpoints');
 const http = require('../../app/core/http');
-const { initState, state } = require('../../app/core/state');
 const fabric = require('../../app/setup/fabric');
 const mods = require('../../app/setup/mods');
 const { startWorld } = require('../support/world');
-const { PATHS, useWorld, loaderList, installerList, mavenMetadata, serveModrinth, recordWindow } = require('../support/fabric-world');
+const { PATHS, useWorld, loaderList, installerList, mavenMetadata, serveModrinth } = require('../support/fabric-world');
+const { testContext } = require('../support/context');
 
 const OFFLINE = { status: 503, body: 'Service Unavailable' };
 const FABRIC_API_FILE = 'fabric-api-0.140.10+26.3.jar';
 
-let world, base, top, sent;
+let world, base, top, ctx;
 
 before(async () => {
   world = await startWorld({ https: true });
@@ -27,14 +27,11 @@ before(async () => {
 after(() => Promise.all([world.close(), fs.promises.rm(base, { recursive: true, force: true })]));
 beforeEach(() => {
   top = fs.mkdtempSync(path.join(base, 'case-'));
-  initState({ env: { APPDATA: top }, home: top });
-  sent = recordWindow(state);
+  ctx = testContext({ dir: top });
   world.reset();
-  mods.perfCache.clear();
 });
 
-const logs = () => sent.filter(([ch]) => ch === 'log').map(([, line]) => line);
-const storedSettings = () => JSON.parse(fs.readFileSync(state.paths.SETTINGS_FILE, 'utf8'));
+const storedSettings = () => JSON.parse(fs.readFileSync(ctx.paths.SETTINGS_FILE, 'utf8'));
 
 function put(dir, name, text = name) {
   fs.mkdirSync(dir, { recursive: true });
@@ -53,33 +50,34 @@ describe('fabricVersions', () => {
       [loaderList([['0.19.3', true]]), [], 'Fabric yükleyicisi bulunamadı'],
     ]) {
       world.route(PATHS.loaders, { body: loaders }).route(PATHS.installers, { body: installerList(installers) });
-      if (typeof expected === 'string') await assert.rejects(fabric.fabricVersionsOnline(), { message: expected }, JSON.stringify(loaders));
-      else assert.deepEqual([await fabric.fabricVersions(), storedSettings().lastFabric], [expected, expected]);
+      delete ctx.settings.lastFabric;
+      if (typeof expected === 'string') await assert.rejects(fabric.fabricVersions(ctx), { message: expected }, JSON.stringify(loaders));
+      else assert.deepEqual([await fabric.fabricVersions(ctx), storedSettings().lastFabric], [expected, expected]);
     }
   });
 
   test('offline: the stored versions with a log line, without them the error of the request', async () => {
     world.route(PATHS.loaders, OFFLINE);
-    await assert.rejects(fabric.fabricVersions(), { message: `HTTP 503 — ${world.url}${PATHS.loaders}` });
-    state.settings.lastFabric = { loader: '0.19.2', installer: '1.0.3' };
-    assert.deepEqual([await fabric.fabricVersions(), logs()],
-      [state.settings.lastFabric, ['[Quorlin] Fabric sunucusu yanıt vermedi, kayıtlı sürüm kullanılıyor.']]);
+    await assert.rejects(fabric.fabricVersions(ctx), { message: `HTTP 503 — ${world.url}${PATHS.loaders}` });
+    ctx.settings.lastFabric = { loader: '0.19.2', installer: '1.0.3' };
+    assert.deepEqual([await fabric.fabricVersions(ctx), ctx.lines],
+      [ctx.settings.lastFabric, ['[Quorlin] Fabric sunucusu yanıt vermedi, kayıtlı sürüm kullanılıyor.']]);
   });
 });
 
 test('ensureClientFabric writes the loader profile once, never over an existing file, and nothing on a failure', async () => {
   const id = 'fabric-loader-0.19.3-26.3';
-  const file = path.join(state.paths.MC_DIR, 'versions', id, `${id}.json`);
+  const file = path.join(ctx.paths.MC_DIR, 'versions', id, `${id}.json`);
   const profile = { id, inheritsFrom: '26.3', mainClass: 'net.fabricmc.loader.impl.launch.knot.KnotClient', libraries: [] };
   world.route(PATHS.profile('0.19.3'), OFFLINE);
-  await assert.rejects(fabric.ensureClientFabric({ loader: '0.19.3' }), /^Error: HTTP 503/);
-  await assert.rejects(fabric.ensureClientFabric({ loader: '..' }), { message: 'Fabric sürümü geçersiz: ..' });
-  assert.equal(fs.existsSync(path.join(state.paths.MC_DIR, 'versions')), false);
+  await assert.rejects(fabric.ensureClientFabric(ctx, { loader: '0.19.3' }), /^Error: HTTP 503/);
+  await assert.rejects(fabric.ensureClientFabric(ctx, { loader: '..' }), { message: 'Fabric sürümü geçersiz: ..' });
+  assert.equal(fs.existsSync(path.join(ctx.paths.MC_DIR, 'versions')), false);
   world.route(PATHS.profile('0.19.3'), { body: profile });
-  assert.deepEqual([await fabric.ensureClientFabric({ loader: '0.19.3', installer: '1.1.0' }), fs.readFileSync(file, 'utf8')],
+  assert.deepEqual([await fabric.ensureClientFabric(ctx, { loader: '0.19.3', installer: '1.1.0' }), fs.readFileSync(file, 'utf8')],
     [id, JSON.stringify(profile, null, 2)]);
   fs.writeFileSync(file, 'edited by hand');
-  assert.deepEqual([await fabric.ensureClientFabric({ loader: '0.19.3' }), fs.readFileSync(file, 'utf8')], [id, 'edited by hand']);
+  assert.deepEqual([await fabric.ensureClientFabric(ctx, { loader: '0.19.3' }), fs.readFileSync(file, 'utf8')], [id, 'edited by hand']);
 });
 
 describe('fabricApi', () => {
@@ -87,23 +85,23 @@ describe('fabricApi', () => {
 
   test('Modrinth first: its primary file is downloaded into the cache once', async () => {
     const [, primary] = serveModrinth(world, 'fabric-api', [{ filename: 'other.jar' }, { filename: FABRIC_API_FILE, primary: true }]);
-    const jar = path.join(state.paths.CACHE_DIR, FABRIC_API_FILE);
-    assert.deepEqual([await fabric.fabricApi(), await fabric.fabricApi()], [jar, jar]);
-    assert.deepEqual([fs.readFileSync(jar, 'utf8'), world.count(primary), logs(), world.requests[0].path.split('?')[1]],
+    const jar = path.join(ctx.paths.CACHE_DIR, FABRIC_API_FILE);
+    assert.deepEqual([await fabric.fabricApi(ctx), await fabric.fabricApi(ctx)], [jar, jar]);
+    assert.deepEqual([fs.readFileSync(jar, 'utf8'), world.count(primary), ctx.lines, world.requests[0].path.split('?')[1]],
       [`fabric-api:${FABRIC_API_FILE}`, 1, [], 'game_versions=%5B%2226.3%22%5D&loaders=%5B%22fabric%22%5D']);
   });
 
   test('Maven next: the highest version of the game version, fetched with the plus sign encoded', async () => {
     world.route(PATHS.modrinth('fabric-api'), { body: [] }).route(`${PATHS.maven}maven-metadata.xml`, { body: mavenMetadata(versions) })
       .route(`${PATHS.maven}0.140.10%2B26.3/${FABRIC_API_FILE}`, { body: 'from maven' });
-    assert.equal(fs.readFileSync(await fabric.fabricApi(), 'utf8'), 'from maven');
-    assert.deepEqual(logs(), ['[Quorlin] Modrinth yanıt vermedi, Fabric sunucusu deneniyor…']);
+    assert.equal(fs.readFileSync(await fabric.fabricApi(ctx), 'utf8'), 'from maven');
+    assert.deepEqual(ctx.lines, ['[Quorlin] Modrinth yanıt vermedi, Fabric sunucusu deneniyor…']);
   });
 
   test('offline: the best jar on the computer, the cache copy first; with none, a message naming every failure', async () => {
-    const { CACHE_DIR, GAME_DIR, SERVER_DIR } = state.paths;
+    const { CACHE_DIR, GAME_DIR, SERVER_DIR } = ctx.paths;
     world.route(PATHS.modrinth('fabric-api'), { body: [] }).route(`${PATHS.maven}maven-metadata.xml`, { body: mavenMetadata(['0.141.0+26.2']) });
-    await assert.rejects(fabric.fabricApi(), {
+    await assert.rejects(fabric.fabricApi(ctx), {
       message: 'Fabric API indirilemedi. İnternet bağlantını kontrol edip tekrar dene.\n  Fabric API 26.3 yok\n  Maven: 26.3 için sürüm yok',
     });
     put(path.join(GAME_DIR, 'mods'), FABRIC_API_FILE);
@@ -111,32 +109,31 @@ describe('fabricApi', () => {
     for (const name of ['Fabric-API-0.140.2+26.3.JAR', 'fabric-api-0.200.0+26.2.jar', 'fabric-api-0.200.0.jar',
       'fabric-api-0.200.0+26.3.zip', 'fabric-apix-0.9+26.3.jar']) put(path.join(SERVER_DIR, 'mods'), name);
     world.route(PATHS.modrinth('fabric-api'), OFFLINE);
-    assert.equal(await fabric.fabricApi(), path.join(CACHE_DIR, FABRIC_API_FILE));
-    assert.equal(logs().at(-1), `[Quorlin] İnternet yavaş — bilgisayardaki Fabric API kullanılıyor: ${FABRIC_API_FILE}`);
+    assert.equal(await fabric.fabricApi(ctx), path.join(CACHE_DIR, FABRIC_API_FILE));
+    assert.equal(ctx.lines.at(-1), `[Quorlin] İnternet yavaş — bilgisayardaki Fabric API kullanılıyor: ${FABRIC_API_FILE}`);
   });
 });
 
 describe('performance mods', () => {
   test('cache names carry the slug in front and the game version; a found jar is not looked up again', async () => {
-    for (const [slug, filename, cached] of [['lithium', 'lithium-fabric-0.15.0.jar', 'lithium-fabric-0.15.0-mc26.3.jar'],
-      ['lithium', 'fabric-0.15+26.3.jar', 'lithium-fabric-0.15+26.3.jar'], ['sodium', 'Sodium-Fabric-0.8.0.JAR', 'Sodium-Fabric-0.8.0-mc26.3.jar']]) {
-      mods.perfCache.clear();
-      world.reset();
-      serveModrinth(world, slug, [{ filename }]);
-      assert.equal(await mods.modrinthMod(slug), path.join(state.paths.CACHE_DIR, cached), filename);
+    for (const [filename, cached] of [['lithium-fabric-0.15.0.jar', 'lithium-fabric-0.15.0-mc26.3.jar'],
+      ['fabric-0.15+26.3.jar', 'lithium-fabric-0.15+26.3.jar'], ['Lithium-Fabric-0.8.0.JAR', 'Lithium-Fabric-0.8.0-mc26.3.jar']]) {
+      ctx = testContext({ dir: top });
+      serveModrinth(world, 'lithium', [{ filename }]);
+      assert.deepEqual(await mods.perfMods(ctx, 'server'), [path.join(ctx.paths.CACHE_DIR, cached)], filename);
     }
-    assert.deepEqual([await mods.modrinthMod('sodium'), world.count(PATHS.modrinth('sodium'))],
-      [path.join(state.paths.CACHE_DIR, 'Sodium-Fabric-0.8.0-mc26.3.jar'), 1]);
+    assert.deepEqual([await mods.perfMods(ctx, 'server'), world.count(PATHS.modrinth('lithium'))],
+      [[path.join(ctx.paths.CACHE_DIR, 'Lithium-Fabric-0.8.0-mc26.3.jar')], 3]);
   });
 
   test('offline: the newest cached jar of the game version, else left out with a log line', async () => {
     // a file name that would leave the cache folder is refused like a failed download
     serveModrinth(world, 'sodium', [{ filename: '../../sodium-evil+26.3.jar' }]);
     world.route(PATHS.modrinth('lithium'), OFFLINE);
-    ['lithium-fabric-0.15.2-mc26.3.jar', 'lithium-fabric-0.15.10-mc26.3.jar', 'lithium-fabric-0.16.0-mc26.2.jar'].forEach((n) => put(state.paths.CACHE_DIR, n));
-    const lithium = [path.join(state.paths.CACHE_DIR, 'lithium-fabric-0.15.10-mc26.3.jar')];
-    assert.deepEqual([await mods.perfMods('client'), await mods.perfMods('server')], [lithium, lithium]);
-    assert.deepEqual(logs(), [
+    ['lithium-fabric-0.15.2-mc26.3.jar', 'lithium-fabric-0.15.10-mc26.3.jar', 'lithium-fabric-0.16.0-mc26.2.jar'].forEach((n) => put(ctx.paths.CACHE_DIR, n));
+    const lithium = [path.join(ctx.paths.CACHE_DIR, 'lithium-fabric-0.15.10-mc26.3.jar')];
+    assert.deepEqual([await mods.perfMods(ctx, 'client'), await mods.perfMods(ctx, 'server')], [lithium, lithium]);
+    assert.deepEqual(ctx.lines, [
       '[Quorlin] sodium indirilemedi, onsuz devam ediliyor (Modrinth: sodium için geçersiz dosya bilgisi)',
       '[Quorlin] lithium indirilemedi, önbellekteki kullanılıyor: lithium-fabric-0.15.10-mc26.3.jar',
     ]);
@@ -146,8 +143,8 @@ describe('performance mods', () => {
 
 test('syncMods replaces the jars it put there and older ones of its families; every other jar stays, whatever its name', async () => {
   const [dir, src] = ['mods', 'src'].map((name) => path.join(top, name));
-  const record = path.join(state.paths.BASE, 'placed-mods.json');
-  const sync = (...names) => mods.syncMods(dir, names.map((n) => put(src, n, `new ${n}`)));
+  const record = path.join(ctx.paths.BASE, 'placed-mods.json');
+  const sync = (...names) => mods.syncMods(ctx, dir, names.map((n) => put(src, n, `new ${n}`)));
   const older = ['Brimlox-0.9.jar', 'fabric-api-0.139.0+26.3.jar', 'sodium-fabric-0.7.0+mc26.3.jar',
     'sodium-fabric-mc1.19-0.4.2+build.16.jar', 'LITHIUM-FABRIC-0.15.0+mc1.21.4.JAR', 'lithium-fabric-mc1.20.1-0.11.2.jar'];
   const users = ['sodium-extra-fabric-0.6.0+mc26.3.jar', 'sodium-extra-0.5.4+mc1.20.1-build.112.jar', 'lithium-addon-1.0.jar',

@@ -6,11 +6,11 @@ const os = require('node:os');
 const path = require('node:path');
 
 const endpoints = require('../../app/core/endpoints');
-const { initState, state } = require('../../app/core/state');
 const java = require('../../app/setup/java');
 const { startWorld } = require('../support/world');
-const { PATHS, useWorld, recordWindow } = require('../support/fabric-world');
+const { PATHS, useWorld } = require('../support/fabric-world');
 const { standInTools } = require('../support/bin');
+const { testContext } = require('../support/context');
 
 const REAL = path.resolve(__dirname, '..', '..', '..', 'shared', 'realdata', 'java-version');
 const NO_REAL = !fs.existsSync(REAL) && `real java -version outputs not found at ${REAL}`;
@@ -65,16 +65,15 @@ test('javaMajor runs the command with -version and reads standard error before s
 });
 
 describe('ensureJava', { skip: NO_REAL }, () => {
-  let world, sent, tools;
+  let world, ctx, tools;
   // A java that prints the real version text of `kind` (a major), prints nothing, or hangs
   const TEXT = { 25: 'temurin-25-jdk-amd64', 17: 'java-17-openjdk-amd64' };
   const javaScript = (kind) => `#!/bin/sh\n${{ hang: 'exec /bin/sleep 30', mute: 'exit 1' }[kind]
     || `/bin/cat '${path.join(REAL, 'captured', `${TEXT[kind]}.version.stderr.txt`)}' >&2`}\n`;
   // the tar stand-in's plan: it unpacks these files, named below the runtime folder
   const unpacking = (files) => ({ tar: { files: Object.fromEntries(Object.entries(files)
-    .map(([rel, text]) => [path.join(state.paths.RUNTIME_DIR, rel), text])) } });
-  const logs = () => sent.filter(([ch]) => ch === 'log').map(([, line]) => line);
-  const ensure = (env) => java.ensureJava({ platform: 'win32', env, tar: path.join(tools.bin, 'tar') });
+    .map(([rel, text]) => [path.join(ctx.paths.RUNTIME_DIR, rel), text])) } });
+  const ensure = (env) => java.ensureJava(ctx, { platform: 'win32', env, tar: path.join(tools.bin, 'tar') });
 
   before(async () => {
     [world, tools] = [await startWorld({ https: true }), standInTools()];
@@ -86,15 +85,13 @@ describe('ensureJava', { skip: NO_REAL }, () => {
   });
   after(() => Promise.all([tools.remove(), world.close()]));
   beforeEach(() => {
-    const home = fs.mkdtempSync(path.join(top, 'case-'));
-    initState({ env: { APPDATA: home }, home });
-    sent = recordWindow(state);
+    ctx = testContext({ dir: fs.mkdtempSync(path.join(top, 'case-')) });
     world.reset();
   });
 
   test('takes the first candidate that starts a Java 25: own runtime, official launcher, JAVA_HOME, search path', async () => {
-    const own = (dir) => path.join(state.paths.RUNTIME_DIR, dir, 'bin', 'java.exe');
-    const official = path.join(state.paths.MC_DIR, 'runtime', 'java-runtime-delta', 'windows-x64', 'java-runtime-delta', 'bin', 'java.exe');
+    const own = (dir) => path.join(ctx.paths.RUNTIME_DIR, dir, 'bin', 'java.exe');
+    const official = path.join(ctx.paths.MC_DIR, 'runtime', 'java-runtime-delta', 'windows-x64', 'java-runtime-delta', 'bin', 'java.exe');
     const [home, bin] = ['jdk', 'bin'].map((name) => path.join(top, name));
     for (const [name, setup, expected] of [
       ['whatever is not a Java 25 is passed over', () => {
@@ -109,21 +106,21 @@ describe('ensureJava', { skip: NO_REAL }, () => {
       ['the own runtime', () => touch(own('jdk-25.0.4.1+1-jre'), javaScript(25)), own('jdk-25.0.4.1+1-jre')],
     ]) {
       setup();
-      sent.length = 0;
+      ctx.lines.length = 0;
       assert.equal(await ensure({ JAVA_HOME: home, PATH: bin }), expected, name);
-      assert.deepEqual(logs(), [`[Quorlin] Java: ${expected}`], name);
+      assert.deepEqual(ctx.lines, [`[Quorlin] Java: ${expected}`], name);
     }
     assert.equal(world.requests.length, 0);
   });
 
   test('an archive already in the cache is unpacked into the own runtime folder without a download', async () => {
-    touch(path.join(state.paths.CACHE_DIR, 'jre25.zip'));
+    touch(path.join(ctx.paths.CACHE_DIR, 'jre25.zip'));
     tools.plan(unpacking({ 'jdk-25/bin/java.exe': javaScript(25) }));
-    assert.deepEqual([await ensure({ PATH: '' }), world.requests.length], [path.join(state.paths.RUNTIME_DIR, 'jdk-25', 'bin', 'java.exe'), 0]);
+    assert.deepEqual([await ensure({ PATH: '' }), world.requests.length], [path.join(ctx.paths.RUNTIME_DIR, 'jdk-25', 'bin', 'java.exe'), 0]);
   });
 
   test('failures say why; an archive tar failed on is removed, one a missing tar never read is kept', async () => {
-    const zip = () => path.join(state.paths.CACHE_DIR, 'jre25.zip');
+    const zip = () => path.join(ctx.paths.CACHE_DIR, 'jre25.zip');
     // [case, the tar stand-in's plan and options (none: nothing to download), error, archive kept]
     for (const [name, tar, message, kept] of [
       ['tar fails', [{ tar: { code: 2, stderr: 'tar: Error opening archive: Unrecognized archive format' } }],

@@ -1,4 +1,5 @@
-const { test, describe, beforeEach, afterEach, mock } = require('node:test');
+'use strict';
+const { test, describe, beforeEach, afterEach } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const os = require('node:os');
@@ -10,8 +11,6 @@ const { APP_DIR, REQUESTS, loadLauncher, startedLauncher, signIn } = require('..
 const PAGE = pathToFileURL(path.join(APP_DIR, 'ui', 'index.html')).href;
 const ELSEWHERE = 'https://example.com/';
 
-// the real start-up of main.js asks the update service: here one that refuses at once
-process.env.QUORLIN_API = 'http://127.0.0.1:1';
 let appData;
 beforeEach(() => { appData = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-main-')); });
 afterEach(() => fs.rmSync(appData, { recursive: true, force: true }));
@@ -20,39 +19,23 @@ const started = (answers) => startedLauncher({ appData, answers });
 
 describe('single instance and window', () => {
   test('a process without the lock quits and sets up nothing', async () => {
-    const { testing, state } = loadLauncher({ appData, lock: false });
+    const { testing } = loadLauncher({ appData, lock: false, answers: {} });
     assert.deepEqual([testing.calls.quit, ipcMain.handlers.size], [1, 0]);
     testing.setReady();
     await testing.flush();
-    assert.deepEqual([testing.windows.length, state.win], [0, null]);
+    assert.equal(testing.windows.length, 0);
   });
 
-  test('the window opens hidden after a refused update check and shows when ready; a second start brings it back', async () => {
-    const { testing, state } = loadLauncher({ appData });
-    testing.autoReadyToShow = false;
-    testing.setReady();
-    while (!state.win) await new Promise((resolve) => setTimeout(resolve, 10));
-    const { win } = state;
+  test('the window opens hidden and shows when ready; a second start brings it back', async () => {
+    const { win, testing } = await started();
     const { frame, show, webPreferences } = win.options;
     assert.deepEqual({ frame, show, menuRemoved: win.menuRemoved, loaded: win.loaded, visible: win.isVisible() },
-      { frame: false, show: false, menuRemoved: true, loaded: [{ file: path.join(APP_DIR, 'ui', 'index.html') }], visible: false });
+      { frame: false, show: false, menuRemoved: true, loaded: [{ file: path.join(APP_DIR, 'ui', 'index.html') }], visible: true });
     assert.deepEqual(webPreferences, { preload: path.join(APP_DIR, 'preload.js'), contextIsolation: true, nodeIntegration: false, sandbox: true });
-    win.emit('ready-to-show');
     win.minimize();
     testing.secondInstance(['Quorlin.exe', '--ignored']);
     assert.deepEqual([win.isVisible(), win.isMinimized(), win.isFocused(), testing.calls.quit], [true, false, true, 0]);
     assert.deepEqual([...ipcMain.handlers.keys()].sort(), REQUESTS.map((r) => r[1]).sort());
-  });
-
-  test('without the window a log line goes to standard output and nothing is sent', async () => {
-    const { state } = await started();
-    const window = require(path.join(APP_DIR, 'core', 'window.js'));
-    state.win.destroy();
-    const printed = mock.method(console, 'log', () => {});
-    window.progress('java', 'kayboldu', 1);
-    window.log('[Quorlin] HATA: pencere yok');
-    printed.mock.restore();
-    assert.deepEqual(printed.mock.calls.map((c) => c.arguments), [['[Quorlin] HATA: pencere yok']]);
   });
 });
 
@@ -63,8 +46,6 @@ describe('the window keeps to its page, and only its page is answered', () => {
     const elsewhere = [
       ['will-navigate', ELSEWHERE], ['will-redirect', ELSEWHERE], ['will-navigate', ELSEWHERE, { isMainFrame: false }],
       ['will-navigate', pathToFileURL(path.join(appData, 'dropped.html')).href],
-      // what a comparison of texts would take for the page
-      ['will-navigate', `${PAGE}.html`], ['will-navigate', `${PAGE}/../../main.js`],
     ];
     for (const [name, url, options] of elsewhere) assert.equal(testing.navigate(win, name, url, options), true, url);
     assert.equal(testing.openWindow(win, ELSEWHERE), null);
@@ -94,17 +75,17 @@ describe('the window keeps to its page, and only its page is answered', () => {
 
   test('a web contents the launcher did not open goes nowhere; its own windows keep their own rules; nothing is answered before the window', async (t) => {
     const printed = t.mock.method(console, 'log', () => {});
-    const { testing, state } = loadLauncher({ appData });
+    const { testing, ctx } = loadLauncher({ appData, answers: {} });
     assert.deepEqual(await ipcRenderer.invoke('settings:set', { gameRam: 99 }), { ok: false, error: 'İstek kabul edilmedi.' });
-    assert.deepEqual([state.settings.gameRam, fs.existsSync(state.paths.SETTINGS_FILE), printed.mock.calls[0].arguments],
+    assert.deepEqual([ctx.settings.gameRam, fs.existsSync(ctx.paths.SETTINGS_FILE), printed.mock.calls[0].arguments],
       [4, false, ["[Quorlin] HATA: 'settings:set' isteği reddedildi: çerçevesiz"]]);
     testing.setReady();
-    while (!state.win) await new Promise((resolve) => setTimeout(resolve, 10));
+    while (!ctx.page.window()) await testing.flush();
     const stranger = new BrowserWindow({});
     assert.deepEqual([testing.navigate(stranger, 'will-navigate', ELSEWHERE), testing.navigate(stranger, 'will-redirect', PAGE),
-      testing.openWindow(stranger, ELSEWHERE), testing.navigate(state.win, 'will-navigate', PAGE)], [true, true, null, false]);
+      testing.openWindow(stranger, ELSEWHERE), testing.navigate(ctx.page.window(), 'will-navigate', PAGE)], [true, true, null, false]);
     const { waitForCode } = require(path.join(APP_DIR, 'mc', 'auth-signin.js'));
-    waitForCode(BrowserWindow, state.win, 'https://login.microsoftonline.com/consumers/oauth2/v2.0/authorize', 'https://login.microsoftonline.com/common/oauth2/nativeclient', 's')
+    waitForCode(BrowserWindow, ctx.page.window(), 'https://login.microsoftonline.com/consumers/oauth2/v2.0/authorize', 'https://login.microsoftonline.com/common/oauth2/nativeclient', 's')
       .catch(() => {});
     const signInWindow = testing.windows.at(-1);
     assert.deepEqual([testing.navigate(signInWindow, 'will-redirect', 'https://login.live.com/oauth20_authorize.srf'),
@@ -113,8 +94,8 @@ describe('the window keeps to its page, and only its page is answered', () => {
   });
 
   test('a request from a foreign frame, a frame gone or another web contents is refused and changes nothing; the page is answered', async () => {
-    const { win, state, testing, quorlin, events } = await started();
-    const settings = structuredClone(state.settings);
+    const { win, ctx, testing, quorlin, events } = await started();
+    const settings = structuredClone(ctx.settings);
     const askers = [
       [{ sender: win.webContents, senderFrame: { url: ELSEWHERE } }, ELSEWHERE],
       [{ sender: win.webContents, senderFrame: null }, 'çerçevesiz'],
@@ -126,7 +107,7 @@ describe('the window keeps to its page, and only its page is answered', () => {
       await testing.flush();
       assert.equal(events.at(-2)[1], `[Quorlin] HATA: 'settings:set' isteği reddedildi: ${shown}`);
     }
-    assert.deepEqual([state.settings, fs.existsSync(state.paths.SETTINGS_FILE), win.isDestroyed()], [settings, false, false]);
+    assert.deepEqual([ctx.settings, fs.existsSync(ctx.paths.SETTINGS_FILE), win.isDestroyed()], [settings, false, false]);
     assert.equal((await quorlin.setSettings({ gameRam: 6 })).gameRam, 6);
   });
 });
@@ -134,8 +115,7 @@ describe('the window keeps to its page, and only its page is answered', () => {
 describe('closing the window', () => {
   test('with our server running: the page is told once, further requests wait, the window closes after the server', async () => {
     let stopped;
-    const { state, testing, win, services, events, quorlin } = await started({ stopServer: () => new Promise((resolve) => { stopped = resolve; }) });
-    state.server = { pid: 1 };
+    const { testing, win, services, events, quorlin } = await started({ serverIsOurs: true, stopServer: () => new Promise((resolve) => { stopped = resolve; }) });
     await quorlin.win('close');
     await quorlin.win('close');
     await testing.flush();
@@ -145,25 +125,29 @@ describe('closing the window', () => {
     assert.deepEqual([win.isDestroyed(), services.calls.filter((c) => c[0] === 'stopServer').length], [true, 1]);
   });
 
-  test('closes at once without a server of ours, or when the user keeps it running', async () => {
-    for (const [server, stopServerOnExit] of [[null, true], [{ pid: 1 }, false]]) {
-      const { state, win, services } = await started();
-      Object.assign(state, { server });
-      state.settings.stopServerOnExit = stopServerOnExit;
+  test('closes at once without a server of ours, or when the user keeps it running; then log lines go to standard output', async (t) => {
+    for (const [serverIsOurs, stopServerOnExit] of [[false, true], [true, false]]) {
+      const { ctx, win, services } = await started({ serverIsOurs });
+      ctx.settings.stopServerOnExit = stopServerOnExit;
       win.close();
       assert.deepEqual([win.isDestroyed(), services.calls.length], [true, 0]);
+      const printed = t.mock.method(console, 'log', () => {});
+      ctx.progress('java', 'kayboldu', 1);
+      ctx.log('[Quorlin] HATA: pencere yok');
+      printed.mock.restore();
+      assert.deepEqual(printed.mock.calls.map((c) => c.arguments), [['[Quorlin] HATA: pencere yok']]);
     }
   });
 });
 
 describe('requests', () => {
   test('state answers the snapshot, the account without its tokens', async () => {
-    const { quorlin, state } = await started({ launcherRunning: true });
+    const { quorlin, ctx } = await started({ launcherRunning: true, serverStatus: 'starting' });
     assert.equal((await quorlin.state()).hasClientId, false);
-    signIn(state);
+    signIn(ctx);
     await quorlin.setSettings({ clientId: ' my-app-id ' });
     assert.deepEqual(await quorlin.state(), {
-      server: 'stopped', settings: state.settings, account: { name: 'Ayşe', uuid: 'u-1' }, hasClientId: true, version: '1.0.26', mc: '26.3',
+      server: 'starting', settings: ctx.settings, account: { name: 'Ayşe', uuid: 'u-1' }, hasClientId: true, version: '1.0.26', mc: '26.3',
       gameDir: path.join(appData, '.quorlin', 'brimlox'), launcherOpen: true,
     });
   });
@@ -178,20 +162,20 @@ describe('requests', () => {
   });
 
   test('login opens its window over ours, and a failure is answered as a result, not thrown', async () => {
-    const { quorlin, state } = await started();
-    state.auth.login = async (...args) => { throw new Error(args[2] === state.win ? 'CANCELLED' : 'no parent'); };
+    const { quorlin, ctx, win } = await started();
+    ctx.auth.login = async (...args) => { throw new Error(args[2] === win ? 'CANCELLED' : 'no parent'); };
     assert.deepEqual(await quorlin.login(), { ok: false, error: 'CANCELLED' });
   });
 
   test('the official launcher: picked in a titled dialog over the window and opened; installed, then opened when that worked', async () => {
-    const { quorlin, testing, state, services } = await started();
-    assert.deepEqual([await quorlin.pickLauncher(), state.settings.launcherPath], [false, undefined]);
+    const { quorlin, testing, ctx, win, services } = await started();
+    assert.deepEqual([await quorlin.pickLauncher(), ctx.settings.launcherPath], [false, undefined]);
     testing.dialogAnswer = { canceled: false, filePaths: ['D:\\Oyunlar\\MinecraftLauncher.exe'] };
     assert.equal(await quorlin.pickLauncher(), true);
-    assert.deepEqual(testing.calls.dialogs[0], { parent: state.win, options: {
+    assert.deepEqual(testing.calls.dialogs[0], { parent: win, options: {
       title: 'MinecraftLauncher.exe dosyasını seç', filters: [{ name: 'Minecraft Launcher', extensions: ['exe', 'lnk'] }], properties: ['openFile'],
     } });
-    assert.equal(JSON.parse(fs.readFileSync(state.paths.SETTINGS_FILE, 'utf8')).launcherPath, 'D:\\Oyunlar\\MinecraftLauncher.exe');
+    assert.equal(JSON.parse(fs.readFileSync(ctx.paths.SETTINGS_FILE, 'utf8')).launcherPath, 'D:\\Oyunlar\\MinecraftLauncher.exe');
     assert.deepEqual(services.calls, [['openOfficialLauncher']]);
     for (const installed of [false, true]) {
       services.calls.length = 0;
@@ -199,5 +183,17 @@ describe('requests', () => {
       assert.equal(await quorlin.installLauncher(), installed);
       assert.deepEqual(services.calls.map((c) => c[0]), installed ? ['openOfficialLauncher'] : []);
     }
+  });
+
+  test('the server start prepares Java, Fabric, the mod, Fabric API and the server folder, then starts; a failing step answers its message', async () => {
+    const { quorlin, services, events, testing } = await started();
+    assert.deepEqual(await quorlin.startServer(), { ok: true });
+    assert.deepEqual(services.calls.splice(0), [['ensureJava'], ['fabricVersions'], ['refreshModJar'], ['fabricApi'], ['perfMods', 'server'],
+      ['ensureServerFiles', { loader: '0.19.5', installer: '1.1.0' }, ['/carried/brimlox-1.0.0.jar', '/cache/fabric-api.jar', '/cache/sodium.jar']],
+      ['startServer', 'C:\\Java\\bin\\JAVA.EXE', '/server/fabric-server-26.3-0.19.5.jar']]);
+    services.fabricApi = () => { throw new Error('api yok'); };
+    assert.deepEqual(await quorlin.startServer(), { ok: false, error: 'api yok' });
+    await testing.flush();
+    assert.deepEqual([services.calls.length, events.at(-1)], [3, ['log', '[Quorlin] HATA: api yok']]);
   });
 });

@@ -78,17 +78,19 @@ test('downloadFile follows redirects, creates folders and replaces an old file, 
   assert.deepEqual([fs.readFileSync(dest).equals(big), fs.readdirSync(path.dirname(dest))], [true, ['f.jar']]);
 });
 
-test('downloadFile: other content, a status but 200 or a seventh redirect fails and leaves the file untouched', async () => {
+test('downloadFile: other content, a status but 200 or a seventh redirect fails, brief or not, and leaves the file untouched', async () => {
   const dest = path.join(dir, 'keep.jar');
   fs.writeFileSync(dest, 'previous');
   world.route('/partial', { status: 206, body: data });
   for (let i = 0; i < 8; i++) world.route(`/h${i}`, { redirect: `/h${i + 1}` });
-  // [path, plan, expected SHA-1, message]; a status names the address that gave it
-  for (const [at, plan, hash, message] of [['/small', { body: data }, sha1('other'), 'Bozuk dosya: keep.jar'],
-    ['/big', { body: big }, sha1('other'), 'Bozuk dosya: keep.jar'], ['/r', { redirect: '/partial' }, null, `HTTP 206 — ${world.url}/partial`],
-    ['/h0', { redirect: '/h1' }, null, `HTTP 302 — ${world.url}/h6`]]) {
+  // [path, plan, expected SHA-1, message, worth another attempt]; a status names the address that gave it
+  for (const [at, plan, hash, message, isBrief] of [['/small', { body: data }, sha1('other'), 'Bozuk dosya: keep.jar', true],
+    ['/big', { body: big }, sha1('other'), 'Bozuk dosya: keep.jar', true], ['/r', { redirect: '/partial' }, null, `HTTP 206 — ${world.url}/partial`, false],
+    ['/h0', { redirect: '/h1' }, null, `HTTP 302 — ${world.url}/h6`, false], ...[[503, true], [429, true], [404, false]].map(([status, brief]) =>
+      [`/s${status}`, { status }, null, `HTTP ${status} — ${world.url}/s${status}`, brief])]) {
     world.route(at, plan);
-    await assert.rejects(net.downloadFile(world.url + at, dest, hash), { message }, at);
+    const err = await net.downloadFile(world.url + at, dest, hash).then(assert.fail, (e) => e);
+    assert.deepEqual([err.message, net.isTransient(err)], [message, isBrief], at);
   }
   assert.equal(world.count('/h7'), 0);
   assert.deepEqual([fs.readFileSync(dest, 'utf8'), fs.readdirSync(dir)], ['previous', ['keep.jar']]);

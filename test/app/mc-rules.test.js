@@ -26,10 +26,14 @@ test('ruleAllows: the last matching rule decides, nothing matching denies, the a
 });
 
 describe('mavenPath, libKey and needs', () => {
-  test('a coordinate with classifier maps to its path and key; versions share a key; a short one is refused', () => {
+  test('a coordinate with classifier maps to its path and key; versions share a key; one that is no path is refused', () => {
     assert.equal(mavenPath('org.example:lib:1.2:natives-windows'), 'org/example/lib/1.2/lib-1.2-natives-windows.jar');
     assert.deepEqual([libKey('org.example:lib:1.2:natives-windows'), libKey('org.ow2.asm:asm:9.6')], ['org.example:lib:natives-windows', libKey('org.ow2.asm:asm:9.8')]);
-    assert.throws(() => mavenPath('org.example:lib'), { message: 'Geçersiz kütüphane adı: org.example:lib' });
+    // too few pieces, or a piece or group step that is no plain file name
+    for (const name of ['org.example:lib', 'org.evil:..:1', 'org..evil:x:1', 'org.evil:x:1:natives/../..', 'org.evil:x\\..:1',
+      'org.evil:x:1.', 'org.evil:x :1', 'org.evil:x*?:1', 'org.evil:x:1\u0007']) {
+      assert.throws(() => mavenPath(name), { message: `Geçersiz kütüphane adı: ${name}` });
+    }
   });
 
   test('missing or other size: download; below 2 MiB the size is enough, from 2 MiB the content counts', async () => {

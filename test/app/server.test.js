@@ -1,3 +1,4 @@
+'use strict';
 const { test, describe, before, after, beforeEach, afterEach } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
@@ -5,50 +6,43 @@ const net = require('node:net');
 const os = require('node:os');
 const path = require('node:path');
 const { startWorld } = require('../support/world');
-const { recordWindow } = require('../support/fabric-world');
-const endpoints = require('../../app/core/endpoints');
-const { state, initState } = require('../../app/core/state');
-const server = require('../../app/server');
+const { APP_DIR, testContext } = require('../support/context');
+const { limits, forceKeys, createServer } = require('../../app/server');
 
-const APP_DIR = path.resolve(__dirname, '..', '..', 'app');
 const FAKE_JAVA = path.resolve(__dirname, '..', 'support', 'fake-java', 'java');
 const REALDATA = path.resolve(__dirname, '..', '..', '..', 'shared', 'realdata');
 const NOT_READY = 'Sunucu açılamadı — Sunucu sekmesindeki kayıtlara bak.';
 
-let dir, events;
-const sent = (channel) => events.filter(([c]) => c === channel).map(([, d]) => d);
+let dir, ctx, server;
+const sent = (channel) => ctx.sent.filter(([c]) => c === channel).map(([, d]) => d);
 const until = async (check) => { while (!check()) await new Promise((r) => setTimeout(r, 10)); };
 
 beforeEach(async () => {
   dir = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-server-'));
-  initState({ env: { APPDATA: dir }, home: dir, appDir: APP_DIR });
-  events = recordWindow(state);
+  ctx = testContext({ dir });
+  server = createServer(ctx);
   const probe = net.createServer().listen(0, '127.0.0.1');
   await new Promise((r) => probe.once('listening', r));
-  Object.assign(server.limits, { port: probe.address().port, pollMs: 20, readyMs: 5000, stopMs: 5000, closeGraceMs: 200 });
+  Object.assign(limits, { port: probe.address().port, pollMs: 20, readyMs: 5000, stopMs: 5000, closeGraceMs: 200 });
   await new Promise((r) => probe.close(r)); // a port where nothing answers
 });
 
 afterEach(async () => {
-  const child = state.server;
-  if (child) {
-    child.kill('SIGKILL');
-    await new Promise((resolve) => child.once('ended', resolve));
-  }
+  await server.stopServer();
   fs.rmSync(dir, { recursive: true, force: true });
 });
 
 describe('server.properties', () => {
   test('forcing the keys replaces a key\'s first line and appends missing keys after the last non-blank line', () => {
     const template = fs.readFileSync(path.join(APP_DIR, 'assets', 'server.properties'), 'utf8');
-    assert.deepEqual(server.forceKeys(template).split(/\r?\n/), template.split(/\r?\n/));
+    assert.deepEqual(forceKeys(template).split(/\r?\n/), template.split(/\r?\n/));
     // [file text, text after forcing]
     for (const [text, expected] of [
       ['motd=Mine\r\nwhite-list=true\r\npvp=true\r\n', 'motd=Mine\r\nwhite-list=false\npvp=true\nenforce-whitelist=false\nspawn-protection=0\n'],
       ['white-list-extra=1\nspawn-protection=16\n\n \n', 'white-list-extra=1\nspawn-protection=0\nwhite-list=false\nenforce-whitelist=false\n'],
       ['enforce-whitelist=true\nenforce-whitelist=true\nwhite-list=false\nspawn-protection=0',
         'enforce-whitelist=false\nenforce-whitelist=true\nwhite-list=false\nspawn-protection=0'],
-    ]) assert.equal(server.forceKeys(text), expected, JSON.stringify(text));
+    ]) assert.equal(forceKeys(text), expected, JSON.stringify(text));
   });
 
   test('files written by real servers keep every other line', (t) => {
@@ -58,7 +52,7 @@ describe('server.properties', () => {
     const others = (text) => text.split(/\r?\n/).filter((l) => l.trim() && !FORCED.test(l));
     for (const name of fs.readdirSync(folder)) {
       const text = fs.readFileSync(path.join(folder, name), 'utf8');
-      const forced = server.forceKeys(text);
+      const forced = forceKeys(text);
       assert.deepEqual(others(forced), others(text), name);
       assert.deepEqual(forced.split(/\r?\n/).filter((l) => FORCED.test(l)).sort(),
         ['enforce-whitelist=false', 'spawn-protection=0', 'white-list=false'], name);
@@ -68,25 +62,22 @@ describe('server.properties', () => {
 
 describe('ensureServerFiles', () => {
   let world;
-  before(async () => {
-    world = await startWorld();
-    endpoints.fabricMeta = world.url;
-  });
+  before(async () => { world = await startWorld(); });
   after(() => world.close());
   const jarPath = (loader) => `/v2/versions/loader/26.3/${loader}/1.1.0/server/jar`;
-  const synced = [];
-  const mods = { perfMods: async (side) => [`lithium-${side}.jar`], syncMods: (d, jars) => synced.push([d, jars]) };
-  const prepare = (loader, installer = '1.1.0') => server.ensureServerFiles({ loader, installer }, 'api.jar', mods);
+  const prepare = (loader, installer = '1.1.0') => server.ensureServerFiles({ loader, installer }, [path.join(dir, 'brimlox.jar')]);
 
-  test('fetches the jar of a new loader only and keeps the user\'s properties; fails on a failed download or a non-version', async () => {
+  test('fetches the jar of a new loader only, puts the mods in and keeps the user\'s properties; fails on a failed download or a non-version', async () => {
     world.route(jarPath('0.19.5'), { body: 'jar 0.19.5' }).route(jarPath('0.19.6'), { body: 'jar 0.19.6' });
-    const serverDir = state.paths.SERVER_DIR;
+    ctx.endpoints.fabricMeta = world.url;
+    const serverDir = ctx.paths.SERVER_DIR;
     fs.mkdirSync(serverDir, { recursive: true });
+    fs.writeFileSync(path.join(dir, 'brimlox.jar'), 'mod');
     for (const name of ['fabric-server-26.3-0.19.4.jar', 'fabric-server-launch.jar', 'Fabric-server-x.jar', 'fabric-server.txt']) fs.writeFileSync(path.join(serverDir, name), 'old');
     assert.equal(await prepare('0.19.5'), path.join(serverDir, 'fabric-server-26.3-0.19.5.jar'));
     assert.deepEqual(fs.readdirSync(serverDir).sort(),
-      ['Fabric-server-x.jar', 'eula.txt', 'fabric-server-26.3-0.19.5.jar', 'fabric-server.txt', 'server.properties']);
-    assert.deepEqual(synced.pop(), [path.join(serverDir, 'mods'), [state.currentModJar, 'api.jar', 'lithium-server.jar']]);
+      ['Fabric-server-x.jar', 'eula.txt', 'fabric-server-26.3-0.19.5.jar', 'fabric-server.txt', 'mods', 'server.properties']);
+    assert.deepEqual([fs.readdirSync(path.join(serverDir, 'mods')), fs.readFileSync(path.join(serverDir, 'eula.txt'), 'utf8')], [['brimlox.jar'], 'eula=true\n']);
     const properties = path.join(serverDir, 'server.properties');
     fs.writeFileSync(properties, 'motd=Benim\r\nwhite-list=true\r\n');
     await prepare('0.19.5');
@@ -105,16 +96,17 @@ describe('the server process', () => {
   // Starts the fake server with `plan`; resolves to "ready" or the start's error message.
   function start(plan = {}, java = FAKE_JAVA) {
     Object.assign(process.env, { FAKE_JAVA_PLAN: JSON.stringify(plan), FAKE_JAVA_RECORD: record() });
-    fs.mkdirSync(state.paths.SERVER_DIR, { recursive: true });
+    fs.mkdirSync(ctx.paths.SERVER_DIR, { recursive: true });
     return server.startServer(java, path.join(dir, 'server.jar')).then(() => 'ready', (err) => err.message);
   }
   const records = () => (fs.existsSync(record()) ? fs.readFileSync(record(), 'utf8').trim().split('\n').map((l) => JSON.parse(l)) : []);
   const states = () => sent('server').map((e) => JSON.stringify(e));
 
   test('runs with the settings\' memory, reports readiness, joins and console lines, takes commands and stops', async () => {
-    state.settings.serverRam = 5;
+    ctx.settings.serverRam = 5;
     assert.equal(await start({ joins: ['Oyuncu_1'] }), 'ready');
-    assert.deepEqual(records()[0], { args: ['-Xmx5G', '-Xms1G', '-jar', path.join(dir, 'server.jar'), 'nogui'], cwd: state.paths.SERVER_DIR, pid: state.server.pid });
+    const { args, cwd } = records()[0];
+    assert.deepEqual({ args, cwd }, { args: ['-Xmx5G', '-Xms1G', '-jar', path.join(dir, 'server.jar'), 'nogui'], cwd: ctx.paths.SERVER_DIR });
     await until(() => sent('server').some((e) => e.joined));
     server.serverCommand('say merhaba\r\n dünya\n');
     server.serverCommand(42);
@@ -122,8 +114,8 @@ describe('the server process', () => {
     await server.stopServer();
     assert.deepEqual(records().slice(1), [{ input: 'say merhaba dünya' }, { input: 'stop' }]);
     assert.deepEqual(states(), ['{"state":"starting"}', '{"state":"running"}', '{"state":"running","joined":"Oyuncu_1"}', '{"state":"stopped","code":0}']);
-    assert.ok(sent('log').includes('WARNING: A restricted method in java.lang.System has been called'), 'standard error is read too');
-    assert.deepEqual([state.server, state.serverState, sent('log').at(-1)], [null, 'stopped', '[Quorlin] Sunucu kapandı (0)']);
+    assert.ok(ctx.lines.includes('WARNING: A restricted method in java.lang.System has been called'), 'standard error is read too');
+    assert.deepEqual([server.isOurs(), server.status(), ctx.lines.at(-1)], [false, 'stopped', '[Quorlin] Sunucu kapandı (0)']);
     assert.ok(sent('progress').slice(1).every((p) => p.pct > 0.3 && p.pct <= 0.95), 'the wait moves the bar without filling it');
   });
 
@@ -136,54 +128,38 @@ describe('the server process', () => {
   ];
   for (const [name, plan, java, outcome, after, last] of OUTCOMES) {
     test(name, async () => {
-      if (after === 'starting') server.limits.readyMs = 1500;
-      assert.deepEqual([await start(plan, java), state.serverState], [outcome, after]);
-      assert.match(sent('log').at(-1), last);
-      assert.ok(sent('log').every((l) => !l.includes('\uFFFD')), 'every character whole');
+      if (after === 'starting') limits.readyMs = 1500;
+      assert.deepEqual([await start(plan, java), server.status()], [outcome, after]);
+      assert.match(ctx.lines.at(-1), last);
+      assert.ok(ctx.lines.every((l) => !l.includes('\uFFFD')), 'every character whole');
     });
   }
 
   test('a server that ignores "stop" is killed after the stop time', async () => {
-    server.limits.stopMs = 300;
+    limits.stopMs = 300;
     assert.equal(await start({ onStop: 'hang' }), 'ready');
-    const [child, began] = [state.server, Date.now()];
+    const began = Date.now();
     await server.stopServer();
     assert.ok(Date.now() - began >= 300);
-    await until(() => state.serverState === 'stopped');
-    assert.equal(child.signalCode, 'SIGTERM');
+    await until(() => server.status() === 'stopped');
+    assert.equal(ctx.lines.at(-1), '[Quorlin] Sunucu kapandı (SIGTERM)');
   });
 
   test('starts while one is in flight share it; a start while the process exists returns at once', async () => {
     const both = Promise.all([start({ readyMs: 300 }), start({ readyMs: 300 })]);
-    await until(() => state.server);
+    await until(() => server.isOurs());
     assert.equal(await Promise.race([server.startServer(FAKE_JAVA, 'x.jar').then(() => 'at once'), both]), 'at once');
     assert.deepEqual([await both, records().filter((r) => r.args).length], [['ready', 'ready'], 1]);
   });
 
   test('a server already answering on the port is used, and nothing is sent to it', async () => {
-    const outside = net.createServer((s) => s.end()).listen(server.limits.port, '127.0.0.1');
+    const outside = net.createServer((s) => s.end()).listen(limits.port, '127.0.0.1');
     await new Promise((r) => outside.once('listening', r));
     assert.equal(await start(), 'ready');
     server.serverCommand('stop');
     await server.stopServer();
     outside.close();
-    assert.deepEqual([state.server, states(), records()], [null, ['{"state":"running","external":true}'], []]);
-    assert.deepEqual(sent('log'), [`[Quorlin] ${server.limits.port} portunda zaten bir sunucu çalışıyor, o kullanılacak.`]);
+    assert.deepEqual([server.isOurs(), states(), records()], [false, ['{"state":"running","external":true}'], []]);
+    assert.deepEqual(ctx.lines, [`[Quorlin] ${limits.port} portunda zaten bir sunucu çalışıyor, o kullanılacak.`]);
   });
-});
-
-test('the server start request runs its steps in order, and answers a failing one with its message', async () => {
-  const STEPS = ['ensureJava', 'fabricVersions', 'refreshModJar', 'fabricApi', 'ensureServerFiles', 'startServer'];
-  const RESULTS = { ensureJava: 'java.exe', fabricVersions: { loader: '0.19.5' }, fabricApi: 'api.jar', ensureServerFiles: 'server.jar' };
-  const calls = [];
-  const steps = (failing) => Object.fromEntries(STEPS.map((name) => [name, async (...args) => {
-    calls.push([name, ...args]);
-    if (name === failing) throw new Error(`${name} olmadı`);
-    return RESULTS[name];
-  }]));
-  assert.deepEqual(await server.serverStartRequest(steps()), { ok: true });
-  assert.deepEqual(calls.splice(0), [['ensureJava'], ['fabricVersions'], ['refreshModJar'], ['fabricApi'],
-    ['ensureServerFiles', { loader: '0.19.5' }, 'api.jar'], ['startServer', 'java.exe', 'server.jar']]);
-  assert.deepEqual(await server.serverStartRequest(steps('fabricApi')), { ok: false, error: 'fabricApi olmadı' });
-  assert.deepEqual([calls.length, sent('log')], [4, ['[Quorlin] HATA: fabricApi olmadı']]);
 });

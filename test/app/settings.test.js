@@ -1,3 +1,4 @@
+'use strict';
 const { test, describe, beforeEach, afterEach } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
@@ -7,10 +8,9 @@ const { launcherPaths } = require('../../app/core/layout');
 const { DEFAULTS, loadSettings, saveSettings, effectiveClientId } = require('../../app/core/settings');
 const { readBuildInfo, UNSET_UPDATE_API } = require('../../app/core/build-info');
 const files = require('../../app/core/files');
-const { state, initState } = require('../../app/core/state');
 const { createHandlers } = require('../../app/handlers');
+const { testContext } = require('../support/context');
 
-const APP_DIR = path.resolve(__dirname, '..', '..', 'app');
 const PAGE_KEYS = ['clientId', 'gameRam', 'serverRam', 'stopServerOnExit'];
 // [key, values that do not fit it]; the page keys are refused on set, every key is fixed on load
 const MISFITS = [
@@ -103,17 +103,17 @@ describe('saveSettings', () => {
 });
 
 test('the page sets its own keys alone, each to a value that fits; a misfit refuses the whole change, in memory and on disk', () => {
-  initState({ env: { APPDATA: dir }, home: dir, appDir: APP_DIR });
-  const set = (changes) => createHandlers({}, {})['settings:set'](null, changes);
+  const ctx = testContext({ dir });
+  const set = (changes) => createHandlers(ctx, {}, {})['settings:set'](null, changes);
   const ignored = { shortcut: 2, lastPlay: 5, lastFabric: { loader: '0.19.5', installer: '1.1.0' }, launcherPath: 'C:\\x.exe', futureKey: 1 };
   const mine = { clientId: ' 11111111-2222-3333-4444-555555555555 ', gameRam: 16, serverRam: 2, stopServerOnExit: false };
-  assert.equal(set({ ...ignored, ...mine, constructor: 'x' }), state.settings);
+  assert.equal(set({ ...ignored, ...mine, constructor: 'x' }), ctx.settings);
   const saved = fs.readFileSync(file, 'utf8');
-  assert.deepEqual([state.settings, JSON.parse(saved)], [{ ...DEFAULTS, ...mine }, { ...DEFAULTS, ...mine }]);
+  assert.deepEqual([ctx.settings, JSON.parse(saved)], [{ ...DEFAULTS, ...mine }, { ...DEFAULTS, ...mine }]);
   for (const [key, values] of MISFITS.filter(([k]) => PAGE_KEYS.includes(k))) {
     for (const value of [...values, 10n]) {
       assert.throws(() => set({ serverRam: 9, [key]: value }), { message: `Geçersiz ayar değeri: ${key}` });
-      assert.deepEqual([state.settings, fs.readFileSync(file, 'utf8')], [{ ...DEFAULTS, ...mine }, saved], `${key}: ${value}`);
+      assert.deepEqual([ctx.settings, fs.readFileSync(file, 'utf8')], [{ ...DEFAULTS, ...mine }, saved], `${key}: ${value}`);
     }
   }
   for (const changes of [undefined, null, 'gameRam', ['x']]) assert.deepEqual(set(changes), { ...DEFAULTS, ...mine });

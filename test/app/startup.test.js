@@ -1,10 +1,13 @@
-const { test, beforeEach, afterEach, mock } = require('node:test');
+'use strict';
+const { test, beforeEach, afterEach } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { APP_DIR, fakeServices, wiredLauncher } = require('../support/launcher');
-const { ensureShortcut } = require('../../app/shortcut');
+const electron = require('electron');
+const { APP_DIR, testContext } = require('../support/context');
+const { fakeServices } = require('../support/launcher');
+const { startUp, ensureShortcut } = require('../../app/startup');
 
 let appData;
 beforeEach(() => { appData = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-startup-')); });
@@ -12,14 +15,21 @@ afterEach(() => fs.rmSync(appData, { recursive: true, force: true }));
 
 const UPDATE = { launcher: { version: '1.0.27', url: 'http://x/app.zip' } };
 
+// A start-up over a fresh context and `services`; `options` go to startUp (a Linux start by default).
+function start(services, options = {}) {
+  electron.testing.reset({ ready: true, packaged: true });
+  const ctx = testContext({ dir: appData });
+  return { ctx, done: startUp(ctx, services, electron, { env: {}, platform: 'linux', ...options }) };
+}
+
 test('the window waits for the manifest only up to its answer or 6 s; a later manifest is discarded', { timeout: 5000 }, async (t) => {
   t.mock.timers.enable({ apis: ['setTimeout'] });
   let deliver;
   const cases = [null, () => Promise.reject(new Error('ECONNREFUSED')), () => new Promise((resolve) => { deliver = resolve; })];
   for (const manifest of cases) {
     const services = fakeServices({ manifest });
-    const { state, testing, startUp } = wiredLauncher({ appData, services, ready: true });
-    const starting = startUp({ platform: 'linux' });
+    const { done } = start(services);
+    const { testing } = electron;
     await testing.flush();
     if (deliver) {
       t.mock.timers.tick(5999);
@@ -27,39 +37,42 @@ test('the window waits for the manifest only up to its answer or 6 s; a later ma
       assert.equal(testing.windows.length, 0);
       t.mock.timers.tick(1);
     }
-    await starting;
+    await done;
     deliver?.(UPDATE);
     await testing.flush();
-    assert.deepEqual([testing.windows.length, state.latestManifest, services.calls.map((c) => c[0])], [1, null, ['manifest']]);
+    assert.deepEqual([testing.windows.length, services.calls.map((c) => c[0])], [1, ['manifest']]);
   }
 });
 
 test('an update under way ends the process before any window, after the account object exists', async () => {
   let authFirst;
-  const services = fakeServices({ manifest: () => { authFirst = state.auth !== null; return UPDATE; }, maybeUpdateLauncher: true });
-  const { state, testing, startUp } = wiredLauncher({ appData, services, ready: true });
-  await startUp({ platform: 'linux', env: { QUORLIN_EXE: 'C:\\R\\Quorlin.exe' } });
+  const services = fakeServices({ manifest: () => { authFirst = ctx.auth !== null; return UPDATE; }, maybeUpdateLauncher: true });
+  const { ctx, done } = start(services, { env: { QUORLIN_EXE: 'C:\\R\\Quorlin.exe' } });
+  await done;
   const [, { man, currentVersion, cacheDir, appDir, runtimeResources, download, relaunchExe }] = services.calls
     .find((c) => c[0] === 'maybeUpdateLauncher');
-  assert.deepEqual({ authFirst, exit: testing.calls.exit, windows: testing.windows.length, latest: state.latestManifest, man, currentVersion },
-    { authFirst: true, exit: [0], windows: 0, latest: UPDATE, man: UPDATE, currentVersion: '1.0.26' });
-  assert.deepEqual([cacheDir, appDir, runtimeResources, download, relaunchExe], [state.paths.CACHE_DIR, APP_DIR, path.dirname(APP_DIR),
-    require('../../app/core/http').download, 'C:\\R\\Quorlin.exe']);
+  assert.deepEqual({ authFirst, exit: electron.testing.calls.exit, windows: electron.testing.windows.length, man, currentVersion },
+    { authFirst: true, exit: [0], windows: 0, man: UPDATE, currentVersion: '1.0.26' });
+  assert.deepEqual([cacheDir, appDir, runtimeResources, download, relaunchExe],
+    [ctx.paths.CACHE_DIR, APP_DIR, path.dirname(APP_DIR), ctx.http.download, 'C:\\R\\Quorlin.exe']);
 });
 
-test('a failing update check or account file still opens the window and says why on standard output', async () => {
+test('a failing update check or account file still opens the window and says why; the shortcut is asked for on Windows', async () => {
+  const kaldir = path.join(appData, 'Kaldir.exe');
+  fs.writeFileSync(kaldir, '');
   const cases = [
     [{ maybeUpdateLauncher: () => { throw new Error('paket bozuk'); } }, /HATA: Error: paket bozuk/],
     [{ Auth: class { constructor() { throw new Error('hesap bozuk'); } } }, /HATA: Error: hesap bozuk/],
   ];
-  for (const [replaced, printedLine] of cases) {
+  for (const [replaced, line] of cases) {
     const services = Object.assign(fakeServices({ manifest: UPDATE }), replaced);
-    const printed = mock.method(console, 'log', () => {});
-    const { testing, startUp } = wiredLauncher({ appData, services, ready: true });
-    await startUp({ platform: 'linux' });
-    printed.mock.restore();
-    assert.deepEqual([testing.windows.length, testing.calls.exit], [1, []]);
-    assert.match(printed.mock.calls.map((c) => c.arguments.join(' ')).join('\n'), printedLine);
+    // an installer beside the bootstrapper makes the shortcut its own: recorded as made, nothing run
+    const { ctx, done } = start(services, { platform: 'win32', env: { QUORLIN_BOOT: path.join(appData, 'Quorlin.exe') } });
+    await done;
+    assert.deepEqual([electron.testing.windows.length, electron.testing.calls.exit], [1, []]);
+    assert.match(ctx.lines.join('\n'), line);
+    assert.equal(JSON.parse(fs.readFileSync(ctx.paths.SETTINGS_FILE, 'utf8')).shortcut, 2);
+    fs.rmSync(ctx.paths.SETTINGS_FILE);
   }
 });
 

@@ -1,3 +1,4 @@
+'use strict';
 const { test, describe, before, after, beforeEach, afterEach } = require('node:test');
 const assert = require('node:assert/strict');
 const crypto = require('node:crypto');
@@ -8,10 +9,10 @@ const { startWorld } = require('../support/world');
 const { makeZip, readZip } = require('../../boot/tests/wine/lib/zip');
 const endpoints = require('../../app/core/endpoints');
 const { download } = require('../../app/core/http');
-const { initState, state } = require('../../app/core/state');
 const service = require('../../app/update/service');
-const { resolveMod, refreshModJar } = require('../../app/update/mod');
-const { maybeUpdateLauncher, START_ARGS, SCRIPT_NAME } = require('../../app/update/launcher');
+const { resolveMod, createUpdates } = require('../../app/update/mod');
+const { maybeUpdateLauncher, SCRIPT_NAME } = require('../../app/update/launcher');
+const { testContext } = require('../support/context');
 
 const { apiGet, manifest, cmpVer } = service;
 const UNREACHABLE = 'Sunucuya ulaşılamadı. İnternetini kontrol et.';
@@ -88,21 +89,22 @@ describe('choosing the mod archive', () => {
     assert.deepEqual(fs.readdirSync(dir), ['brimlox-1.0.27.jar']);
   });
 
-  test('refreshModJar fetches a manifest missed at start-up once, shared by callers at the same moment', async () => {
-    initState({ env: { APPDATA: dir }, appDir: '/app' });
-    world.route('/api/manifest.php', [{ status: 503, body: 'meşgul' }, { body: { mod: { version: '1.0.27', url: `${world.url}/mod.jar` } } }]);
+  test('refreshModJar fetches a manifest missed at start-up until one arrives, shared by callers at the same moment', async () => {
+    const { manifest, refreshModJar } = createUpdates(testContext({ dir, appDir: '/app' }));
+    const busy = { status: 503, body: 'meşgul' };
+    world.route('/api/manifest.php', [busy, busy, { body: { mod: { version: '1.0.27', url: `${world.url}/mod.jar` } } }]);
     world.route('/mod.jar', { body: JAR });
-    assert.deepEqual([await refreshModJar(), state.latestManifest], [carried, null]);
+    assert.deepEqual([await manifest(), await refreshModJar()], [null, carried]);
     const cached = path.join(dir, '.quorlin', 'cache', 'brimlox-1.0.27.jar');
-    assert.deepEqual([...await Promise.all([refreshModJar(), refreshModJar()]), await refreshModJar(), state.currentModJar], [cached, cached, cached, cached]);
-    assert.deepEqual([world.count('/api/manifest.php'), world.count('/mod.jar')], [2, 1]);
+    assert.deepEqual([...await Promise.all([refreshModJar(), refreshModJar()]), await refreshModJar()], [cached, cached, cached]);
+    assert.deepEqual([world.count('/api/manifest.php'), world.count('/mod.jar')], [3, 1]);
   });
 });
 
 describe('staging a launcher update', () => {
+  // a package holding an app folder is the end-to-end test's
   const LAYOUTS = {
     root: makeZip([{ name: 'main.js', data: 'yeni' }, { name: 'ui/index.html', data: '<p>' }]),
-    inner: makeZip([{ name: 'app/' }, { name: 'app/main.js', data: 'yeni' }, { name: 'README.txt' }]),
     neither: makeZip([{ name: 'paket/main.js', data: 'yeni' }]),
   };
 
@@ -143,12 +145,11 @@ describe('staging a launcher update', () => {
   test('a newer package is staged and the swap script started; an equal version is left alone', async () => {
     const same = { man: { launcher: { version: '1.0.26', url: 'x' } }, currentVersion: '1.0.26', log: assert.fail };
     assert.deepEqual(await maybeUpdateLauncher(same), false);
-    // [package layout, manifest entry, where the stage holds the application, environment]
-    for (const [layout, launcher, from, env] of [['root', {}, ''], ['inner', { sha256: sha(LAYOUTS.inner).toUpperCase() }, 'app'],
-      ['root', {}, '', {}]]) {
-      const { result, logs, stage, tmp, start } = await update({ layout, launcher, env });
-      assert.deepEqual([result, logs, start.args, start.options.cwd, start.options.env.QUORLIN_UPDATE_FROM, fs.readFileSync(path.join(stage, from, 'main.js'), 'utf8')],
-        [true, ['[Quorlin] Launcher güncellemesi hazır (1.0.27). Yeniden başlatılıyor…'], START_ARGS, tmp, path.join(stage, from), 'yeni']);
+    // [manifest entry, environment]
+    for (const [launcher, env] of [[{ sha256: sha(LAYOUTS.root).toUpperCase() }], [{}, {}]]) {
+      const { result, logs, stage, tmp, start } = await update({ launcher, env });
+      assert.deepEqual([result, logs, start.options.env.QUORLIN_UPDATE_FROM, fs.readFileSync(path.join(stage, 'main.js'), 'utf8')],
+        [true, ['[Quorlin] Launcher güncellemesi hazır (1.0.27). Yeniden başlatılıyor…'], stage, 'yeni']);
       const script = fs.readFileSync(path.join(tmp, SCRIPT_NAME), 'latin1');
       assert.match(script, /^@echo off\r\n[\x20-\x7e\r\n]*del "%QUORLIN_UPDATE_SELF%"$/);
       // without a console input `timeout` ends at once on Windows (Wine waits, so only this shows it)

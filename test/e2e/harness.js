@@ -12,7 +12,6 @@ const os = require('node:os');
 const path = require('node:path');
 const electron = require('electron');
 const { launchBrowser, openPage, ROOT } = require('../ui/harness');
-const { startWorld } = require('../support/world');
 const { startMojangWorld } = require('../support/mojang-world');
 const { startSigninWorld } = require('../support/signin-world');
 const { PATHS, loaderList, installerList, serveModrinth } = require('../support/fabric-world');
@@ -65,73 +64,60 @@ function serveProvisioning(mw, loader) {
 
 async function openWorld() {
   const root = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-e2e-'));
-  const dirs = Object.fromEntries(['bin', 'tmp', 'Roaming', 'Downloads'].map((d) => [d, path.join(root, d)]));
+  const dirs = Object.fromEntries(['bin', 'tmp', 'Roaming'].map((d) => [d, path.join(root, d)]));
   for (const dir of Object.values(dirs)) fs.mkdirSync(dir);
   const runtime = path.join(root, 'runtime');
   const appDir = path.join(runtime, 'resources', 'app');
   fs.cpSync(path.join(ROOT, 'app'), appDir, { recursive: true });
   for (const tool of ['tar', 'powershell.exe', 'cmd.exe']) fs.symlinkSync(path.join(__dirname, 'windows-tools.js'), path.join(dirs.bin, tool));
 
-  const [mw, sw, updates, browser, port] = await Promise.all([startMojangWorld({ assets: 24 }), startSigninWorld(), startWorld(), launchBrowser(), freePort()]);
+  const [mw, sw, browser, port] = await Promise.all([startMojangWorld({ assets: 24 }), startSigninWorld(), launchBrowser(), freePort()]);
   const loader = mw.fabric.id.split('-')[2];
   serveProvisioning(mw, loader);
 
-  const files = { record: path.join(root, 'java-record.jsonl'), tools: path.join(root, 'tools.jsonl'),
-    settings: path.join(dirs.Roaming, '.quorlin', 'launcher.json') };
+  const files = { record: path.join(root, 'java-record.jsonl'), tools: path.join(root, 'tools.jsonl') };
   const saved = { ...process.env };
+  // the update service is the Mojang world too: it publishes nothing until `publishLauncher`
   Object.assign(process.env, { PATH: `${dirs.bin}${path.delimiter}${process.env.PATH}`, TMPDIR: dirs.tmp, APPDATA: dirs.Roaming,
-    QUORLIN_API: updates.url, QUORLIN_EXE: path.join(runtime, 'Quorlin.exe'), QUORLIN_BOOT: path.join(dirs.Downloads, 'Quorlin.exe'),
-    QUORLIN_TOOL_LOG: files.tools, FAKE_JAVA_RECORD: files.record,
+    QUORLIN_API: mw.world.url, QUORLIN_EXE: path.join(runtime, 'Quorlin.exe'), QUORLIN_TOOL_LOG: files.tools, FAKE_JAVA_RECORD: files.record,
     FAKE_JAVA_PLAN: JSON.stringify({ joins: ['Steve'], joinAfterGame: true, gameExitMs: null }) });
 
   const shots = [];
   if (DEMO_DIR) fs.mkdirSync(DEMO_DIR, { recursive: true });
   const world = {
-    dirs, runtime, appDir, sw, updates, loader, ui: null, answers: [], app: null,
+    dirs, runtime, appDir, sw, loader, ui: null, answers: [], app: null,
 
-    /** Publishes `launcher` ({ version, url, sha256 }) as the update service's newest launcher. */
-    publish(launcher) { updates.route('/api/manifest.php', { body: { launcher } }); },
-
-    /** A launcher package holding app/main.js with `text`, served by the update service. */
-    servePackage(version, text) {
+    /** Publishes launcher `version`, a package holding app/main.js with `text`, on the update service. */
+    publishLauncher(version, text) {
       const zip = makeZip([{ name: 'app/' }, { name: 'app/main.js', data: text }]);
-      updates.route(`/packages/app-${version}.zip`, { body: zip });
-      const sha256 = crypto.createHash('sha256').update(zip).digest('hex');
-      return { zip, entry: { version, url: `${updates.url}/packages/app-${version}.zip`, sha256 } };
+      const [at, sha256] = [`/packages/app-${version}.zip`, crypto.createHash('sha256').update(zip).digest('hex')];
+      mw.world.route(at, { body: zip }).route('/api/manifest.php', { body: { launcher: { version, url: mw.world.url + at, sha256 } } });
     },
 
     /**
      * Starts the launcher afresh as the bootstrapper would: main.js loaded anew from the
-     * runtime copy, the services pointed at the worlds, Electron ready. `asWindows` lets
-     * start-up see Windows, so the desktop shortcut is made; `env` is added to the process's.
+     * runtime copy, the services pointed at the worlds, Electron ready; `env` is added to the
+     * process's. Returns main.js's `ctx` and `services` and the stand-in's `testing`.
      */
-    async start({ asWindows = false, env = {} } = {}) {
+    start({ env = {} } = {}) {
       electron.testing.reset({ packaged: true });
       for (const key of Object.keys(require.cache)) if (key.startsWith(appDir + path.sep)) delete require.cache[key];
       delete process.env.QUORLIN_SELFTEST;
       Object.assign(process.env, env);
-      require(path.join(appDir, 'main.js'));
-      const mod = (name) => require(path.join(appDir, name));
-      const endpoints = mod('core/endpoints.js');
-      mw.useAsEndpoints(endpoints);
-      sw.useAsEndpoints(endpoints);
-      Object.assign(endpoints, { modrinth: mw.world.url, adoptium: mw.world.url });
-      Object.assign(mod('server.js').limits, { port, pollMs: 50 });
-      const { state } = mod('core/state.js');
-      world.app = { state, mod, testing: electron.testing };
-      const platform = Object.getOwnPropertyDescriptor(process, 'platform');
-      if (asWindows) Object.defineProperty(process, 'platform', { ...platform, value: 'win32' });
+      const { ctx, services } = require(path.join(appDir, 'main.js'));
+      mw.useAsEndpoints(ctx.endpoints);
+      sw.useAsEndpoints(ctx.endpoints);
+      Object.assign(ctx.endpoints, { modrinth: mw.world.url, adoptium: mw.world.url });
+      Object.assign(require(path.join(appDir, 'server.js')).limits, { port, pollMs: 50 });
+      world.app = { ctx, services, testing: electron.testing };
       electron.testing.setReady();
-      // start-up takes the platform as it begins, and the account object is its first work
-      await until(() => state.auth !== null, 'start-up to begin');
-      Object.defineProperty(process, 'platform', platform);
       return world.app;
     },
 
     /** Waits for the main window, then opens the page in Chromium with its bridge to the main process. */
     async openPage() {
-      const { state, testing } = world.app;
-      await until(() => state.win && state.win.isVisible(), 'the main window');
+      const { ctx, testing } = world.app;
+      await until(() => ctx.page.window() && ctx.page.window().isVisible(), 'the main window');
       world.answers = [];
       // the page takes events in the order they were sent (one evaluation after the other);
       // an answer waits for the events sent before it, as on Electron's single channel
@@ -157,7 +143,6 @@ async function openWorld() {
     toolCalls: (name) => jsonLines(files.tools).filter((c) => c.name === name),
     /** The fake java's record: its starts ({ args, cwd, pid }) and the console lines it read ({ input }). */
     javaRecord: () => jsonLines(files.record),
-    readSettings: () => JSON.parse(fs.readFileSync(files.settings, 'utf8')),
 
     /** In a demo, a picture of the page under `caption`, then a pause; otherwise nothing. */
     async shot(caption) {
@@ -174,13 +159,12 @@ async function openWorld() {
 
     /** Stops what is still running, writes the demo's index and removes the world. */
     async finish() {
-      if (world.app) await world.app.mod('server.js').stopServer();
-      // a game or server of ours that is still up: each by its own process id
+      // a game or server that is still up: each by its own process id
       for (const { pid } of world.javaRecord().filter((e) => e.pid)) {
         try { process.kill(pid); } catch { /* already gone */ }
       }
       if (world.ui) await world.ui.close();
-      await Promise.all([browser.close(), mw.close(), sw.close(), updates.close()]);
+      await Promise.all([browser.close(), mw.close(), sw.close()]);
       for (const key of Object.keys(process.env)) if (!(key in saved)) delete process.env[key];
       Object.assign(process.env, saved);
       if (DEMO_DIR) writeIndex(shots);

@@ -1,7 +1,6 @@
 'use strict';
 // Answers of Fabric's metadata service and Maven, Modrinth and Adoptium, shaped like the real
-// ones, for a loopback world from ./world.js; and a window stand-in that records what the
-// launcher sends to the page.
+// ones, for a loopback world from ./world.js.
 const crypto = require('node:crypto');
 const { pointEndpoints } = require('./world');
 
@@ -57,11 +56,4 @@ function serveModrinth(world, slug, files) {
   return served.map((f) => new URL(f.url).pathname);
 }
 
-/** Makes `state.win` a window that records every event sent to the page as [channel, data]. */
-function recordWindow(state) {
-  const sent = [];
-  state.win = { isDestroyed: () => false, webContents: { isDestroyed: () => false, send: (ch, data) => sent.push([ch, data]) } };
-  return sent;
-}
-
-module.exports = { MC, PATHS, useWorld, loaderList, installerList, mavenMetadata, serveModrinth, recordWindow };
+module.exports = { MC, PATHS, useWorld, loaderList, installerList, mavenMetadata, serveModrinth };

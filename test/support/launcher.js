@@ -1,9 +1,11 @@
-// Starts the launcher's main process in a test against the Electron stand-in: a fresh load
-// of app/main.js with its own APPDATA, then (openPage) the bridge in the main window's page.
+'use strict';
+// Starts the launcher's main process in a test against the Electron stand-in: a fresh load of
+// app/main.js with its own APPDATA, its services real or recording fakes, then (openPage) the
+// bridge in the main window's page.
 const path = require('node:path');
 const electron = require('electron');
+const { APP_DIR } = require('./context');
 
-const APP_DIR = path.resolve(__dirname, '..', '..', 'app');
 // The page's requests: [bridge function, channel, a sample argument]
 const REQUESTS = [
   ['play', 'play'], ['state', 'state'], ['startServer', 'server:start'], ['stopServer', 'server:stop'],
@@ -12,39 +14,20 @@ const REQUESTS = [
   ['logout', 'auth:logout'], ['link', 'link', 'azure'], ['win', 'win', 'min'],
 ];
 
-function forgetApp() {
-  for (const key of Object.keys(require.cache)) if (key.startsWith(APP_DIR + path.sep)) delete require.cache[key];
-}
-
-/** Other options go to electron.testing.reset; returns the launcher's live modules. */
-function loadLauncher({ appData, ...electronOptions }) {
-  electron.testing.reset(electronOptions);
-  forgetApp();
-  const saved = process.env.APPDATA;
-  process.env.APPDATA = appData;
-  try {
-    require(path.join(APP_DIR, 'main.js'));
-  } finally {
-    if (saved === undefined) delete process.env.APPDATA;
-    else process.env.APPDATA = saved;
-  }
-  return { state: require(path.join(APP_DIR, 'core', 'state.js')).state, testing: electron.testing };
-}
-
 // What the launcher's services answer unless a test says otherwise.
 const ANSWERS = {
   ensureJava: 'C:\\Java\\bin\\JAVA.EXE', fabricVersions: { loader: '0.19.5', installer: '1.1.0' },
   ensureClientFabric: 'fabric-loader-0.19.5-26.3', refreshModJar: '/carried/brimlox-1.0.0.jar', fabricApi: '/cache/fabric-api.jar',
   perfMods: ['/cache/sodium.jar'], closeOfficialLauncher: false, ensureServerFiles: '/server/fabric-server-26.3-0.19.5.jar',
-  openOfficialLauncher: 'exe', installOfficialLauncher: false, launcherRunning: false, serverStartRequest: { ok: true },
-  manifest: null, maybeUpdateLauncher: false,
+  openOfficialLauncher: 'exe', installOfficialLauncher: false, launcherRunning: false, manifest: null, maybeUpdateLauncher: false,
 };
-const RECORDED = [...Object.keys(ANSWERS), 'syncMods', 'writeGameDefaults', 'writeProfile', 'startServer',
-  'stopServer', 'serverCommand', 'sleep'];
+const RECORDED = [...Object.keys(ANSWERS), 'syncMods', 'writeGameDefaults', 'writeProfile', 'startServer', 'stopServer', 'serverCommand', 'sleep'];
+// Questions of the server's state, answered without a record.
+const QUESTIONS = { serverStatus: 'stopped', serverIsOurs: false };
 
 /**
  * The launcher's services as recording fakes: every call lands in `calls` as [name, ...args].
- * `answers` replaces what a service resolves to; a function there is called with the arguments
+ * `answers` replaces what a service answers; a function there is called with the arguments
  * (and may throw). The game installs at once and `launches` holds each start's options and a
  * fake process; `Auth` stays the real one.
  */
@@ -52,13 +35,17 @@ function fakeServices(answers = {}) {
   const calls = [];
   const launches = [];
   const services = { calls, launches, Auth: require(path.join(APP_DIR, 'mc')).Auth };
+  const answerOf = (name, args, table) => {
+    const answer = Object.hasOwn(answers, name) ? answers[name] : table[name];
+    return typeof answer === 'function' ? answer(...args) : answer;
+  };
   for (const name of RECORDED) {
-    const answer = Object.hasOwn(answers, name) ? answers[name] : ANSWERS[name];
-    services[name] = async (...args) => {
+    services[name] = (...args) => {
       calls.push([name, ...args]);
-      return typeof answer === 'function' ? answer(...args) : answer;
+      return answerOf(name, args, ANSWERS);
     };
   }
+  for (const name of Object.keys(QUESTIONS)) services[name] = () => answerOf(name, [], QUESTIONS);
   services.Game = class {
     async install(...args) {
       calls.push(['install', ...args]);
@@ -75,44 +62,44 @@ function fakeServices(answers = {}) {
 }
 
 /**
- * The launcher's modules fresh, as main.js wires them but over `services`: the state of
- * `appData` and the request handlers registered. `startUp(options)` runs the start-up
- * sequence with an empty environment unless the options give one.
+ * Loads app/main.js afresh with APPDATA `appData` (other options go to electron.testing.reset);
+ * with `answers`, its services become `fakeServices(answers)` before start-up can run, Play
+ * staying the real one over them. Returns main.js's `ctx` and `services`, and `testing`.
  */
-function wiredLauncher({ appData, services, ...electronOptions }) {
+function loadLauncher({ appData, answers, ...electronOptions }) {
   electron.testing.reset(electronOptions);
-  forgetApp();
-  const { state, initState } = require(path.join(APP_DIR, 'core', 'state.js'));
-  initState({ env: { APPDATA: appData }, appDir: APP_DIR });
-  const { createHandlers } = require(path.join(APP_DIR, 'handlers.js'));
-  const { ownPageOnly } = require(path.join(APP_DIR, 'core', 'window.js'));
-  for (const [channel, handler] of Object.entries(createHandlers(services, electron))) electron.ipcMain.handle(channel, ownPageOnly(channel, handler));
-  const { startUp } = require(path.join(APP_DIR, 'startup.js'));
-  return {
-    state,
-    testing: electron.testing,
-    startUp: (options = {}) => startUp(services, electron, { env: {}, ...options }),
-  };
+  for (const key of Object.keys(require.cache)) if (key.startsWith(APP_DIR + path.sep)) delete require.cache[key];
+  const saved = process.env.APPDATA;
+  process.env.APPDATA = appData;
+  try {
+    const { ctx, services } = require(path.join(APP_DIR, 'main.js'));
+    if (answers) Object.assign(services, fakeServices(answers));
+    return { ctx, services, testing: electron.testing };
+  } finally {
+    if (saved === undefined) delete process.env.APPDATA;
+    else process.env.APPDATA = saved;
+  }
 }
 
 /**
- * `wiredLauncher` started on Linux over `fakeServices(answers)` with its page open; `services`
- * has forgotten the start-up's calls and `events` holds every event the page got as [channel, payload].
+ * `loadLauncher` over `fakeServices(answers)`, started, its window shown and its page open;
+ * `services` has forgotten the start-up's calls, `events` holds every event the page got as
+ * [channel, payload].
  */
 async function startedLauncher({ appData, answers = {} }) {
-  const services = fakeServices(answers);
-  const launcher = wiredLauncher({ appData, services, ready: true });
-  await launcher.startUp({ platform: 'linux' });
+  const launcher = loadLauncher({ appData, answers, ready: true });
+  const { ctx, services, testing } = launcher;
+  while (!ctx.page.window()?.isVisible()) await testing.flush();
   services.calls.length = 0;
   const quorlin = openPage();
   const events = [];
   for (const channel of ['progress', 'log', 'server', 'closing', 'game']) quorlin.on(channel, (p) => events.push([channel, p]));
-  return { ...launcher, services, quorlin, events, win: launcher.state.win };
+  return { ...launcher, quorlin, events, win: ctx.page.window() };
 }
 
 /** Signs a made-up account in, its Minecraft token good for an hour. */
-function signIn(state) {
-  state.auth.account = { name: 'Ayşe', uuid: 'u-1', mcToken: 't', mcExpires: Date.now() + 3600e3, refresh: 'r', xuid: 'x' };
+function signIn(ctx) {
+  ctx.auth.account = { name: 'Ayşe', uuid: 'u-1', mcToken: 't', mcExpires: Date.now() + 3600e3, refresh: 'r', xuid: 'x' };
 }
 
 /** Runs the bridge script in the main window's page; returns the page's `window.quorlin`. */
@@ -123,4 +110,4 @@ function openPage() {
   return electron.testing.page.quorlin;
 }
 
-module.exports = { APP_DIR, REQUESTS, loadLauncher, fakeServices, wiredLauncher, startedLauncher, signIn, openPage };
+module.exports = { APP_DIR, REQUESTS, fakeServices, loadLauncher, startedLauncher, signIn, openPage };

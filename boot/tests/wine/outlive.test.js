@@ -19,15 +19,15 @@ function say(value) {
 /** The launcher's side, inside Windows: says every event sent to the page. */
 async function launcherSide() {
   const { spawn } = require('node:child_process');
-  const { state, initState } = require(path.join(REPO, 'app', 'core', 'state.js'));
-  const server = require(path.join(REPO, 'app', 'server.js'));
+  const { createContext } = require(path.join(REPO, 'app', 'core', 'context.js'));
+  const { limits, createServer } = require(path.join(REPO, 'app', 'server.js'));
   const { Game } = require(path.join(REPO, 'app', 'mc.js'));
   const { OUTLIVE_DIR: dir, OUTLIVE_JAVA: java } = process.env;
-  initState({ env: { APPDATA: dir }, home: dir, appDir: path.join(REPO, 'app') });
-  state.win = { isDestroyed: () => false, webContents: { isDestroyed: () => false, send: (c, d) => say([c, d]) } };
-  state.settings.stopServerOnExit = false;
-  Object.assign(server.limits, { port: Number(process.env.OUTLIVE_PORT), pollMs: 50 });
-  fs.mkdirSync(state.paths.SERVER_DIR, { recursive: true });
+  const ctx = createContext({ env: { APPDATA: dir }, home: dir, appDir: path.join(REPO, 'app') });
+  ctx.page.attach({ isDestroyed: () => false, webContents: { isDestroyed: () => false, send: (c, d) => say([c, d]) } });
+  const server = createServer(ctx);
+  Object.assign(limits, { port: Number(process.env.OUTLIVE_PORT), pollMs: 50 });
+  fs.mkdirSync(ctx.paths.SERVER_DIR, { recursive: true });
   const beat = (name) => { process.env.FAKE_JAVA_BEAT = path.join(dir, name); };
 
   beat('stopped.beat');
@@ -36,13 +36,13 @@ async function launcherSide() {
   beat('kept.beat');
   await server.startServer(java, 'server.jar');
   beat('plain.beat');
-  spawn(java, ['-jar', 'server.jar', 'nogui'], { cwd: state.paths.SERVER_DIR, windowsHide: true });
+  spawn(java, ['-jar', 'server.jar', 'nogui'], { cwd: ctx.paths.SERVER_DIR, windowsHide: true });
   beat('game.beat');
-  const game = new Game({ root: state.paths.GAME_ROOT, gameDir: state.paths.GAME_DIR });
+  const game = new Game({ root: ctx.paths.GAME_ROOT, gameDir: ctx.paths.GAME_DIR });
   game.launch({
     java,
     inst: { vanilla: { id: '26.3', mainClass: 'net.minecraft.client.main.Main' }, fabric: {}, classpath: [], assetIndex: '29' },
-    account: { name: 'Steve', uuid: '0', mcToken: 'token' },
+    account: { name: 'Steve', uuid: '0123456789abcdef0123456789abcdef', mcToken: 'token' },
     ramGb: 4,
     quickPlay: 'localhost:25565',
     onLine: (line) => say(['game', line]),
