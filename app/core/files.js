@@ -4,7 +4,6 @@
 const crypto = require('node:crypto');
 const fs = require('node:fs');
 const path = require('node:path');
-const { isPlainName } = require('./names');
 const { retry } = require('./retry');
 
 // Antivirus scanners and indexers open a file just written; a rename over or of it then
@@ -139,6 +138,4 @@ function hashFile(file, algorithm) {
 
 module.exports = {
   limits, renameHeld, renameHeldAsync, writeFileAtomic, hashFile, listNames, isPlainObject, readJsonObject,
-  // the backups' name test, until they take it from ./names
-  isPlainFileName: isPlainName,
 };
