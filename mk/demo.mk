@@ -8,11 +8,11 @@ E2E_ENV = NODE_PATH=$(CURDIR)/test/support/modules NODE_EXTRA_CA_CERTS=$(CURDIR)
 .PHONY: test-e2e demo
 
 test-e2e: node_modules/.package-lock.json $(NODE) $(MOD_JAR)
-	$(call apt-need,chromium)
+	$(call apt-need,chromium unzip)
 	$(E2E_ENV) node --test $(E2E_TESTS)
 
 demo: node_modules/.package-lock.json $(NODE) $(MOD_JAR)
-	$(call apt-need,chromium)
+	$(call apt-need,chromium unzip)
 	@rm -rf out/demo
 	$(E2E_ENV) QUORLIN_DEMO_DIR=$(CURDIR)/out/demo node --test $(E2E_TESTS)
 	@echo "demo: out/demo/index.html"

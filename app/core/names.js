@@ -2,6 +2,7 @@
 // The one check for names that come from outside (the network, files on disk, settings) before
 // they become a path segment or part of an address: versions, file names, ids, asset hashes and
 // the pieces of Maven coordinates.
+const path = require('node:path');
 
 // Path separators, the drive colon, the characters Windows refuses in a name, and control characters.
 const REFUSED = /[\\/:*?"<>|\u0000-\u001f\u007f-\u009f]/;
@@ -25,4 +26,16 @@ function isSha1Hex(text) {
   return typeof text === 'string' && SHA1_HEX.test(text);
 }
 
-module.exports = { isPlainName, plainName, isSha1Hex };
+/**
+ * `base` joined with a relative path that came from the network; refuses anything that could
+ * land outside `base` (absolute paths, drive letters, "." and ".." steps, empty steps) instead
+ * of writing there: every step must be a plain name.
+ */
+function inside(base, relative) {
+  const text = String(relative);
+  const steps = text.split(/[\\/]/);
+  if (!steps.every(isPlainName)) throw new Error('Geçersiz dosya yolu: ' + text);
+  return path.resolve(base, ...steps);
+}
+
+module.exports = { isPlainName, plainName, isSha1Hex, inside };

@@ -1,10 +1,11 @@
 'use strict';
 // The one retry loop: an asynchronous step tried again after a pause while its caller's policy
 // says another attempt may succeed.
-const { setTimeout: wait } = require('node:timers/promises');
+const timers = require('node:timers/promises');
 
-// A pause that ends early, rejecting, when `signal` aborts.
-const pause = (ms, signal) => wait(ms, undefined, { signal });
+// A pause that ends early, rejecting, when `signal` aborts; looked up at each call, so a test's
+// mocked timers apply.
+const pause = (ms, signal) => timers.setTimeout(ms, undefined, { signal });
 
 /**
  * Calls async `fn` until it succeeds and resolves to its result; at most `tries` calls (at

@@ -43,7 +43,7 @@ TEST(Card, WindowIsSizedAtTheSystemDpiAndCentred) {
   EXPECT_EQ(BodyFontHeight(144), -20);            // 19.5 rounded away from zero
 }
 
-TEST(Card, At96DpiMatchesTheDrawing) {
+TEST(Card, At96DpiMatchesTheDrawingAndFillsTheBarByProgress) {
   const CardLayout card = Lay(96, 0);
   ASSERT_EQ(card.fill_count, 8) << "progress 0 draws the track only";
   std::vector<CardRect> rects;
@@ -54,6 +54,10 @@ TEST(Card, At96DpiMatchesTheDrawing) {
                                           {76, 28, 440, 66}, {28, 92, 432, 116}, {28, 156, 432, 176}}));
   EXPECT_EQ(card.fills[kFrame].color, 0xFE2C55u);
   EXPECT_EQ(card.fills[kStem].color, 0xFFFFFFu);
+  EXPECT_EQ(Lay(96, 1000).fills[kBar].rect, Lay(96, 1000).fills[kTrack].rect);
+  EXPECT_EQ(Lay(96, 500).fills[kBar].rect, (CardRect{28, 124, 230, 130}));
+  EXPECT_EQ(Lay(96, 2).fill_count, 8) << "404 × 2 / 1000 truncates to 0: no fill";
+  EXPECT_EQ(Lay(96, 3).fills[kBar].rect.right, 29);
 }
 
 TEST(Card, ScalesEachCoordinateAndExtentOnItsOwn) {
@@ -63,11 +67,4 @@ TEST(Card, ScalesEachCoordinateAndExtentOnItsOwn) {
   // At 120 DPI the middle bar ends at S(39) + S(10) = 49 + 13, one pixel right of S(49).
   const CardLayout at120 = Lay(120, 0);
   EXPECT_EQ(at120.fills[kMiddleBar].rect, (CardRect{49, 58, 62, 63}));
-}
-
-TEST(Card, BarFillFollowsProgress) {
-  EXPECT_EQ(Lay(96, 1000).fills[kBar].rect, Lay(96, 1000).fills[kTrack].rect);
-  EXPECT_EQ(Lay(96, 500).fills[kBar].rect, (CardRect{28, 124, 230, 130}));
-  EXPECT_EQ(Lay(96, 2).fill_count, 8) << "404 × 2 / 1000 truncates to 0: no fill";
-  EXPECT_EQ(Lay(96, 3).fills[kBar].rect.right, 29);
 }

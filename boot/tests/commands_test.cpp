@@ -11,10 +11,6 @@ TEST(Commands, NamesEveryToolByItsSystemPath) {
   FormTarCommand(buffer, kRunnerCapacity, L"C:\\Windows\\system32", L"C:\\Q\\app.zip", L"C:\\Q\\runtime\\resources\\app");
   EXPECT_EQ(std::wstring(buffer),
             L"\"C:\\Windows\\system32\\tar.exe\" -xf \"C:\\Q\\app.zip\" -C \"C:\\Q\\runtime\\resources\\app\"");
-  FormExpandArchiveCommand(buffer, kRunnerCapacity, L"C:\\Windows\\system32", L"C:\\Q\\runtime.zip", L"C:\\Q\\runtime");
-  EXPECT_EQ(std::wstring(buffer),
-            L"\"C:\\Windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile -ExecutionPolicy Bypass "
-            L"-Command \"Expand-Archive -LiteralPath 'C:\\Q\\runtime.zip' -DestinationPath 'C:\\Q\\runtime' -Force\"");
 }
 
 TEST(Commands, EveryKindOfSingleQuoteIsDoubledForPowerShell) {

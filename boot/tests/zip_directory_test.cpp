@@ -15,16 +15,11 @@ std::vector<unsigned char> Zip(std::vector<ZipEntry> entries) {
 
 }  // namespace
 
-TEST(LongestEntryName, FindsTheDeepestPathOfTheArchive) {
-  const auto archive = Zip({{"main.js", {'m'}}, {"mc/", {}}, {"mc/launch-args.js", {'a'}}, {"ui/", {}}});
-  EXPECT_EQ(LongestEntryName(archive.data(), archive.size()), 17u);
-}
-
-TEST(LongestEntryName, ReadsPastACommentAndRefusesDamage) {
-  auto archive = Zip({{"assets/brimlox-1.0.0.jar", {'j'}}});
+TEST(LongestEntryName, FindsTheDeepestPathPastACommentAndRefusesDamage) {
+  auto archive = Zip({{"main.js", {'m'}}, {"mc/", {}}, {"mc/launch-args.js", {'a'}}, {"ui/", {}}});
   archive[archive.size() - 2] = 3;  // comment length
   archive.insert(archive.end(), {'x', 'y', 'z'});
-  EXPECT_EQ(LongestEntryName(archive.data(), archive.size()), 24u);
+  EXPECT_EQ(LongestEntryName(archive.data(), archive.size()), 17u);
   EXPECT_EQ(LongestEntryName(archive.data(), 21), 0u);
   archive.resize(archive.size() - 3 - 22 - 10);  // end record gone, directory cut
   EXPECT_EQ(LongestEntryName(archive.data(), archive.size()), 0u);

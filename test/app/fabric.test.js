@@ -1,5 +1,5 @@
 'use strict';
-const { describe, test, before, after, beforeEach } = require('node:test');
+const { test, before, after, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const os = require('node:os');
@@ -39,30 +39,25 @@ function put(dir, name, text = name) {
   return path.join(dir, name);
 }
 
-describe('fabricVersions', () => {
-  test('chooses the first stable loader and installer, else the first, and stores them; finds nothing in an unusable list', async () => {
-    for (const [loaders, installers, expected] of [
-      [loaderList([['0.19.4', false], ['0.19.3', true]]), [['1.1.1', false], ['1.1.0', true]], { loader: '0.19.3', installer: '1.1.0' }],
-      [loaderList([['0.19.4', false], ['0.19.3', false]]), [['1.1.1', false]], { loader: '0.19.4', installer: '1.1.1' }],
-      [[], [['1.1.0', true]], 'Fabric 26.3 için bulunamadı'],
-      [{ error: 'x' }, [['1.1.0', true]], 'Fabric 26.3 için bulunamadı'],
-      [loaderList([['../../evil', true]]), [['1.1.0', true]], 'Fabric 26.3 için bulunamadı'],
-      [loaderList([['0.19.3', true]]), [], 'Fabric yükleyicisi bulunamadı'],
-    ]) {
-      world.route(PATHS.loaders, { body: loaders }).route(PATHS.installers, { body: installerList(installers) });
-      delete ctx.settings.lastFabric;
-      if (typeof expected === 'string') await assert.rejects(fabric.fabricVersions(ctx), { message: expected }, JSON.stringify(loaders));
-      else assert.deepEqual([await fabric.fabricVersions(ctx), storedSettings().lastFabric], [expected, expected]);
-    }
-  });
-
-  test('offline: the stored versions with a log line, without them the error of the request', async () => {
-    world.route(PATHS.loaders, OFFLINE);
-    await assert.rejects(fabric.fabricVersions(ctx), { message: `HTTP 503 — ${world.url}${PATHS.loaders}` });
-    ctx.settings.lastFabric = { loader: '0.19.2', installer: '1.0.3' };
-    assert.deepEqual([await fabric.fabricVersions(ctx), ctx.lines],
-      [ctx.settings.lastFabric, ['[Quorlin] Fabric sunucusu yanıt vermedi, kayıtlı sürüm kullanılıyor.']]);
-  });
+test("fabricVersions: the first stable loader and installer, else the first, stored; none from an unusable list; offline, the stored ones with a log line, else the request's error", async () => {
+  for (const [loaders, installers, expected] of [
+    [loaderList([['0.19.4', false], ['0.19.3', true]]), [['1.1.1', false], ['1.1.0', true]], { loader: '0.19.3', installer: '1.1.0' }],
+    [loaderList([['0.19.4', false], ['0.19.3', false]]), [['1.1.1', false]], { loader: '0.19.4', installer: '1.1.1' }],
+    [[], [['1.1.0', true]], 'Fabric 26.3 için bulunamadı'],
+    [{ error: 'x' }, [['1.1.0', true]], 'Fabric 26.3 için bulunamadı'],
+    [loaderList([['../../evil', true]]), [['1.1.0', true]], 'Fabric 26.3 için bulunamadı'],
+    [loaderList([['0.19.3', true]]), [], 'Fabric yükleyicisi bulunamadı'],
+  ]) {
+    world.route(PATHS.loaders, { body: loaders }).route(PATHS.installers, { body: installerList(installers) });
+    delete ctx.settings.lastFabric;
+    if (typeof expected === 'string') await assert.rejects(fabric.fabricVersions(ctx), { message: expected }, JSON.stringify(loaders));
+    else assert.deepEqual([await fabric.fabricVersions(ctx), storedSettings().lastFabric], [expected, expected]);
+  }
+  world.route(PATHS.loaders, OFFLINE);
+  await assert.rejects(fabric.fabricVersions(ctx), { message: `HTTP 503 — ${world.url}${PATHS.loaders}` });
+  ctx.settings.lastFabric = { loader: '0.19.2', installer: '1.0.3' };
+  assert.deepEqual([await fabric.fabricVersions(ctx), ctx.lines],
+    [ctx.settings.lastFabric, ['[Quorlin] Fabric sunucusu yanıt vermedi, kayıtlı sürüm kullanılıyor.']]);
 });
 
 test('ensureClientFabric writes the loader profile once, never over an existing file, and nothing on a failure', async () => {
@@ -80,65 +75,56 @@ test('ensureClientFabric writes the loader profile once, never over an existing 
   assert.deepEqual([await fabric.ensureClientFabric(ctx, { loader: '0.19.3' }), fs.readFileSync(file, 'utf8')], [id, 'edited by hand']);
 });
 
-describe('fabricApi', () => {
-  const versions = ['0.140.2+26.3', '0.141.0+26.2', '0.140.10+26.3', '0.150.0+26.3-rc', '0.99.0+1.21.5'];
-
-  test('Modrinth first: its primary file is downloaded into the cache once', async () => {
-    const [, primary] = serveModrinth(world, 'fabric-api', [{ filename: 'other.jar' }, { filename: FABRIC_API_FILE, primary: true }]);
-    const jar = path.join(ctx.paths.CACHE_DIR, FABRIC_API_FILE);
-    assert.deepEqual([await fabric.fabricApi(ctx), await fabric.fabricApi(ctx)], [jar, jar]);
-    assert.deepEqual([fs.readFileSync(jar, 'utf8'), world.count(primary), ctx.lines, world.requests[0].path.split('?')[1]],
-      [`fabric-api:${FABRIC_API_FILE}`, 1, [], 'game_versions=%5B%2226.3%22%5D&loaders=%5B%22fabric%22%5D']);
-  });
-
-  test('Maven next: the highest version of the game version, fetched with the plus sign encoded', async () => {
-    world.route(PATHS.modrinth('fabric-api'), { body: [] }).route(`${PATHS.maven}maven-metadata.xml`, { body: mavenMetadata(versions) })
-      .route(`${PATHS.maven}0.140.10%2B26.3/${FABRIC_API_FILE}`, { body: 'from maven' });
-    assert.equal(fs.readFileSync(await fabric.fabricApi(ctx), 'utf8'), 'from maven');
-    assert.deepEqual(ctx.lines, ['[Quorlin] Modrinth yanıt vermedi, Fabric sunucusu deneniyor…']);
-  });
-
-  test('offline: the best jar on the computer, the cache copy first; with none, a message naming every failure', async () => {
-    const { CACHE_DIR, GAME_DIR, SERVER_DIR } = ctx.paths;
-    world.route(PATHS.modrinth('fabric-api'), { body: [] }).route(`${PATHS.maven}maven-metadata.xml`, { body: mavenMetadata(['0.141.0+26.2']) });
-    await assert.rejects(fabric.fabricApi(ctx), {
-      message: 'Fabric API indirilemedi. İnternet bağlantını kontrol edip tekrar dene.\n  Fabric API 26.3 yok\n  Maven: 26.3 için sürüm yok',
-    });
-    put(path.join(GAME_DIR, 'mods'), FABRIC_API_FILE);
-    put(CACHE_DIR, FABRIC_API_FILE);
-    for (const name of ['Fabric-API-0.140.2+26.3.JAR', 'fabric-api-0.200.0+26.2.jar', 'fabric-api-0.200.0.jar',
-      'fabric-api-0.200.0+26.3.zip', 'fabric-apix-0.9+26.3.jar']) put(path.join(SERVER_DIR, 'mods'), name);
-    world.route(PATHS.modrinth('fabric-api'), OFFLINE);
-    assert.equal(await fabric.fabricApi(ctx), path.join(CACHE_DIR, FABRIC_API_FILE));
-    assert.equal(ctx.lines.at(-1), `[Quorlin] İnternet yavaş — bilgisayardaki Fabric API kullanılıyor: ${FABRIC_API_FILE}`);
-  });
+test('fabricApi: Modrinth first, its primary file downloaded into the cache once', async () => {
+  const [, primary] = serveModrinth(world, 'fabric-api', [{ filename: 'other.jar' }, { filename: FABRIC_API_FILE, primary: true }]);
+  const jar = path.join(ctx.paths.CACHE_DIR, FABRIC_API_FILE);
+  assert.deepEqual([await fabric.fabricApi(ctx), await fabric.fabricApi(ctx)], [jar, jar]);
+  assert.deepEqual([fs.readFileSync(jar, 'utf8'), world.count(primary), ctx.lines, world.requests[0].path.split('?')[1]],
+    [`fabric-api:${FABRIC_API_FILE}`, 1, [], 'game_versions=%5B%2226.3%22%5D&loaders=%5B%22fabric%22%5D']);
 });
 
-describe('performance mods', () => {
-  test('cache names carry the slug in front and the game version; a found jar is not looked up again', async () => {
-    for (const [filename, cached] of [['lithium-fabric-0.15.0.jar', 'lithium-fabric-0.15.0-mc26.3.jar'],
-      ['fabric-0.15+26.3.jar', 'lithium-fabric-0.15+26.3.jar'], ['Lithium-Fabric-0.8.0.JAR', 'Lithium-Fabric-0.8.0-mc26.3.jar']]) {
-      ctx = testContext({ dir: top });
-      serveModrinth(world, 'lithium', [{ filename }]);
-      assert.deepEqual(await mods.perfMods(ctx, 'server'), [path.join(ctx.paths.CACHE_DIR, cached)], filename);
-    }
-    assert.deepEqual([await mods.perfMods(ctx, 'server'), world.count(PATHS.modrinth('lithium'))],
-      [[path.join(ctx.paths.CACHE_DIR, 'Lithium-Fabric-0.8.0-mc26.3.jar')], 3]);
-  });
+test('fabricApi: Maven next, the highest version of the game version, fetched with the plus sign encoded', async () => {
+  const versions = ['0.140.2+26.3', '0.141.0+26.2', '0.140.10+26.3', '0.150.0+26.3-rc', '0.99.0+1.21.5'];
+  world.route(PATHS.modrinth('fabric-api'), { body: [] }).route(`${PATHS.maven}maven-metadata.xml`, { body: mavenMetadata(versions) })
+    .route(`${PATHS.maven}0.140.10%2B26.3/${FABRIC_API_FILE}`, { body: 'from maven' });
+  assert.deepEqual([fs.readFileSync(await fabric.fabricApi(ctx), 'utf8'), ctx.lines], ['from maven', ['[Quorlin] Modrinth yanıt vermedi, Fabric sunucusu deneniyor…']]);
+});
 
-  test('offline: the newest cached jar of the game version, else left out with a log line', async () => {
-    // a file name that would leave the cache folder is refused like a failed download
-    serveModrinth(world, 'sodium', [{ filename: '../../sodium-evil+26.3.jar' }]);
-    world.route(PATHS.modrinth('lithium'), OFFLINE);
-    ['lithium-fabric-0.15.2-mc26.3.jar', 'lithium-fabric-0.15.10-mc26.3.jar', 'lithium-fabric-0.16.0-mc26.2.jar'].forEach((n) => put(ctx.paths.CACHE_DIR, n));
-    const lithium = [path.join(ctx.paths.CACHE_DIR, 'lithium-fabric-0.15.10-mc26.3.jar')];
-    assert.deepEqual([await mods.perfMods(ctx, 'client'), await mods.perfMods(ctx, 'server')], [lithium, lithium]);
-    assert.deepEqual(ctx.lines, [
-      '[Quorlin] sodium indirilemedi, onsuz devam ediliyor (Modrinth: sodium için geçersiz dosya bilgisi)',
-      '[Quorlin] lithium indirilemedi, önbellekteki kullanılıyor: lithium-fabric-0.15.10-mc26.3.jar',
-    ]);
-    assert.equal(world.count(PATHS.modrinth('lithium')), 3, 'retried, then remembered');
-  });
+test('fabricApi offline: the best jar on the computer, the cache copy first; with none, a message naming every failure', async () => {
+  const { CACHE_DIR, GAME_DIR, SERVER_DIR } = ctx.paths;
+  world.route(PATHS.modrinth('fabric-api'), { body: [] }).route(`${PATHS.maven}maven-metadata.xml`, { body: mavenMetadata(['0.141.0+26.2']) });
+  await assert.rejects(fabric.fabricApi(ctx), { message: 'Fabric API indirilemedi. İnternet bağlantını kontrol edip tekrar dene.\n  Fabric API 26.3 yok\n  Maven: 26.3 için sürüm yok' });
+  put(path.join(GAME_DIR, 'mods'), FABRIC_API_FILE);
+  put(CACHE_DIR, FABRIC_API_FILE);
+  for (const name of ['Fabric-API-0.140.2+26.3.JAR', 'fabric-api-0.200.0+26.2.jar', 'fabric-api-0.200.0.jar',
+    'fabric-api-0.200.0+26.3.zip', 'fabric-apix-0.9+26.3.jar']) put(path.join(SERVER_DIR, 'mods'), name);
+  world.route(PATHS.modrinth('fabric-api'), OFFLINE);
+  assert.deepEqual([await fabric.fabricApi(ctx), ctx.lines.at(-1)],
+    [path.join(CACHE_DIR, FABRIC_API_FILE), `[Quorlin] İnternet yavaş — bilgisayardaki Fabric API kullanılıyor: ${FABRIC_API_FILE}`]);
+});
+
+test('performance mods: cache names carry the slug in front and the game version; a found jar is not looked up again', async () => {
+  for (const [filename, cached] of [['lithium-fabric-0.15.0.jar', 'lithium-fabric-0.15.0-mc26.3.jar'],
+    ['fabric-0.15+26.3.jar', 'lithium-fabric-0.15+26.3.jar'], ['Lithium-Fabric-0.8.0.JAR', 'Lithium-Fabric-0.8.0-mc26.3.jar']]) {
+    ctx = testContext({ dir: top });
+    serveModrinth(world, 'lithium', [{ filename }]);
+    assert.deepEqual(await mods.perfMods(ctx, 'server'), [path.join(ctx.paths.CACHE_DIR, cached)], filename);
+  }
+  assert.deepEqual([await mods.perfMods(ctx, 'server'), world.count(PATHS.modrinth('lithium'))],
+    [[path.join(ctx.paths.CACHE_DIR, 'Lithium-Fabric-0.8.0-mc26.3.jar')], 3]);
+});
+
+test('performance mods offline: the newest cached jar of the game version, else left out with a log line', async () => {
+  // a file name that would leave the cache folder is refused like a failed download
+  serveModrinth(world, 'sodium', [{ filename: '../../sodium-evil+26.3.jar' }]);
+  world.route(PATHS.modrinth('lithium'), OFFLINE);
+  ['lithium-fabric-0.15.2-mc26.3.jar', 'lithium-fabric-0.15.10-mc26.3.jar', 'lithium-fabric-0.16.0-mc26.2.jar'].forEach((n) => put(ctx.paths.CACHE_DIR, n));
+  const lithium = [path.join(ctx.paths.CACHE_DIR, 'lithium-fabric-0.15.10-mc26.3.jar')];
+  assert.deepEqual([await mods.perfMods(ctx, 'client'), await mods.perfMods(ctx, 'server')], [lithium, lithium]);
+  assert.deepEqual([ctx.lines, world.count(PATHS.modrinth('lithium'))], [[
+    '[Quorlin] sodium indirilemedi, onsuz devam ediliyor (Modrinth: sodium için geçersiz dosya bilgisi)',
+    '[Quorlin] lithium indirilemedi, önbellekteki kullanılıyor: lithium-fabric-0.15.10-mc26.3.jar',
+  ], 3], 'retried, then remembered');
 });
 
 test('syncMods replaces the jars it put there and older ones of its families; every other jar stays, whatever its name', async () => {
@@ -157,14 +143,13 @@ test('syncMods replaces the jars it put there and older ones of its families; ev
   const wanted = ['brimlox-1.0.0.jar', FABRIC_API_FILE, 'sodium-renderer-mc26.3.jar'];
   await sync(...wanted);
   assert.deepEqual(fs.readdirSync(dir).sort(), [...users, ...wanted, 'sodium-fabric-0.1.jar'].sort());
-  for (const n of wanted) assert.equal(fs.readFileSync(path.join(dir, n), 'utf8'), `new ${n}`);
-  assert.equal(fs.statSync(same).mtimeMs, 1000 * 1000, 'an identical jar is not copied again');
+  // an identical jar is not copied again
+  assert.deepEqual([wanted.map((n) => fs.readFileSync(path.join(dir, n), 'utf8')), fs.statSync(same).mtimeMs], [wanted.map((n) => `new ${n}`), 1000 * 1000]);
 
   // a jar of ours outside the publishers' names goes by the record; a damaged record takes nothing
   await sync('brimlox-1.0.0.jar');
   assert.deepEqual(fs.readdirSync(dir).sort(), [...users, 'brimlox-1.0.0.jar', 'sodium-fabric-0.1.jar'].sort());
-  const damagedRecords = ['{"', JSON.stringify({ [dir]: ['../outside.jar', 'lithiumfix-2.jar/..'] }), JSON.stringify({ [dir]: 'iris-1.9.jar' })];
-  for (const damaged of damagedRecords) {
+  for (const damaged of ['{"', JSON.stringify({ [dir]: ['../outside.jar', 'lithiumfix-2.jar/..'] }), JSON.stringify({ [dir]: 'iris-1.9.jar' })]) {
     put(top, 'outside.jar');
     put(dir, 'sodium-renderer-mc26.3.jar');
     fs.writeFileSync(record, damaged);

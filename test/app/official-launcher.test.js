@@ -45,32 +45,27 @@ test('the launcher counts as running only for its exact image names in a tasklis
     [{ stdout: row('Minecraft.exe') }, true], [{ stdout: row('NotMinecraft.exe') + row('Minecraft.exe.bak') }, false],
     [{ stdout: row('Minecraft.exe'), code: 1 }, false]]) {
     tools.plan({ tasklist: plan });
-    assert.equal(await official.closeOfficialLauncher(options()), running, plan.stdout.slice(-40));
-    assert.deepEqual(tools.calls().map((c) => [c.name, ...c.args]), [['tasklist', '/FO', 'CSV', '/NH'],
-      ...(running ? [['taskkill', '/IM', 'MinecraftLauncher.exe', '/F'], ['taskkill', '/IM', 'Minecraft.exe', '/F']] : [])]);
+    assert.deepEqual([await official.closeOfficialLauncher(options()), tools.calls().map((c) => [c.name, ...c.args])], [running, [['tasklist', '/FO', 'CSV', '/NH'],
+      ...(running ? [['taskkill', '/IM', 'MinecraftLauncher.exe', '/F'], ['taskkill', '/IM', 'Minecraft.exe', '/F']] : [])]], plan.stdout.slice(-40));
   }
-  tools.plan({}, { missing: ['tasklist'] });
-  assert.equal(await official.launcherRunning(options()), false);
   tools.plan({ tasklist: { stdout: row('Minecraft.exe'), delay: 100 } });
   assert.equal(await official.closeOfficialLauncher(options({ platform: 'linux' })), false);
   let ticks = 0;
   const ticker = setInterval(() => { ticks += 1; }, 5);
   assert.deepEqual(await Promise.all([official.launcherOpen(options()), official.launcherOpen(options())]), [true, true]);
   clearInterval(ticker);
-  assert.equal(tools.calls('tasklist').length, 1, 'state queries at once share one tasklist');
-  assert.ok(ticks > 0, 'the main process runs on while tasklist answers');
+  assert.deepEqual([tools.calls('tasklist').length, ticks > 0], [1, true], 'state queries at once share one tasklist; the main process runs on while it answers');
 });
 
 test('findOfficialLauncher: the picked file, then the usual folders in order, with the standard folders by default', async () => {
   const usual = ['D:\\Apps86\\Minecraft Launcher', 'D:\\Apps\\Minecraft Launcher', 'D:\\Apps86\\Minecraft',
     'D:\\Local\\Programs\\Minecraft Launcher', 'C:\\Users\\Ayşe\\AppData\\Roaming\\.minecraft'].map((d) => `${d}\\${EXE}`);
   ctx.settings.launcherPath = 'E:\\Oyunlar\\ML.exe';
-  for (let i = 0; i < usual.length; i += 1) {
-    present = new Set(usual.slice(i));
-    assert.deepEqual(await official.findOfficialLauncher(ctx, options()), { kind: 'exe', path: usual[i] }, 'the picked file is gone');
+  const order = [ctx.settings.launcherPath, ...usual];
+  for (let i = 0; i < order.length; i += 1) {
+    present = new Set(order.slice(i));
+    assert.deepEqual(await official.findOfficialLauncher(ctx, options()), { kind: 'exe', path: order[i] });
   }
-  present.add('E:\\Oyunlar\\ML.exe');
-  assert.deepEqual(await official.findOfficialLauncher(ctx, options()), { kind: 'exe', path: 'E:\\Oyunlar\\ML.exe' });
   for (const file of [`C:\\Program Files (x86)\\Minecraft Launcher\\${EXE}`, `C:\\Program Files\\Minecraft Launcher\\${EXE}`,
     `C:\\Users\\Ayşe\\AppData\\Local\\Programs\\Minecraft Launcher\\${EXE}`]) {
     present = new Set([file]);
@@ -82,8 +77,9 @@ test('findOfficialLauncher: the picked file, then the usual folders in order, wi
 test('findOfficialLauncher then asks PowerShell: Store package, uninstall entries, shortcuts', async () => {
   const store = 'Microsoft.4297127D64EC6_8wekyb3d8bbwe';
   const found = `D:\\Oyun Başlatıcı\\${EXE}`;
+  present = new Set([found]);
   // [PowerShell answers in turn, result, the queries asked]
-  const cases = [
+  for (const [plans, result, queries] of [
     [[{ stdout: `${store}\r\n` }, { stdout: 'Minecraft.App Other.App\r\n' }], { kind: 'store', path: `shell:AppsFolder\\${store}!Minecraft.App` },
       [/PackageFamilyName$/, /Get-AppxPackageManifest/]],
     // a byte-order mark that the switch to UTF-8 may put first is no part of the answer
@@ -92,9 +88,7 @@ test('findOfficialLauncher then asks PowerShell: Store package, uninstall entrie
     [[{ stdout: store, code: 1 }, { stdout: 'D:\\Oyun Başlatıcı\r\n', oem: true }], { kind: 'exe', path: found }, [/Family/, /Uninstall.*DisplayIcon/]],
     [[{}, { stdout: 'D:\\Boş' }, { stdout: 'C:\\Masaüstü\\Minecraft.lnk' }], { kind: 'lnk', path: 'C:\\Masaüstü\\Minecraft.lnk' },
       [/Family/, /Uninstall/, /GetFolderPath.*\.lnk/]],
-  ];
-  present = new Set([found]);
-  for (const [plans, result, queries] of cases) {
+  ]) {
     tools.plan({ 'powershell.exe': plans });
     assert.deepEqual(await official.findOfficialLauncher(ctx, options()), result);
     const asked = tools.calls('powershell.exe').map((c) => c.args[4]);
@@ -108,8 +102,7 @@ test('openOfficialLauncher: a Store app through explorer.exe, a file through the
   for (let i = 0; i < 200 && tools.calls('explorer.exe').length === 0; i += 1) await new Promise((r) => setTimeout(r, 20));
   assert.deepEqual(tools.calls('explorer.exe').map((c) => c.args), [['shell:AppsFolder\\Fam!App']]);
   present = new Set([`D:\\Apps\\Minecraft Launcher\\${EXE}`]);
-  assert.equal(await official.openOfficialLauncher(ctx, options()), 'exe');
-  assert.deepEqual(electron.testing.calls.openPath, [`D:\\Apps\\Minecraft Launcher\\${EXE}`]);
+  assert.deepEqual([await official.openOfficialLauncher(ctx, options()), electron.testing.calls.openPath], ['exe', [`D:\\Apps\\Minecraft Launcher\\${EXE}`]]);
   present = new Set();
   tools.plan({}, { missing: ['explorer.exe', 'powershell.exe'] });
   assert.equal(await official.openOfficialLauncher(ctx, options()), null);
@@ -117,10 +110,9 @@ test('openOfficialLauncher: a Store app through explorer.exe, a file through the
 
 test('installing: winget with its output in the log; an error counts when the launcher is found after', async () => {
   tools.plan({ winget: { stdout: 'Bulundu Minecraft Launcher\r\n', stderr: '  indiriliyor  ' } });
-  assert.equal(await official.installOfficialLauncher(ctx, options()), true);
-  assert.deepEqual(tools.calls('winget')[0].args, ['install', '--id', 'Mojang.MinecraftLauncher', '-e', '--silent',
-    '--accept-package-agreements', '--accept-source-agreements']);
-  assert.deepEqual(ctx.lines.sort(), ['[winget] Bulundu Minecraft Launcher', '[winget] indiriliyor']);
+  assert.deepEqual([await official.installOfficialLauncher(ctx, options()), tools.calls('winget')[0].args, ctx.lines.sort()], [true,
+    ['install', '--id', 'Mojang.MinecraftLauncher', '-e', '--silent', '--accept-package-agreements', '--accept-source-agreements'],
+    ['[winget] Bulundu Minecraft Launcher', '[winget] indiriliyor']]);
   present = new Set([`D:\\Apps86\\Minecraft\\${EXE}`]);
   tools.plan({ winget: { code: 0x8a15002b } });
   assert.deepEqual([await official.installOfficialLauncher(ctx, options()), await official.installOfficialLauncher(ctx, options({ platform: 'linux' }))], [true, false]);
@@ -133,13 +125,12 @@ test('installing without winget: the package is downloaded into the cache and ru
   const msi = Buffer.alloc(64 * 1024, 7);
   world.route('/download/MinecraftInstaller.msi', [{ body: msi }, { status: 404 }]);
   tools.plan({ 'msiexec.exe': { files: { [installed]: 'MZ' }, code: 1602 } }, { missing: ['winget'] });
-  assert.equal(await official.installOfficialLauncher(ctx, options()), true);
   const cached = path.join(ctx.paths.CACHE_DIR, 'MinecraftInstaller.msi');
-  assert.deepEqual(fs.readFileSync(cached), msi, 'the package stays in the cache');
-  assert.deepEqual(tools.calls('msiexec.exe').map((c) => c.args), [['/i', cached, '/passive', '/norestart']]);
+  assert.deepEqual([await official.installOfficialLauncher(ctx, options()), fs.readFileSync(cached), tools.calls('msiexec.exe').map((c) => c.args)],
+    [true, msi, [['/i', cached, '/passive', '/norestart']]], 'the package stays in the cache');
 
   fs.rmSync(installed);
   tools.plan({ winget: { code: 1 } }, { missing: ['powershell.exe'] });
-  assert.equal(await official.installOfficialLauncher(ctx, options()), false);
-  assert.deepEqual([tools.calls('msiexec.exe'), ctx.lines.includes(`[Quorlin] Launcher indirilemedi: HTTP 404 — ${world.url}/download/MinecraftInstaller.msi`)], [[], true]);
+  assert.deepEqual([await official.installOfficialLauncher(ctx, options()), tools.calls('msiexec.exe'),
+    ctx.lines.includes(`[Quorlin] Launcher indirilemedi: HTTP 404 — ${world.url}/download/MinecraftInstaller.msi`)], [false, [], true]);
 });

@@ -4,13 +4,14 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { spawn } = require('node:child_process');
 const { writeProfile, writeGameDefaults } = require('../../app/setup/profile');
 const { testContext, APP_DIR } = require('../support/context');
 
 const REAL = path.resolve(__dirname, '..', '..', '..', 'shared', 'realdata', 'official-launcher');
 const VERSION = 'fabric-loader-0.19.3-26.3';
 const NOW = Date.parse('2026-01-31T12:00:00.000Z');
+const OUR_JVM = '-Xms1G -XX:+UseG1GC -XX:+UnlockExperimentalVMOptions -XX:G1NewSizePercent=20 -XX:MaxGCPauseMillis=50 '
+  + '-Duser.language=en -Duser.country=US -Dstdout.encoding=UTF-8 -Dstderr.encoding=UTF-8';
 
 let dir, ctx, profiles;
 beforeEach(() => {
@@ -52,7 +53,7 @@ test('a new profile file holds only our profile; an existing entry keeps its cre
   assert.deepEqual(doc.profiles['quorlin-brimlox'], {
     name: 'Quorlin • Brimlox', type: 'custom', created: '2026-01-31T12:00:00.000Z', lastUsed: '2026-01-31T12:01:00.000Z',
     lastVersionId: VERSION, gameDir: ctx.paths.GAME_DIR, icon: `data:image/png;base64,${png}`,
-    javaArgs: '-Xmx4G -Xms1G -XX:+UseG1GC -XX:+UnlockExperimentalVMOptions -XX:G1NewSizePercent=20 -XX:MaxGCPauseMillis=50',
+    javaArgs: `-Xmx4G ${OUR_JVM}`,
   });
   doc.profiles['quorlin-brimlox'] = { created: '2020-05-05T00:00:00.000Z', resolution: { width: 800 }, name: 'old' };
   store(profiles, JSON.stringify(doc));
@@ -61,6 +62,16 @@ test('a new profile file holds only our profile; an existing entry keeps its cre
   const entry = readJson().profiles['quorlin-brimlox'];
   assert.deepEqual([entry.created, entry.resolution, entry.name, entry.icon, entry.javaArgs.split(' ')[0]],
     ['2020-05-05T00:00:00.000Z', { width: 800 }, 'Quorlin • Brimlox', 'Furnace', '-Xmx8G']);
+});
+
+test('the Java arguments keep the user\'s own options once, ours replacing those that set the same thing', () => {
+  const own = '-Xmx2G  -Duser.language=tr -XX:+UseZGC -Dfoo=bar -Dstdout.encoding=Cp1254 -XX:MaxGCPauseMillis=200 -Dfoo=bar -XX:+AlwaysPreTouch';
+  for (const javaArgs of [own, `-Xmx4G ${OUR_JVM} -Dfoo=bar -XX:+AlwaysPreTouch`, 7]) {
+    store(profiles, JSON.stringify({ profiles: { 'quorlin-brimlox': { javaArgs } } }));
+    writeProfile(ctx, VERSION, { now: NOW });
+    const expected = `-Xmx4G ${OUR_JVM}${typeof javaArgs === 'string' ? ' -Dfoo=bar -XX:+AlwaysPreTouch' : ''}`;
+    assert.equal(readJson().profiles['quorlin-brimlox'].javaArgs, expected, String(javaArgs));
+  }
 });
 
 test('a profile file that is not a profile document is kept beside the new one, never over an older backup', () => {
@@ -76,30 +87,6 @@ test('a profile file that is not a profile document is kept beside the new one, 
   fs.mkdirSync(profiles);
   assert.throws(() => writeProfile(ctx, VERSION), { code: 'EISDIR' }, 'a profile file that cannot be read is an error');
   assert.ok(fs.statSync(profiles).isDirectory());
-});
-
-test('a profile writer killed in the middle of a write leaves a whole document', async () => {
-  const big = { profiles: {}, settings: { keepLauncherOpen: true }, version: 3 };
-  for (let i = 0; i < 150; i += 1) big.profiles[`p${i}`] = { name: `Profil ${i}`, icon: 'A'.repeat(20000) };
-  store(profiles, JSON.stringify(big));
-  // versions of one length keep the finished document at one size
-  const writer = `const ctx = require(${JSON.stringify(path.join(APP_DIR, 'core', 'context.js'))}).createContext(${JSON.stringify({ env: { APPDATA: dir }, home: dir })});
-    const { writeProfile } = require(${JSON.stringify(path.join(APP_DIR, 'setup', 'profile.js'))});
-    writeProfile(ctx, 'v0');
-    console.log('writing');
-    for (let i = 1; ; i += 1) writeProfile(ctx, 'v' + (i % 10));`;
-  for (let round = 0; round < 4; round += 1) {
-    const child = spawn(process.execPath, ['-e', writer], { stdio: ['ignore', 'pipe', 'inherit'] });
-    await new Promise((resolve) => child.stdout.once('data', resolve));
-    const whole = fs.statSync(profiles).size;
-    // killed the moment a write shows: a side file, or the document at another size
-    for (const until = Date.now() + 3000; Date.now() < until && fs.statSync(profiles).size === whole
-      && !fs.readdirSync(ctx.paths.MC_DIR).some((n) => n.endsWith('.tmp'));) ;
-    const ended = new Promise((resolve) => child.once('exit', resolve));
-    child.kill('SIGKILL');
-    await ended;
-    assert.equal(Object.keys(readJson().profiles).length, 151, `round ${round}`);
-  }
 });
 
 test('writeGameDefaults makes the mod join the local server, keeping its other keys, and writes the game options once', () => {

@@ -2,10 +2,9 @@
 // One world for the whole launcher, driven from its page: the real app/main.js under the
 // Electron stand-in, loaded from a copy laid out as the bootstrapper installs it
 // (<runtime>/resources/app), the real page in headless Chromium talking to that main process,
-// every outside service on loopback worlds, the fake java as server and game, and the tools of
-// ./windows-tools.js on the search path. With QUORLIN_DEMO_DIR set, every `shot` keeps a picture
+// every outside service on loopback worlds, the fake java as server and game, and the Windows
+// tool stand-ins on the search path, unpacking for real. With QUORLIN_DEMO_DIR set, every `shot` keeps a picture
 // of the page there and waits QUORLIN_DEMO_PAUSE_MS so a person can follow.
-const crypto = require('node:crypto');
 const fs = require('node:fs');
 const net = require('node:net');
 const os = require('node:os');
@@ -15,7 +14,8 @@ const { launchBrowser, openPage, ROOT } = require('../ui/harness');
 const { startMojangWorld } = require('../support/mojang-world');
 const { startSigninWorld } = require('../support/signin-world');
 const { PATHS, loaderList, installerList, serveModrinth } = require('../support/fabric-world');
-const { makeZip } = require('../../boot/tests/wine/lib/zip');
+const { makeZip } = require('../support/zip');
+const { standInTools } = require('../support/bin');
 
 const FAKE_JAVA = path.join(ROOT, 'test', 'support', 'fake-java', 'java');
 // the fake java answers -version with this captured text
@@ -46,8 +46,6 @@ async function until(check, what, ms = 20000) {
   }
 }
 
-const jsonLines = (file) => (fs.existsSync(file) ? fs.readFileSync(file, 'utf8').split('\n').filter(Boolean).map((l) => JSON.parse(l)) : []);
-
 /** Serves Fabric's, Modrinth's and Adoptium's answers on the Mojang world, so one host plays them all. */
 function serveProvisioning(mw, loader) {
   const w = mw.world;
@@ -64,35 +62,32 @@ function serveProvisioning(mw, loader) {
 
 async function openWorld() {
   const root = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-e2e-'));
-  const dirs = Object.fromEntries(['bin', 'tmp', 'Roaming'].map((d) => [d, path.join(root, d)]));
+  const dirs = Object.fromEntries(['tmp', 'Roaming'].map((d) => [d, path.join(root, d)]));
   for (const dir of Object.values(dirs)) fs.mkdirSync(dir);
   const runtime = path.join(root, 'runtime');
   const appDir = path.join(runtime, 'resources', 'app');
   fs.cpSync(path.join(ROOT, 'app'), appDir, { recursive: true });
-  for (const tool of ['tar', 'powershell.exe', 'cmd.exe']) fs.symlinkSync(path.join(__dirname, 'windows-tools.js'), path.join(dirs.bin, tool));
+  const tools = standInTools();
+  // the official launcher's tools are not there, as on this host: it is neither running nor found
+  const officialTools = ['tasklist', 'taskkill', 'winget', 'msiexec.exe', 'explorer.exe'];
+  tools.plan({ tar: { unpack: true }, 'powershell.exe': { unpack: true } }, { missing: officialTools });
 
   const [mw, sw, browser, port] = await Promise.all([startMojangWorld({ assets: 24 }), startSigninWorld(), launchBrowser(), freePort()]);
   const loader = mw.fabric.id.split('-')[2];
   serveProvisioning(mw, loader);
 
-  const files = { record: path.join(root, 'java-record.jsonl'), tools: path.join(root, 'tools.jsonl') };
+  const record = path.join(root, 'java-record.jsonl');
   const saved = { ...process.env };
-  // the update service is the Mojang world too: it publishes nothing until `publishLauncher`
-  Object.assign(process.env, { PATH: `${dirs.bin}${path.delimiter}${process.env.PATH}`, TMPDIR: dirs.tmp, APPDATA: dirs.Roaming,
-    QUORLIN_API: mw.world.url, QUORLIN_EXE: path.join(runtime, 'Quorlin.exe'), QUORLIN_TOOL_LOG: files.tools, FAKE_JAVA_RECORD: files.record,
+  // the update service is the Mojang world too, and publishes nothing
+  Object.assign(process.env, { PATH: `${tools.bin}${path.delimiter}${process.env.PATH}`, TMPDIR: dirs.tmp, APPDATA: dirs.Roaming,
+    QUORLIN_API: mw.world.url, QUORLIN_EXE: path.join(runtime, 'Quorlin.exe'), QUORLIN_TOOL_PLAN: tools.env.QUORLIN_TOOL_PLAN,
+    QUORLIN_TOOL_LOG: tools.env.QUORLIN_TOOL_LOG, FAKE_JAVA_RECORD: record,
     FAKE_JAVA_PLAN: JSON.stringify({ joins: ['Steve'], joinAfterGame: true, gameExitMs: null }) });
 
   const shots = [];
   if (DEMO_DIR) fs.mkdirSync(DEMO_DIR, { recursive: true });
   const world = {
-    dirs, runtime, appDir, sw, loader, ui: null, answers: [], app: null,
-
-    /** Publishes launcher `version`, a package holding app/main.js with `text`, on the update service. */
-    publishLauncher(version, text) {
-      const zip = makeZip([{ name: 'app/' }, { name: 'app/main.js', data: text }]);
-      const [at, sha256] = [`/packages/app-${version}.zip`, crypto.createHash('sha256').update(zip).digest('hex')];
-      mw.world.route(at, { body: zip }).route('/api/manifest.php', { body: { launcher: { version, url: mw.world.url + at, sha256 } } });
-    },
+    dirs, runtime, appDir, sw, loader, tools, ui: null, answers: [], app: null,
 
     /**
      * Starts the launcher afresh as the bootstrapper would: main.js loaded anew from the
@@ -109,6 +104,8 @@ async function openWorld() {
       sw.useAsEndpoints(ctx.endpoints);
       Object.assign(ctx.endpoints, { modrinth: mw.world.url, adoptium: mw.world.url });
       Object.assign(require(path.join(appDir, 'server.js')).limits, { port, pollMs: 50 });
+      // the run's results must not depend on this machine's free memory
+      services.freeMemory = () => 64 * 1024 ** 3;
       world.app = { ctx, services, testing: electron.testing };
       electron.testing.setReady();
       return world.app;
@@ -139,10 +136,8 @@ async function openWorld() {
 
     /** The answers the main process gave to the page's requests on `channel`. */
     answered: (channel) => world.answers.filter(([c]) => c === channel).map(([, answer]) => answer),
-    /** Recorded calls ({ name, args, cwd, env }) of the tool `name`. */
-    toolCalls: (name) => jsonLines(files.tools).filter((c) => c.name === name),
     /** The fake java's record: its starts ({ args, cwd, pid }) and the console lines it read ({ input }). */
-    javaRecord: () => jsonLines(files.record),
+    javaRecord: () => (fs.existsSync(record) ? fs.readFileSync(record, 'utf8').split('\n').filter(Boolean).map((l) => JSON.parse(l)) : []),
 
     /** In a demo, a picture of the page under `caption`, then a pause; otherwise nothing. */
     async shot(caption) {
@@ -169,6 +164,7 @@ async function openWorld() {
       Object.assign(process.env, saved);
       if (DEMO_DIR) writeIndex(shots);
       fs.rmSync(root, { recursive: true, force: true });
+      tools.remove();
     },
   };
   return world;

@@ -29,7 +29,7 @@ describe('sign-in', () => {
     await ui.answer('auth:login', { ok: true, account: { name: '<efe>&co', uuid: 'u1' } });
     assert.deepEqual(await accountView(ui), { on: true, avatar: '<', name: '<efe>&co', loginBox: false, step: '1<efe>&co olarak giriş yaptın.' });
     assert.deepEqual([...await notice(ui), await ui.page.isEnabled('#loginBtn')], ['notice', 'Hoş geldin, <efe>&co. Artık Oyna\'ya basman yeterli.', true]);
-    assert.deepEqual((await ui.calls()).map((c) => c.channel), ['state', ...Array(3).fill(['state', 'auth:login']).flat()]);
+    assert.deepEqual((await ui.calls()).map((c) => c.channel), ['state', 'backup:list', ...Array(3).fill(['state', 'auth:login']).flat()]);
     await ui.closeClean();
   });
 

@@ -10,21 +10,6 @@ const scrollState = (ui) => ui.page.locator('#log').evaluate((el) => ({ top: el.
 const lines = (count, name = 'line') => Array.from({ length: count }, (_, i) => `${name} ${i + 1}`);
 
 describe('log lines', () => {
-  test('are coloured by case-sensitive words, the error words winning', async () => {
-    const ui = await openPage(shared.browser);
-    const rows = [
-      ['[Quorlin] HATA: Java indirilemedi', 'err'],
-      ['[12:00:01] [Server thread/INFO]: Done (3.2s)! For help, type "help"', 'ok'],
-      ['[Quorlin] Sunucu başlatılıyor', 'ok'],
-      ['java.lang.IllegalStateException: boom\n\tat a.b(C.java:1)', 'err'],
-      ['[Server thread/ERROR]: bad', 'err'],
-      ['[Oyun] error hata exception quorlin done (', ''],
-    ];
-    await ui.emit('log', ...rows.map(([text]) => text));
-    assert.deepEqual(await entries(ui), rows.map(([text, cls]) => [cls, text + '\n']));
-    await ui.closeClean();
-  });
-
   test('the 1501st entry removes the first, also when many arrive in one burst; a failed start\'s error line neither trims nor scrolls', async () => {
     const ui = await openPage(shared.browser);
     await ui.click('.nav[data-view="server"]');
@@ -44,8 +29,18 @@ describe('log lines', () => {
     await ui.closeClean();
   });
 
-  test('lines that came while the view was hidden open at the bottom; scrolled up by more than 30 px it stays put, within 30 px it follows', async () => {
+  test('lines are coloured by case-sensitive words, the error words winning; lines that came while the view was hidden open at the bottom; scrolled up by more than 30 px it stays put, within 30 px it follows', async () => {
     const ui = await openPage(shared.browser);
+    const rows = [
+      ['[Quorlin] HATA: Java indirilemedi', 'err'],
+      ['[12:00:01] [Server thread/INFO]: Done (3.2s)! For help, type "help"', 'ok'],
+      ['[Quorlin] Sunucu başlatılıyor', 'ok'],
+      ['java.lang.IllegalStateException: boom\n\tat a.b(C.java:1)', 'err'],
+      ['[Server thread/ERROR]: bad', 'err'],
+      ['[Oyun] error hata exception quorlin done (', ''],
+    ];
+    await ui.emit('log', ...rows.map(([text]) => text));
+    assert.deepEqual(await entries(ui), rows.map(([text, cls]) => [cls, text + '\n']));
     await ui.emit('log', ...lines(200));
     await ui.click('.nav[data-view="server"]');
     let s = await scrollState(ui);

@@ -32,8 +32,10 @@ describe('the page at load', () => {
     assert.deepEqual([await ui.text('#gameRamV'), await ui.text('#log')], ['4 GB', '[Quorlin] kanal yok\n']);
     await ui.closeClean();
   });
+});
 
-  test('only the drag region moves the window, and a long account name is cut with an ellipsis within 64 px', async () => {
+describe('navigation and plain buttons', () => {
+  test('only the drag region moves the window; a long account name is cut with an ellipsis within 64 px; a rail button shows its view alone and asks nothing; window, folder and link buttons ask with their values', async () => {
     const ui = await openPage(shared.browser, { state: snapshot({ account: { name: 'PekUzunBirOyuncuAdi_123', uuid: 'u' } }) });
     const regions = await ui.page.evaluate(() => ['.drag', '.brand', '#wMin', '#wClose']
       .map((s) => getComputedStyle(document.querySelector(s)).getPropertyValue('app-region')));
@@ -41,23 +43,16 @@ describe('the page at load', () => {
     const name = await ui.page.locator('#acctName').evaluate((el) => ({ width: el.getBoundingClientRect().width,
       cut: el.scrollWidth > el.clientWidth, overflow: getComputedStyle(el).textOverflow }));
     assert.ok(name.width <= 64 && name.cut && name.overflow === 'ellipsis', JSON.stringify(name));
-    await ui.closeClean();
-  });
-});
-
-describe('navigation and plain buttons', () => {
-  test('a rail button shows its view alone and asks nothing; window, folder and link buttons ask with their values', async () => {
-    const ui = await openPage(shared.browser);
     for (const view of ['server', 'play', 'settings']) {
       await ui.click(`.nav[data-view="${view}"]`);
       const on = await ui.page.evaluate(() => [...document.querySelectorAll('.nav.on, .view.on')].map((el) => el.dataset.view || el.id));
       assert.deepEqual(on, [view, 'view-' + view]);
     }
-    assert.deepEqual((await ui.calls()).map((c) => c.channel), ['state']);
+    assert.deepEqual((await ui.calls()).map((c) => c.channel), ['state', 'backup:list']);
     await ui.page.evaluate(() => { document.getElementById('msCard').classList.remove('hidden'); });
     const buttons = ['#wMin', '#wClose', ...['game', 'mods', 'server', 'launcher'].map((what) => `[data-open="${what}"]`), '#lnkAzure', '#lnkReview'];
     for (const button of buttons) await ui.click(button);
-    assert.deepEqual((await ui.calls()).slice(1).map((c) => [c.channel, ...c.args]), [
+    assert.deepEqual((await ui.calls()).slice(2).map((c) => [c.channel, ...c.args]), [
       ['win', 'min'], ['win', 'close'],
       ['open', 'game'], ['open', 'mods'], ['open', 'server'], ['open', 'launcher'],
       ['link', 'azure'], ['link', 'review'],

@@ -4,7 +4,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 
-const NAMES = ['tar', 'powershell.exe', 'tasklist', 'taskkill', 'winget', 'msiexec.exe', 'explorer.exe'];
+const NAMES = ['tar', 'powershell.exe', 'cmd.exe', 'tasklist', 'taskkill', 'winget', 'msiexec.exe', 'explorer.exe'];
 
 function standInTools() {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'quorlin-tools-'));
@@ -20,7 +20,7 @@ function standInTools() {
       fs.writeFileSync(planFile, JSON.stringify(plans));
       fs.rmSync(logFile, { force: true });
     },
-    /** The recorded calls [{ name, args, cwd }], of one tool when `name` is given. */
+    /** The recorded calls [{ name, args, cwd, env }], of one tool when `name` is given. */
     calls: (name) => (fs.existsSync(logFile) ? fs.readFileSync(logFile, 'utf8').split('\n').filter(Boolean) : [])
       .map((l) => JSON.parse(l)).filter((c) => !name || c.name === name),
     remove: () => fs.rmSync(dir, { recursive: true, force: true }),

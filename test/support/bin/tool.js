@@ -1,11 +1,15 @@
 #!/usr/bin/env node
-// One stand-in for the console tools the launcher runs (tar, powershell.exe, tasklist…), linked
-// under each tool's name. It appends { name, args, cwd } to the file QUORLIN_TOOL_LOG and answers
-// as the JSON file QUORLIN_TOOL_PLAN says: { "<name>": plan or [plan1, plan2, …] }, successive
-// calls taking successive plans, the last repeating; no plan answers 0 silently.
+// One stand-in for the Windows tools the launcher runs (tar, powershell.exe, tasklist, cmd.exe…),
+// linked under each tool's name. It appends { name, args, cwd, env } to the file QUORLIN_TOOL_LOG,
+// env holding the QUORLIN_UPDATE_* variables it was given, and answers as the JSON file
+// QUORLIN_TOOL_PLAN says: { "<name>": plan or [plan1, plan2, …] }, successive calls taking
+// successive plans, the last repeating; no plan answers 0 silently.
 // plan: { code, stdout, stderr, delay (ms before answering), files ({ path: text } written first,
-// executable as unpacked programs are), oem (stdout in code page 857, as Windows PowerShell writes
-// piped output, unless the command switched the console to UTF-8 first) }.
+// executable as unpacked programs are), unpack (really unpacks the archive named by `tar -xf A -C D`
+// or `Expand-Archive -LiteralPath 'A' -DestinationPath 'D'` with the host's unzip, every file
+// executable as on Windows), oem (stdout in code page 857, as Windows PowerShell writes piped
+// output, unless the command switched the console to UTF-8 first) }.
+const { execFileSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
 
@@ -22,10 +26,22 @@ const earlierCalls = () => (fs.existsSync(logFile) ? fs.readFileSync(logFile, 'u
 const plans = JSON.parse(fs.readFileSync(planFile, 'utf8'))[name] || {};
 const plan = (Array.isArray(plans) ? plans[Math.min(earlierCalls(), plans.length - 1)] : plans) || {};
 
-fs.appendFileSync(logFile, `${JSON.stringify({ name, args, cwd: process.cwd() })}\n`);
+const env = Object.fromEntries(Object.entries(process.env).filter(([k]) => k.startsWith('QUORLIN_UPDATE_')));
+fs.appendFileSync(logFile, `${JSON.stringify({ name, args, cwd: process.cwd(), env })}\n`);
 for (const [file, text] of Object.entries(plan.files || {})) {
   fs.mkdirSync(path.dirname(path.resolve(file)), { recursive: true });
   fs.writeFileSync(file, text, { mode: 0o755 });
+}
+if (plan.unpack) {
+  const x = args.indexOf('-xf');
+  const quoted = "'((?:[^']|'')*)'";
+  const [zip, dir] = x >= 0 ? [args[x + 1], args[args.indexOf('-C') + 1]]
+    : new RegExp(`Expand-Archive -LiteralPath ${quoted} -DestinationPath ${quoted}`).exec(args.join(' ')).slice(1).map((p) => p.replace(/''/g, "'"));
+  fs.mkdirSync(dir, { recursive: true });
+  execFileSync('unzip', ['-qo', zip, '-d', dir]);
+  for (const entry of execFileSync('unzip', ['-Z1', zip], { encoding: 'utf8' }).split('\n')) {
+    if (entry && !entry.endsWith('/')) fs.chmodSync(path.join(dir, entry), 0o755);
+  }
 }
 setTimeout(() => {
   const utf8 = args.some((a) => a.includes('[Console]::OutputEncoding=[Text.Encoding]::UTF8'));

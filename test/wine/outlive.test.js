@@ -8,7 +8,7 @@
 const fs = require('node:fs');
 const path = require('node:path');
 
-const REPO = path.resolve(__dirname, '..', '..', '..');
+const REPO = path.resolve(__dirname, '..', '..');
 
 // What the launcher's side says, one JSON line each; a file, as Node under Wine cannot use
 // a Unix pipe for its standard output.
@@ -66,7 +66,7 @@ if (process.env.OUTLIVE_ROLE === 'launcher') {
   const { test } = require('node:test');
   const assert = require('node:assert/strict');
   const { execFileSync, spawnSync } = require('node:child_process');
-  const wine = require('./lib/wine');
+  const wine = require('../../boot/tests/wine/lib/wine');
 
   const WIN_NODE = path.join(REPO, 'build', 'node-win', 'node.exe');
   const SOURCE = path.join(REPO, 'test', 'support', 'fake-java', 'java-win.cpp');

@@ -6,9 +6,9 @@ const { describe, test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const wine = require('./lib/wine');
-const { cPath, sleep } = require('./lib/testbed');
-const { swapScript, START_ARGS, SCRIPT_NAME } = require('../../../app/update/launcher');
+const wine = require('../../boot/tests/wine/lib/wine');
+const { cPath, sleep } = require('../../boot/tests/wine/lib/testbed');
+const { swapScript, settleUpdate, START_ARGS, SCRIPT_NAME } = require('../../app/update/launcher');
 
 const USER = path.join(wine.PREFIX, 'drive_c', 'users', 'Çağrı Öztürk');
 const TEMP = path.join(USER, 'AppData', 'Local', 'Temp');
@@ -16,7 +16,8 @@ const RUNTIME = path.join(USER, 'AppData', 'Local', 'Quorlin', 'runtime');
 const EXE = path.join(RUNTIME, 'Quorlin.exe');
 const APP = path.join(RUNTIME, 'resources', 'app');
 const STAGE = path.join(RUNTIME, 'resources', 'app.new');
-const ASIDE = `${APP}.aside`;
+const KEPT = `${APP}.old`;
+const STARTS = `${APP}.starts`;
 const HELD = path.join(APP, 'assets', 'quorlin.ico');
 // Another file system: Wine cannot move a folder from there, as Windows refuses to move a
 // folder while, say, a virus scanner holds a file in it.
@@ -50,7 +51,7 @@ function lay(stage = STAGE) {
 }
 
 /** Holds `file` open; resolves once it is held, to { ended }. */
-async function hold(file = HELD) {
+async function hold(file) {
   let ready;
   const held = new Promise((r) => { ready = r; });
   const ended = wine.run('wine', [path.join(wine.BIN, 'holdfile.exe'), cPath(file), wine.winPath(RELEASE), '60000'],
@@ -82,31 +83,29 @@ function relaunches() {
 }
 
 describe('swap script', () => {
-  test('moves the old application aside, the inner app folder in, removes the old one once let go and starts the launcher again', async () => {
+  test('keeps the old application as app.old, moves the inner app folder in, counts the start it makes and starts the launcher again; the window shown removes the kept one', async () => {
     lay();
-    const { ended } = await hold();
-    const swapped = swap(30);
-    await sleep(4000);
-    // Wine moves a folder while a file in it is held (Windows refuses and the script waits
-    // there): the new application is in place and the old one waits to be removed
-    assert.deepEqual([fs.readFileSync(path.join(APP, 'main.js'), 'utf8'), fs.existsSync(path.join(ASIDE, 'assets', 'quorlin.ico')), relaunches()],
-      ['yeni', true, []], 'nothing started while the old application is held');
-    fs.writeFileSync(RELEASE, '');
-    await Promise.all([ended, swapped]);
-    assert.deepEqual([fs.readdirSync(APP).sort(), fs.existsSync(STAGE), fs.existsSync(ASIDE)], [['main.js', 'ui'], false, false],
-      'the inner app folder swapped in, the rest of the stage and the old application removed');
+    // what an earlier update kept goes first
+    fs.mkdirSync(KEPT, { recursive: true });
+    fs.writeFileSync(path.join(KEPT, 'main.js'), 'daha eski');
+    await swap(30);
+    assert.deepEqual([fs.readdirSync(APP).sort(), fs.existsSync(STAGE), fs.readFileSync(path.join(KEPT, 'main.js'), 'utf8'), fs.existsSync(path.join(KEPT, 'assets', 'quorlin.ico')),
+      fs.readFileSync(STARTS, 'utf8').trim()], [['main.js', 'ui'], false, 'eski', true, '1'],
+    'the inner app folder swapped in, the rest of the stage removed, the old application kept, one start counted');
     // start returns before the launcher it started is up
     assert.ok(await waitFor(() => relaunches().length > 0, 15000), 'the launcher started again');
     const [run, ...more] = relaunches();
     assert.deepEqual([run.self.toLowerCase(), run.cwd.toLowerCase(), run.appPresent, more],
       [cPath(EXE).toLowerCase(), cPath(RUNTIME).toLowerCase(), true, []]);
+    settleUpdate({ paths: { APP_DIR: APP }, log: assert.fail });
+    assert.deepEqual(fs.readdirSync(path.dirname(APP)), ['app']);
   });
 
   test('gives up after its tries when the old application cannot move aside, leaving the app at the stage root and starting nothing', async () => {
     lay();
-    // what an earlier swap could not remove, still held
-    const leftover = path.join(ASIDE, 'assets', 'quorlin.ico');
-    fs.cpSync(APP, ASIDE, { recursive: true });
+    // what an earlier update kept, still held
+    const leftover = path.join(KEPT, 'assets', 'quorlin.ico');
+    fs.cpSync(APP, KEPT, { recursive: true });
     const { ended } = await hold(leftover);
     let released = false;
     ended.then(() => { released = true; });
@@ -115,7 +114,7 @@ describe('swap script', () => {
     fs.writeFileSync(RELEASE, '');
     await ended;
     assert.deepEqual([fs.readFileSync(path.join(APP, 'main.js'), 'utf8'), fs.existsSync(HELD), fs.readFileSync(path.join(STAGE, 'main.js'), 'utf8'),
-      fs.readdirSync(path.dirname(STAGE)).sort(), relaunches()], ['eski', true, 'yeni', ['app', 'app.aside', 'app.new'], []]);
+      fs.readdirSync(path.dirname(STAGE)).sort(), relaunches()], ['eski', true, 'yeni', ['app', 'app.new', 'app.old'], []]);
   });
 
   test('a stage gone meanwhile leaves everything as it is and starts the launcher there', async () => {
@@ -129,7 +128,7 @@ describe('swap script', () => {
   test('a new application that does not move in puts the old one back and leaves the stage to the bootstrapper', { skip: NO_ELSEWHERE }, async () => {
     lay(ELSEWHERE);
     await swap(3, wine.winPath(ELSEWHERE));
-    assert.deepEqual([fs.readFileSync(path.join(APP, 'main.js'), 'utf8'), fs.existsSync(HELD), fs.existsSync(ASIDE),
-      fs.readFileSync(path.join(ELSEWHERE, 'main.js'), 'utf8'), relaunches()], ['eski', true, false, 'yeni', []]);
+    assert.deepEqual([fs.readFileSync(path.join(APP, 'main.js'), 'utf8'), fs.existsSync(HELD), fs.readdirSync(path.dirname(APP)),
+      fs.readFileSync(path.join(ELSEWHERE, 'main.js'), 'utf8'), relaunches()], ['eski', true, ['app'], 'yeni', []]);
   });
 });
