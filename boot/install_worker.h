@@ -4,9 +4,6 @@
 
 #include <windows.h>
 
-// Where the runtime archive comes from.
-const wchar_t* RuntimeUrl();
-
 // Thread procedure (no parameter). Reports through SetStatus and ends with FinishProgress,
 // leaving an error text in BootProgress when a step failed. Returns 0.
 DWORD WINAPI InstallWorker(LPVOID unused);

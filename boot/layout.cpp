@@ -16,7 +16,12 @@ bool FormUnder(Layout* l, const wchar_t* base) {
          FormatText(l->app_main_js, kPathCapacity, L"%s\\main.js", l->app_dir) >= 0 &&
          FormatText(l->stage_dir, kPathCapacity, L"%s\\resources\\app.new", l->runtime_dir) >= 0 &&
          FormatText(l->stage_probe, kPathCapacity, L"%s\\main.js", l->stage_dir) >= 0 &&
+         FormatText(l->kept_app_dir, kPathCapacity, L"%s\\resources\\app.old", l->runtime_dir) >= 0 &&
+         FormatText(l->kept_app_main_js, kPathCapacity, L"%s\\main.js", l->kept_app_dir) >= 0 &&
+         FormatText(l->start_count, kPathCapacity, L"%s\\resources\\app.starts", l->runtime_dir) >= 0 &&
+         FormatText(l->rolled_back, kPathCapacity, L"%s\\resources\\app.rolledback", l->runtime_dir) >= 0 &&
          FormatText(l->download_file, kPathCapacity, L"%s\\runtime.zip", l->install_root) >= 0 &&
+         FormatText(l->download_part, kPathCapacity, L"%s\\runtime.zip.part", l->install_root) >= 0 &&
          FormatText(l->app_archive, kPathCapacity, L"%s\\app.zip", l->install_root) >= 0 &&
          FormatText(l->electron_exe, kPathCapacity, L"%s\\electron.exe", l->runtime_dir) >= 0 &&
          FormatText(l->default_app_asar, kPathCapacity, L"%s\\resources\\default_app.asar",

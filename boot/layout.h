@@ -15,7 +15,12 @@ struct Layout {
   wchar_t app_main_js[kPathCapacity];       // application directory\main.js
   wchar_t stage_dir[kPathCapacity];         // RuntimeDir\resources\app.new
   wchar_t stage_probe[kPathCapacity];       // stage directory\main.js
+  wchar_t kept_app_dir[kPathCapacity];      // RuntimeDir\resources\app.old
+  wchar_t kept_app_main_js[kPathCapacity];  // kept application directory\main.js
+  wchar_t start_count[kPathCapacity];       // RuntimeDir\resources\app.starts
+  wchar_t rolled_back[kPathCapacity];       // RuntimeDir\resources\app.rolledback
   wchar_t download_file[kPathCapacity];     // InstallRoot\runtime.zip
+  wchar_t download_part[kPathCapacity];     // InstallRoot\runtime.zip.part, while downloading
   wchar_t app_archive[kPathCapacity];       // InstallRoot\app.zip
   wchar_t electron_exe[kPathCapacity];      // RuntimeDir\electron.exe
   wchar_t default_app_asar[kPathCapacity];  // RuntimeDir\resources\default_app.asar

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "stamp.h"
+#include "whole_file.h"
 
 extern "C" const unsigned char quorlin_payload[];
 extern "C" const unsigned char quorlin_payload_end[];
@@ -13,34 +14,19 @@ const unsigned char* CarriedArchive() { return quorlin_payload; }
 size_t CarriedArchiveSize() { return static_cast<size_t>(quorlin_payload_end - quorlin_payload); }
 
 void WriteCarriedArchive(const wchar_t* path) {
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  (void)WriteFile(file, CarriedArchive(), static_cast<DWORD>(CarriedArchiveSize()), &written, nullptr);
-  CloseHandle(file);
+  (void)WriteWholeFile(path, CarriedArchive(), CarriedArchiveSize());
 }
 
 bool ReadVersionStamp(const wchar_t* path, char* text) {
-  text[0] = '\0';
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char bytes[kStampCapacity] = {};
-  DWORD read = 0;
+  char bytes[kStampCapacity];
+  size_t count = 0;
   // A failed read leaves no bytes: an empty text, which matches nothing.
-  (void)ReadFile(file, bytes, kStampCapacity - 1, &read, nullptr);
-  CloseHandle(file);
-  StampText(bytes, read, text);
-  return true;
+  const bool opened = ReadFileStart(path, bytes, kStampCapacity - 1, &count);
+  StampText(bytes, count, text);
+  return opened;
 }
 
-void WriteVersionStamp(const wchar_t* path) {
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  (void)WriteFile(file, kVersionStamp, static_cast<DWORD>(kStampLength), &written, nullptr);
-  CloseHandle(file);
-}
+void WriteVersionStamp(const wchar_t* path) { (void)WriteWholeFile(path, kVersionStamp, kStampLength); }
 
 bool StartApp(const Layout& layout) {
   (void)SetEnvironmentVariableW(L"QUORLIN_EXE", layout.runtime_exe);

@@ -1,12 +1,16 @@
 #include "startup.h"
 
+#include <cstdio>
+
 #include "install_worker.h"
 #include "installed_copy.h"
 #include "payload.h"
+#include "previous_app.h"
 #include "progress.h"
 #include "progress_window.h"
 #include "run_hidden.h"
 #include "texts.h"
+#include "whole_file.h"
 #include "window_and_worker.h"
 #include "zip_directory.h"
 
@@ -20,6 +24,15 @@ void FormLayoutFromEnvironment() {
              LongestEntryName(CarriedArchive(), CarriedArchiveSize()));
 }
 
+// Sets app.starts to `starts`, in ASCII decimal.
+void WriteStartCount(unsigned starts) {
+  char text[kStartCountCapacity];
+  const int length = std::snprintf(text, sizeof(text), "%u", starts);
+  (void)WriteWholeFile(g_layout.start_count, text, static_cast<size_t>(length));
+}
+
+// A complete stage becomes the application; the one it replaces is kept as app.old until the
+// new one has shown its window.
 void PromoteStage() {
   const FileState probe = ProbeFile(g_layout.stage_probe);
   if (DecideStage(probe.found, probe.is_directory) == StageAction::kRemove) {
@@ -27,11 +40,45 @@ void PromoteStage() {
     RemoveTree(g_layout.stage_dir);
     return;
   }
-  RemoveTree(g_layout.app_dir);
+  if (ProbeFile(g_layout.kept_app_dir).found) RemoveTree(g_layout.kept_app_dir);
+  // An application that cannot be moved aside (a file of it still open) stays whole, and the
+  // stage waits for a later start.
+  if (!MoveFileW(g_layout.app_dir, g_layout.kept_app_dir) && ProbeFile(g_layout.app_dir).found) return;
   if (!MoveFileW(g_layout.stage_dir, g_layout.app_dir)) {
-    // Nothing to report: a stage left in place is promoted again at the next start.
-    (void)MoveFileExW(g_layout.stage_dir, g_layout.app_dir, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+    // Put back as it was; the stage waits for a later start.
+    (void)MoveFileW(g_layout.kept_app_dir, g_layout.app_dir);
+    return;
   }
+  WriteStartCount(0);
+}
+
+// Counts the starts of an updated application that have not shown its window yet, and after
+// two of them puts the kept application back.
+void KeepOrRestorePreviousApp() {
+  const FileState kept = ProbeFile(g_layout.kept_app_main_js);
+  char bytes[kStartCountCapacity];
+  size_t count = 0;
+  // Missing or unreadable counts as 0.
+  const unsigned starts = ReadFileStart(g_layout.start_count, bytes, sizeof(bytes), &count)
+                              ? ParseStartCount(bytes, count)
+                              : 0;
+  switch (DecidePreviousApp(kept.found && !kept.is_directory, starts)) {
+    case PreviousAppAction::kNone:
+      return;
+    case PreviousAppAction::kCount:
+      WriteStartCount(starts + 1);
+      return;
+    case PreviousAppAction::kRestore:
+      break;
+  }
+  RemoveTree(g_layout.app_dir);
+  // Part of the failed application still there (a file held open): all stays as it is.
+  if (ProbeFile(g_layout.app_dir).found) return;
+  // Should the move fail, no application is left and the install path puts the carried one in place.
+  if (!MoveFileW(g_layout.kept_app_dir, g_layout.app_dir)) return;
+  (void)DeleteFileW(g_layout.start_count);
+  // Tells the launcher to say once that the update did not open.
+  (void)WriteWholeFile(g_layout.rolled_back, "", 0);
 }
 
 bool TryFastLaunch() {
@@ -75,6 +122,7 @@ void RunBootstrapper(HINSTANCE instance) {
   // Usually exists already; any real trouble shows as a failed download or unpack.
   (void)CreateDirectoryW(g_layout.install_root, nullptr);
   PromoteStage();
+  KeepOrRestorePreviousApp();
   if (TryFastLaunch()) return;
 
   ResetBootProgress(&g_boot_progress);

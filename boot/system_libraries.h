@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <wininet.h>
+#include <bcrypt.h>
 
 // The function `name` of a loaded library, or null when the library or the function is missing.
 template <typename Fn>
@@ -28,3 +29,17 @@ struct WinInetApi {
 // Loads WinINet from the system directory once and resolves its functions; null when the
 // library or one of the functions cannot be had (the download then fails as a whole).
 const WinInetApi* LoadWinInet();
+
+// The hashing functions of Windows' cryptography library (bcrypt.dll).
+struct BcryptApi {
+  decltype(&BCryptOpenAlgorithmProvider) open_algorithm;
+  decltype(&BCryptCreateHash) create_hash;
+  decltype(&BCryptHashData) hash_data;
+  decltype(&BCryptFinishHash) finish_hash;
+  decltype(&BCryptDestroyHash) destroy_hash;
+  decltype(&BCryptCloseAlgorithmProvider) close_algorithm;
+};
+
+// Loads bcrypt.dll from the system directory once; null when it or one of its functions cannot
+// be had (a digest then cannot be checked).
+const BcryptApi* LoadBcrypt();

@@ -13,6 +13,9 @@ constexpr wchar_t kFooter[] = L"İlk açılışta bir kez indirilir • Brimlox"
 
 constexpr wchar_t kErrorDownload[] =
     L"İndirme başarısız oldu. İnternet bağlantını kontrol edip Quorlin'i tekrar aç.";
+// The runtime archive did not match the digest the build was given.
+constexpr wchar_t kErrorDigest[] = L"İndirilen dosya doğrulanamadı (dosya özeti uyuşmadı). Quorlin'i tekrar aç.";
+constexpr wchar_t kErrorSpaceFormat[] = L"Quorlin için en az %llu MB boş alan gerekiyor.";
 constexpr wchar_t kErrorRuntimeUnpack[] = L"Dosyalar açılamadı (tar/Expand-Archive).";
 constexpr wchar_t kErrorAppUnpack[] = L"Quorlin dosyaları açılamadı.";
 constexpr wchar_t kErrorStart[] = L"Quorlin başlatılamadı.";

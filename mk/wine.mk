@@ -45,14 +45,26 @@ $(WINE_BIN)/runenv.exe $(WINE_BIN)/holdfile.exe: $(WINE_BIN)/%.exe: $(WINE_SRC)/
 	$(WINE_CXX) -o $@ $<
 
 # A carried application archive whose main.js is damaged: neither unpacker may accept it.
-build/boot-test/payload-broken.zip: $(NODE) $(WINE_SRC)/lib/zip.js $(WINE_SRC)/lib/fixtures.js $(WINE_SRC)/lib/wine.js
+build/boot-test/payload-broken.zip: $(NODE) test/support/zip.js $(WINE_SRC)/lib/fixtures.js $(WINE_SRC)/lib/wine.js
 	@mkdir -p $(@D)
 	node $(WINE_SRC)/lib/fixtures.js broken-app $@
 
+# The test program built with the digest of the stand-in runtime archive (QUORLIN_RUNTIME_SHA256).
+build/boot-test/runtime.sha256: $(NODE) test/support/zip.js $(WINE_SRC)/lib/fixtures.js $(WINE_SRC)/lib/wine.js \
+		$(WINE_BIN)/electron.exe
+	@mkdir -p $(@D)
+	node $(WINE_SRC)/lib/fixtures.js runtime-sha256 > $@
+
+build/boot-test/runtime-sha256/Quorlin.exe: build/boot-test/runtime.sha256 $(BOOT_SOURCES) $(BOOT_PAYLOAD) $(BOOT_ICON)
+	$(call boot-exe,build/boot-test/runtime-sha256/cmake,$(BOOT_PAYLOAD),ON,-DQUORLIN_RUNTIME_SHA256=$$(cat $<))
+	cmake --build build/boot-test/runtime-sha256/cmake -j2 --target Quorlin
+	cp build/boot-test/runtime-sha256/cmake/Quorlin.exe $@
+
 # A fresh prefix for every run, shared by all the cases of the run.
 test-wine: build/boot-test/Quorlin.exe $(foreach p,$(WINE_PAYLOADS),build/boot-test/payload-$(p)/Quorlin.exe) \
+		build/boot-test/runtime-sha256/Quorlin.exe \
 		build/boot-test/boot_unit_tests.exe $(WINE_STANDINS) $(NODE) $(WIN_NODE)
 	$(call apt-need,$(WINE_PKGS))
 	@mkdir -p build/wine
 	@# One run at a time: a second one would replace the prefix under the first.
-	flock build/wine/.lock sh -c 'node $(WINE_SRC)/lib/prefix.js && node --test --test-concurrency=1 $(WINE_SRC)/*.test.js'
+	flock build/wine/.lock sh -c 'node $(WINE_SRC)/lib/prefix.js && node --test --test-concurrency=1 $(WINE_SRC)/*.test.js test/wine/*.test.js'

@@ -15,7 +15,8 @@ const size_t kLongestTail = TextLength(L"\\Quorlin\\runtime\\resources\\default_
 std::wstring AllPaths(const Layout& l) {
   std::wstring all;
   for (const wchar_t* p : {l.install_root, l.runtime_dir, l.runtime_exe, l.version_file, l.app_dir, l.app_main_js,
-                           l.stage_dir, l.stage_probe, l.download_file, l.app_archive, l.electron_exe,
+                           l.stage_dir, l.stage_probe, l.kept_app_dir, l.kept_app_main_js, l.start_count,
+                           l.rolled_back, l.download_file, l.download_part, l.app_archive, l.electron_exe,
                            l.default_app_asar}) {
     all += p;
     all += L'\n';
@@ -38,7 +39,12 @@ TEST(FormLayout, FormsEveryPathUnderLocalAppData) {
             L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\resources\\app\\main.js\n"
             L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\resources\\app.new\n"
             L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\resources\\app.new\\main.js\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\resources\\app.old\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\resources\\app.old\\main.js\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\resources\\app.starts\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\resources\\app.rolledback\n"
             L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime.zip\n"
+            L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime.zip.part\n"
             L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\app.zip\n"
             L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\electron.exe\n"
             L"C:\\Users\\ayşe\\AppData\\Local\\Quorlin\\runtime\\resources\\default_app.asar\n");

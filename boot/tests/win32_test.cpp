@@ -1,4 +1,5 @@
-// The Windows layer under a real (or Wine's) Windows: hidden runner, removal, version file.
+// The Windows layer under a real (or Wine's) Windows: hidden runner, removal, version file,
+// file digest.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include <string>
 
 #include "commands.h"
+#include "download.h"
+#include "file_digest.h"
 #include "payload.h"
 #include "run_hidden.h"
 #include "stamp.h"
@@ -84,4 +87,12 @@ TEST_F(Win32Test, VersionFileHoldsExactlyTheStampAndIsReadUpTo127Bytes) {
   EXPECT_STREQ(text, "");
   CreateDirectoryW(Path(L"dir.version").c_str(), nullptr);
   EXPECT_FALSE(ReadVersionStamp(Path(L"dir.version").c_str(), text));
+}
+
+TEST_F(Win32Test, FileSha256HashesTheWholeFileInChunks) {
+  WriteBytes(L"million", std::string(1000000, 'a'));  // many reads of 64 KiB
+  unsigned char digest[kSha256Size];
+  EXPECT_TRUE(FileSha256(Path(L"million").c_str(), digest));
+  EXPECT_TRUE(DigestMatches("cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0", digest));
+  EXPECT_FALSE(FileSha256(Path(L"missing").c_str(), digest));
 }

@@ -3,9 +3,10 @@
 // with the committed test CA) answering each path as scripted:
 //   world.route(path, plan | [plan1, plan2] | handler(req, res, body))  successive requests take
 //     successive plans, the last repeats; routes match the path without its query, then with it
-//   plan: { status, headers, body, redirect, delay, stall, cut, chunked }: body is a string, a
-//     Buffer or JSON; redirect is a Location (302 unless status says otherwise); stall sends only
-//     the headers; cut sends n bytes under the full Content-Length, then drops the connection
+//   plan: { status, headers, body, redirect, delay, stall, cut, chunked, ranges }: body is a string,
+//     a Buffer or JSON; redirect is a Location (302 unless status says otherwise); stall sends only
+//     the headers; cut sends n bytes under the full Content-Length, then drops the connection;
+//     ranges answers "Range: bytes=N-" with 206 and the body from byte N (416 from its end on)
 //   world.url, requests, count(path), reset(), close(); latency (ms before every answer);
 //   active and peak (answers under way now, and the most at once)
 //   answer(res, plan) for handlers; pointEndpoints(endpoints, map) returns the undo
@@ -24,9 +25,19 @@ function answer(res, plan) {
   const { body = '' } = plan;
   const isJson = body !== null && !Buffer.isBuffer(body) && typeof body !== 'string';
   if (isJson && !headers['Content-Type']) headers['Content-Type'] = 'application/json';
-  const bytes = Buffer.isBuffer(body) ? body : Buffer.from(isJson ? JSON.stringify(body) : body || '', 'utf8');
+  let bytes = Buffer.isBuffer(body) ? body : Buffer.from(isJson ? JSON.stringify(body) : body || '', 'utf8');
+  const from = plan.ranges && /^bytes=(\d+)-$/.exec(res.req.headers.range || '');
+  if (from && Number(from[1]) >= bytes.length) {
+    res.writeHead(416, { 'Content-Range': `bytes */${bytes.length}`, 'Content-Length': 0 });
+    res.end();
+    return;
+  }
+  if (from) {
+    headers['Content-Range'] = `bytes ${from[1]}-${bytes.length - 1}/${bytes.length}`;
+    bytes = bytes.subarray(Number(from[1]));
+  }
   if (!plan.chunked) headers['Content-Length'] = bytes.length;
-  res.writeHead(status, headers);
+  res.writeHead(from ? 206 : status, headers);
   if (plan.stall) res.flushHeaders();
   else if (plan.cut !== undefined) res.write(bytes.subarray(0, plan.cut), () => setTimeout(() => res.socket && res.socket.destroy(), 20));
   else res.end(bytes);

@@ -2,6 +2,7 @@
 // Checks shared by the cases: what a successful install leaves and how the runtime was started.
 
 const assert = require('node:assert/strict');
+const crypto = require('node:crypto');
 const fs = require('node:fs');
 const path = require('node:path');
 const { cPath, unzip, CARRIED_ARCHIVE, STAMP, TEST_EXE } = require('./testbed');
@@ -20,20 +21,35 @@ function tree(dir, encoding, prefix = '', files = {}) {
 function assertInstalled(layout) {
   assert.ok(fs.statSync(layout.exe).isFile(), 'runtime executable under the product name');
   assert.ok(fs.existsSync(path.join(layout.runtime, 'locales', 'tr.pak')), 'rest of the runtime unpacked');
-  assert.deepEqual([layout.electronExe, layout.defaultApp, layout.download, layout.appZip].filter(fs.existsSync), [],
-    'electron.exe renamed; default_app.asar and both archives deleted');
+  assert.deepEqual([layout.electronExe, layout.defaultApp, layout.download, layout.part, layout.appZip].filter(fs.existsSync),
+    [], 'electron.exe renamed; default_app.asar, both archives and the partial download gone');
   assertCarriedApp(layout);
   assert.deepEqual(fs.readFileSync(layout.version), Buffer.from(STAMP, 'utf8'));
 }
 
-/** The application directory holds exactly the carried archive's files. */
-function assertCarriedApp(layout) {
+/** Files by name with the SHA-256 of each instead of their contents: a failure's diff stays small. */
+function hashed(files) {
+  return Object.fromEntries(Object.entries(files).map(([name, data]) => [name, crypto.createHash('sha256').update(data).digest('hex')]));
+}
+
+/** hashed() of the files under dir. */
+function hashedTree(dir) {
+  return hashed(tree(dir));
+}
+
+/** The carried archive's files as hashedTree gives them. */
+function carriedTree() {
   const carried = path.join(BUILD, 'carried-app');
   fs.rmSync(carried, { recursive: true, force: true });
   unzip(CARRIED_ARCHIVE, carried);
-  const files = tree(carried);
+  return hashedTree(carried);
+}
+
+/** The application directory holds exactly the carried archive's files. */
+function assertCarriedApp(layout) {
+  const files = carriedTree();
   assert.ok('main.js' in files);
-  assert.deepEqual(tree(layout.app), files);
+  assert.deepEqual(hashedTree(layout.app), files);
 }
 
 /** One start record of the runtime: from its own directory, no arguments, both variables. */
@@ -53,4 +69,4 @@ async function assertRanFrom(bed, result, layout = bed.layout, bootExe = TEST_EX
   assertStartedFrom(starts[0], layout, bootExe);
 }
 
-module.exports = { tree, assertInstalled, assertCarriedApp, assertStartedFrom, assertRanFrom };
+module.exports = { tree, hashed, hashedTree, carriedTree, assertInstalled, assertCarriedApp, assertStartedFrom, assertRanFrom };

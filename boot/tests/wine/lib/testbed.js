@@ -31,6 +31,10 @@ function layoutUnder(root) {
     stage: path.join(runtime, 'resources', 'app.new'),
     defaultApp: path.join(runtime, 'resources', 'default_app.asar'),
     download: path.join(root, 'runtime.zip'),
+    part: path.join(root, 'runtime.zip.part'),
+    kept: path.join(runtime, 'resources', 'app.old'),
+    starts: path.join(runtime, 'resources', 'app.starts'),
+    rolledBack: path.join(runtime, 'resources', 'app.rolledback'),
     appZip: path.join(root, 'app.zip'),
   };
 }
@@ -141,6 +145,21 @@ async function openTestBed() {
       if (!last.startsWith('{')) throw new Error(`the window watcher gave no report (${seen.code}): ${seen.stdout}${seen.stderr}`);
       const report = JSON.parse(last);
       return { code: boot.code, card: report.card, boxes: report.boxes, stderr: boot.stderr };
+    },
+
+    /** Holds `file` open as a running program holds its own; resolves to release(), which lets go. */
+    async hold(file) {
+      const released = path.join(logs, 'released');
+      fs.rmSync(released, { force: true });
+      const ready = Promise.withResolvers();
+      const ended = wine.run('wine', [path.join(wine.BIN, 'holdfile.exe'), cPath(file), wine.winPath(released), '60000'],
+        { env: session.env, onStdout: (out) => out.startsWith('ready') && ready.resolve() });
+      const r = await Promise.race([ready.promise, ended]);
+      if (r) throw new Error(`holdfile ended (${r.code}): ${r.stderr}`);
+      return async () => {
+        fs.writeFileSync(released, '');
+        await ended;
+      };
     },
 
     /** Keeps a picture of the whole screen as build/wine/shots/<name>.png; returns pixel(x, y) → '#RRGGBB'. */
