@@ -12,5 +12,6 @@ include mk/app.mk
 include mk/ui.mk
 include mk/mod.mk
 include mk/demo.mk
+include mk/release.mk
 
-test: test-boot test-app test-ui test-e2e test-wine
+test: test-boot test-app test-ui test-e2e test-wine test-release

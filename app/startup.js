@@ -7,6 +7,7 @@ const path = require('node:path');
 const { APP_VERSION } = require('./core/layout');
 const { run, psQuoted } = require('./core/run');
 const { createWindow, logFailure } = require('./core/window');
+const { cmpVer } = require('./update/service');
 
 // How long start-up waits for the update manifest; the window never waits longer for it.
 const MANIFEST_WAIT_MS = 6000;
@@ -34,6 +35,8 @@ async function updateUnderWay(ctx, s, { env, manifestWaitMs }) {
     fs.mkdirSync(CACHE_DIR, { recursive: true });
     const man = await manifestWithin(s.manifest, manifestWaitMs);
     if (!man) return false;
+    // a newer launcher may prepare the server its own way: the world is backed up first
+    if (man.launcher && cmpVer(man.launcher.version, APP_VERSION) > 0) await s.backupNow();
     return await s.maybeUpdateLauncher({
       man,
       currentVersion: APP_VERSION,
@@ -44,6 +47,7 @@ async function updateUnderWay(ctx, s, { env, manifestWaitMs }) {
       relaunchExe: env.QUORLIN_EXE || '',
       // no window yet: its lines go to standard output
       log: (line) => console.log(line),
+      skippedVersion: ctx.settings.skippedLauncherVersion || '',
       env,
     }) === true;
   } catch (err) {
@@ -137,7 +141,16 @@ async function startUp(ctx, s, { app, BrowserWindow, safeStorage }, {
     return;
   }
   try {
-    guardClose(ctx, createWindow(ctx, BrowserWindow), s);
+    const win = createWindow(ctx, BrowserWindow);
+    guardClose(ctx, win, s);
+    // a window on screen: this application opens, and an update that brought it has held
+    win.once('ready-to-show', () => {
+      try {
+        s.settleUpdate();
+      } catch (err) {
+        ctx.logFailure(err);
+      }
+    });
   } catch (err) {
     ctx.logFailure(err);
     app.exit(1);

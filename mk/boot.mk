@@ -4,6 +4,10 @@
 #   QUORLIN_APP_DIR    folder packed as the carried application (default: app; needs main.js)
 #   QUORLIN_CLIENT_ID  sign-in client id written into build-info.json (default: empty)
 #   QUORLIN_API        update service base written into build-info.json
+#   QUORLIN_UPDATE_KEY public key file (PEM) written into build-info.json as updateKey; update
+#                      manifests are then used only when signed with its private key (default: none)
+#   QUORLIN_RUNTIME_SHA256  SHA-256 (hexadecimal) the downloaded runtime archive must have
+#                      (default: empty, only its stated length is checked); Quorlin.exe only
 #
 # build/boot-test/Quorlin.exe is the same program built to take the runtime address from the
 # environment variable QUORLIN_TEST_RUNTIME_URL; build/boot-test/payload-NAME/Quorlin.exe is
@@ -11,7 +15,9 @@
 
 QUORLIN_APP_DIR ?= app
 QUORLIN_CLIENT_ID ?=
-QUORLIN_API ?= http://updates.quorlin.invalid
+QUORLIN_API ?= https://updates.quorlin.invalid
+QUORLIN_UPDATE_KEY ?=
+QUORLIN_RUNTIME_SHA256 ?=
 
 BOOT_HOST := build/boot/host
 BOOT_PAYLOAD := build/boot/app.zip
@@ -38,17 +44,32 @@ $(BOOT_HOST)/quorlin_pack $(BOOT_HOST)/make_icon: $(BOOT_HOST)/.built ;
 $(BOOT_ICON): $(BOOT_HOST)/make_icon
 	$(BOOT_HOST)/make_icon $@
 
-# Rewritten only when the build values or the list of application files change, so the
-# archive is packed again exactly then (and when a file's content changes).
-build/boot/build-values: FORCE
-	@mkdir -p $(@D)
+# $(call boot-values,STAMP,UPDATE_KEY_FILE) rewrites STAMP only when the build values, the update
+# key's text or the list of application files change, so the archive is packed again exactly
+# then (and when a file's content changes).
+define boot-values
+	@mkdir -p $(dir $(1))
 	@{ printf '%s\n' $(call boot-quote,$(QUORLIN_CLIENT_ID)) $(call boot-quote,$(QUORLIN_API)) $(call boot-quote,$(QUORLIN_APP_DIR)); \
-	   find $(QUORLIN_APP_DIR) 2>/dev/null | LC_ALL=C sort; } > $@.new
+	   [ -z $(call boot-quote,$(2)) ] || cat $(call boot-quote,$(2)) 2>/dev/null; \
+	   find $(QUORLIN_APP_DIR) 2>/dev/null | LC_ALL=C sort; } > $(1).new
+	@cmp -s $(1).new $(1) && rm $(1).new || mv $(1).new $(1)
+endef
+
+# $(call boot-pack,APP_DIR,OUT,UPDATE_KEY_FILE) packs APP_DIR with the build values.
+boot-pack = $(BOOT_HOST)/quorlin_pack --client-id $(call boot-quote,$(QUORLIN_CLIENT_ID)) \
+  --update-api $(call boot-quote,$(QUORLIN_API)) $(if $(3),--update-key $(call boot-quote,$(3))) $(1) $(2)
+
+build/boot/build-values: FORCE
+	$(call boot-values,$@,$(QUORLIN_UPDATE_KEY))
+
+# The same for the runtime's digest, which only the release executable is built with.
+build/boot/runtime-sha256: FORCE
+	@mkdir -p $(@D)
+	@printf '%s\n' $(call boot-quote,$(QUORLIN_RUNTIME_SHA256)) > $@.new
 	@cmp -s $@.new $@ && rm $@.new || mv $@.new $@
 
 $(BOOT_PAYLOAD): $(BOOT_HOST)/quorlin_pack build/boot/build-values $(shell find $(QUORLIN_APP_DIR) -type f 2>/dev/null)
-	$(BOOT_HOST)/quorlin_pack --client-id $(call boot-quote,$(QUORLIN_CLIENT_ID)) \
-	  --update-api $(call boot-quote,$(QUORLIN_API)) $(QUORLIN_APP_DIR) $@
+	$(call boot-pack,$(QUORLIN_APP_DIR),$@,$(QUORLIN_UPDATE_KEY))
 
 # $(call boot-exe,BUILD_DIR,PAYLOAD,TEST_BUILD[,EXTRA CMAKE OPTIONS]) configures BUILD_DIR;
 # the recipe then builds the target it needs there.
@@ -58,8 +79,8 @@ define boot-exe
 	  -DQUORLIN_PAYLOAD=$(abspath $(2)) -DQUORLIN_ICON=$(abspath $(BOOT_ICON)) -DQUORLIN_TEST_BUILD=$(3) $(4) >/dev/null
 endef
 
-dist/Quorlin.exe: $(BOOT_SOURCES) $(BOOT_PAYLOAD) $(BOOT_ICON)
-	$(call boot-exe,build/boot/release,$(BOOT_PAYLOAD),OFF)
+dist/Quorlin.exe: $(BOOT_SOURCES) $(BOOT_PAYLOAD) $(BOOT_ICON) build/boot/runtime-sha256
+	$(call boot-exe,build/boot/release,$(BOOT_PAYLOAD),OFF,-DQUORLIN_RUNTIME_SHA256=$(call boot-quote,$(QUORLIN_RUNTIME_SHA256)))
 	cmake --build build/boot/release -j2 --target Quorlin
 	@mkdir -p $(@D)
 	cp build/boot/release/Quorlin.exe $@
@@ -91,8 +112,7 @@ test-boot: $(BOOT_HOST)/.built dist/Quorlin.exe build/boot-test/Quorlin.exe
 	boot/tests/exe_checks.sh dist/Quorlin.exe build/boot-test/Quorlin.exe $(BOOT_PAYLOAD)
 	@# The same application packed again from a fresh copy (new timestamps) gives the same bytes.
 	@rm -rf build/boot/repack && mkdir -p build/boot/repack && cp -r $(QUORLIN_APP_DIR) build/boot/repack/app
-	$(BOOT_HOST)/quorlin_pack --client-id $(call boot-quote,$(QUORLIN_CLIENT_ID)) \
-	  --update-api $(call boot-quote,$(QUORLIN_API)) build/boot/repack/app build/boot/repack/app.zip
+	$(call boot-pack,build/boot/repack/app,build/boot/repack/app.zip,$(QUORLIN_UPDATE_KEY))
 	cmp $(BOOT_PAYLOAD) build/boot/repack/app.zip
 	@rm -rf build/boot/repack
 

@@ -1,13 +1,14 @@
 'use strict';
 // The launcher's general HTTP client on the shared transport: GETs over HTTP or HTTPS that
 // follow redirects and accept only a final 200; a retry wrapper, whole-body reads and
-// streaming downloads.
-const fs = require('node:fs');
-const path = require('node:path');
+// streaming downloads that continue where an earlier attempt stopped.
 const { UA } = require('./layout');
-const { renameHeldAsync } = require('./files');
 const { retry: retryWith } = require('./retry');
-const { open, addressOf, readText, saveBody } = require('./transport');
+const transport = require('./transport');
+
+const { open, addressOf, readText } = transport;
+const HEADERS = { 'User-Agent': UA, Accept: '*/*' };
+const REDIRECTS = 6;
 
 /** Waits of the client in milliseconds. Tests shorten them; the product keeps these. */
 const limits = {
@@ -21,14 +22,18 @@ const limits = {
  * rejects on any other status ("HTTP <status> — <address>"), on an idle connection
  * ("Zaman aşımı: <address>") and with the platform's own error on connection failures.
  */
-async function request(url, redirects = 6) {
-  const res = await open(url, { headers: { 'User-Agent': UA, Accept: '*/*' }, idleMs: limits.idleMs, redirects });
+async function request(url, redirects = REDIRECTS) {
+  const res = await open(url, { headers: HEADERS, idleMs: limits.idleMs, redirects });
   // only a final 200 counts; 204, 206 and a redirect beyond the limit are failures too
   if (res.statusCode !== 200) {
     res.destroy();
-    throw new Error(`HTTP ${res.statusCode} — ${addressOf(res)}`);
+    throw statusFailure(res);
   }
   return res;
+}
+
+function statusFailure(res) {
+  return new Error(`HTTP ${res.statusCode} — ${addressOf(res)}`);
 }
 
 /** Calls async `fn` up to `tries` times, pausing 1.5 s, then 3 s, … between (through `sleep(ms)` when given); rejects with the last error. */
@@ -46,25 +51,14 @@ async function getJson(url) {
   return JSON.parse(await getText(url));
 }
 
-// Downloads in flight by destination: a second download to the same file waits for the
-// first, so the two never write one ".part" file at once.
-const downloadsByDest = new Map();
-
-function destKey(dest) {
-  const full = path.resolve(dest);
-  return process.platform === 'win32' ? full.toLowerCase() : full;
-}
-
-// Counts the bytes on their way to the file and reports the fraction done. The callback is
-// the caller's: a failure in it is logged once and ends the reports, never the transfer.
-function progressCounter(total, onPct) {
-  let received = 0;
-  let report = total && onPct ? onPct : null;
-  return (chunk) => {
-    received += chunk.length;
-    if (!report) return;
+// The fraction done (0–1) for `onPct`, when the length is known. The callback is the caller's:
+// a failure in it is logged once and ends the reports, never the transfer.
+function progressReporter(onPct) {
+  let report = onPct || null;
+  return (done, total) => {
+    if (!report || !total) return;
     try {
-      report(received / total);
+      report(done / total);
     } catch (err) {
       report = null;
       console.error(`[Quorlin] HATA: ${err.message}`);
@@ -72,33 +66,20 @@ function progressCounter(total, onPct) {
   };
 }
 
-async function fetchToFile(url, dest, onPct) {
-  const part = `${dest}.part`;
-  await fs.promises.mkdir(path.dirname(dest), { recursive: true });
-  const res = await request(url);
-  const total = Number(res.headers['content-length']) || 0;
-  await saveBody(res, part, progressCounter(total, onPct));
-  // the file is closed once saveBody resolves, so the rename does not meet our own handle
-  await renameHeldAsync(part, dest);
-}
-
 /**
- * Streams `url` into `dest + ".part"` and moves it to `dest` when complete. `onPct`, optional,
- * gets the fraction done (0–1) per chunk when the length is known. A failed download leaves
+ * Streams `url` into `dest + ".part"` and moves it to `dest` when complete; a part an earlier
+ * attempt left is continued where it stopped, and a connection lost after the part grew is
+ * taken up again at once. `onPct`, optional, gets the fraction done (0–1) per chunk when the
+ * length is known. `onStart(bytesToCome)`, optional, hears before the body is written how
+ * many bytes are to come (0 when not said) and may throw to stop. A failed download leaves
  * `dest` as it was; a body cut short fails with "Bağlantı kesildi: <address>". Downloads to
  * the same `dest` run one after the other.
  */
-function download(url, dest, onPct) {
-  const key = destKey(dest);
-  const before = downloadsByDest.get(key) || Promise.resolve();
-  // the earlier download's own caller deals with its failure; this one starts afresh either way
-  const run = before.catch(() => {}).then(() => fetchToFile(url, dest, onPct));
-  downloadsByDest.set(key, run);
-  const forget = () => {
-    if (downloadsByDest.get(key) === run) downloadsByDest.delete(key);
-  };
-  run.then(forget, forget);
-  return run;
+function download(url, dest, onPct, { onStart } = {}) {
+  return transport.download(url, dest, {
+    headers: HEADERS, idleMs: limits.idleMs, redirects: REDIRECTS,
+    refuse: statusFailure, onStart, onProgress: progressReporter(onPct),
+  });
 }
 
 module.exports = { limits, request, retry, getText, getJson, download };

@@ -1,11 +1,15 @@
 'use strict';
 // The one HTTP transport under the launcher's clients: a request with an idle limit, the
-// redirect walk, the whole-body reader with its size cap and the streaming file writer. What
-// counts as success, how many redirects and whether plain HTTP will do is each client's policy.
+// redirect walk, the whole-body reader with its size cap, the streaming file writer and the
+// download that continues where an earlier attempt stopped. What counts as success, how many
+// redirects and whether plain HTTP will do is each client's policy.
+const crypto = require('node:crypto');
 const fs = require('node:fs');
 const http = require('node:http');
 const https = require('node:https');
+const path = require('node:path');
 const { pipeline } = require('node:stream/promises');
+const { renameHeldAsync } = require('./files');
 
 // Whole bodies are read into memory, so a runaway answer must not grow there without end.
 // The largest real answer the launcher reads whole is Mojang's asset index, 411,881 bytes
@@ -20,6 +24,8 @@ const CUT_CODES = new Set(['ECONNRESET', 'ERR_STREAM_PREMATURE_CLOSE']);
 
 /** Codes of the transport's own failures, for the clients that treat them apart. */
 const CODES = { idle: 'QUORLIN_IDLE', cut: 'QUORLIN_CUT', tooBig: 'QUORLIN_TOO_BIG' };
+// A download that lost its connection this way after its file grew is taken up again at once.
+const LOST = new Set([CODES.idle, CODES.cut]);
 
 // The address each response answered for, so its readers can name it in their failures.
 const addresses = new WeakMap();
@@ -145,22 +151,142 @@ async function readText(res) {
 }
 
 /**
- * Writes the body of `res` into `file` (created or truncated), calling `onChunk(chunk)` for
- * every piece on its way; large bodies stream and are never held whole. Resolves once the
- * file is closed. A write error fails as it is; a cut body with "Bağlantı kesildi: <address>".
+ * Writes the body of `res` into `file` (created or truncated; appended to with `isAppended`),
+ * calling `onChunk(chunk)` for every piece on its way; large bodies stream and are never held
+ * whole. Resolves once the file is closed. A write error fails as it is; a cut body with
+ * "Bağlantı kesildi: <address>".
  */
-async function saveBody(res, file, onChunk = () => {}) {
+async function saveBody(res, file, onChunk = () => {}, isAppended = false) {
+  const flag = isAppended ? 'a' : 'w';
   if (Number(res.headers['content-length']) <= WRITTEN_WHOLE_UP_TO) {
-    await fs.promises.writeFile(file, await readBody(res, onChunk));
+    await fs.promises.writeFile(file, await readBody(res, onChunk), { flag });
     return;
   }
   res.on('data', onChunk);
   try {
     // resolves after the file stream has closed, so the file can be renamed at once
-    await pipeline(res, fs.createWriteStream(file));
+    await pipeline(res, fs.createWriteStream(file, { flags: flag }));
   } catch (err) {
     throw named(err, res);
   }
 }
 
-module.exports = { MAX_BODY, CODES, open, addressOf, readText, saveBody };
+// Length in bytes of the file `file`, 0 when there is none.
+async function lengthOf(file) {
+  try {
+    const stat = await fs.promises.stat(file);
+    return stat.isFile() ? stat.size : 0;
+  } catch {
+    return 0;
+  }
+}
+
+// What the answer `res` to a GET that asked for the rest of a part `held` bytes long (none
+// asked for at 0) means for the part: 'append' (a 206 for exactly that rest), 'restart' (a
+// 200: the whole file, the range ignored), 'discard' (a 416, or a 206 for another range: the
+// part is not the start of the file served now) or null (a status the caller refuses).
+function rangeAnswer(res, held) {
+  if (res.statusCode === 200) return 'restart';
+  if (held === 0) return null;
+  if (res.statusCode === 416) return 'discard';
+  if (res.statusCode !== 206) return null;
+  const range = /^bytes (\d+)-(\d+)\/(\d+)$/.exec(String(res.headers['content-range'] || '').trim());
+  return range && Number(range[1]) === held && Number(range[2]) + 1 === Number(range[3]) ? 'append' : 'discard';
+}
+
+// One GET of `url` into `part`, continuing it from its length; resolves to the digest of the
+// whole part (options.algorithm) or ''. See download for the options.
+async function fetchPart(url, part, options) {
+  const { headers = {}, refuse, algorithm, onStart, onProgress } = options;
+  const held = await lengthOf(part);
+  const res = await open(url, { ...options, headers: held ? { ...headers, Range: `bytes=${held}-` } : headers });
+  const answer = rangeAnswer(res, held);
+  if (answer === null || answer === 'discard') res.destroy();
+  if (answer === null) throw refuse(res);
+  if (answer === 'discard') {
+    await fs.promises.rm(part, { force: true });
+    return fetchPart(url, part, options);
+  }
+  const from = answer === 'append' ? held : 0;
+  const toCome = Number(res.headers['content-length']) || 0;
+  try {
+    if (onStart) await onStart(toCome);
+  } catch (err) {
+    res.destroy();
+    throw err;
+  }
+  const hash = algorithm ? crypto.createHash(algorithm) : null;
+  if (hash && from) {
+    for await (const chunk of fs.createReadStream(part, { end: from - 1 })) hash.update(chunk);
+  }
+  let done = from;
+  await saveBody(res, part, (chunk) => {
+    if (hash) hash.update(chunk);
+    done += chunk.length;
+    if (onProgress) onProgress(done, toCome ? from + toCome : 0);
+  }, from > 0);
+  return hash ? hash.digest('hex') : '';
+}
+
+// Downloads in flight by destination: a second download to the same file waits for the
+// first, so the two never write one ".part" file at once.
+const downloadsByDest = new Map();
+
+function destKey(dest) {
+  const full = path.resolve(dest);
+  return process.platform === 'win32' ? full.toLowerCase() : full;
+}
+
+async function fetchToFile(url, dest, options) {
+  const part = `${dest}.part`;
+  await fs.promises.mkdir(path.dirname(dest), { recursive: true });
+  let digest;
+  for (;;) {
+    const before = await lengthOf(part);
+    try {
+      digest = await fetchPart(url, part, options);
+      break;
+    } catch (err) {
+      // an attempt that made the part longer does not count: the rest is asked for at once
+      if (!LOST.has(err.code) || (await lengthOf(part)) <= before) throw err;
+    }
+  }
+  try {
+    if (options.verify) options.verify(digest);
+  } catch (err) {
+    await fs.promises.rm(part, { force: true });
+    throw err;
+  }
+  // the file is closed once saveBody resolves, so the rename does not meet our own handle
+  await renameHeldAsync(part, dest);
+}
+
+/**
+ * Downloads `url` into `dest + ".part"` and moves it to `dest` when complete. A part that an
+ * earlier attempt left is continued ("Range: bytes=<length>-"): a 206 for exactly the rest is
+ * appended, a 200 (the range ignored) writes the file afresh, a 416 or a 206 for another range
+ * deletes the part and asks again for the whole. While the connection is lost (cut, or silent
+ * past the idle limit) after the part grew, the rest is asked for again at once; a lost
+ * connection that brought nothing fails, and the part stays for the next attempt.
+ * options: open's (headers, idleMs, redirects, isSecureOnly); refuse(res), the failure for any
+ * other status (the body is discarded); algorithm ('sha1', 'sha256') of a digest of the whole
+ * file handed to verify(digest), which throws to refuse the file (the part is deleted then);
+ * onStart(bytesToCome), called once per answer before its body is written (0 when its length
+ * is not said), which may throw to stop; onProgress(bytesInFile, total) per chunk (total 0
+ * when not said). `dest` is untouched by a failure. Downloads to the same `dest` run one after
+ * the other.
+ */
+function download(url, dest, options) {
+  const key = destKey(dest);
+  const before = downloadsByDest.get(key) || Promise.resolve();
+  // the earlier download's own caller deals with its failure; this one starts afresh either way
+  const run = before.catch(() => {}).then(() => fetchToFile(url, dest, options));
+  downloadsByDest.set(key, run);
+  const forget = () => {
+    if (downloadsByDest.get(key) === run) downloadsByDest.delete(key);
+  };
+  run.then(forget, forget);
+  return run;
+}
+
+module.exports = { MAX_BODY, CODES, open, addressOf, readText, download };

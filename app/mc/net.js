@@ -2,12 +2,9 @@
 // The game provisioning's HTTPS client on the shared transport: JSON requests for the sign-in
 // chain and the metadata services, and verified file downloads for the game installation.
 
-const crypto = require('node:crypto');
-const fs = require('node:fs');
-const fsp = require('node:fs/promises');
 const path = require('node:path');
-const { renameHeldAsync, hashFile } = require('../core/files');
-const { CODES, open, addressOf, readText, saveBody } = require('../core/transport');
+const { hashFile } = require('../core/files');
+const { CODES, open, addressOf, readText, download } = require('../core/transport');
 
 const USER_AGENT = 'Quorlin-Launcher/1.0';
 const MAX_REDIRECTS = 6;
@@ -83,40 +80,20 @@ async function getJson(url) {
 }
 
 /**
- * Downloads `url` to `dest` through a private temporary file, hashing what arrives; with
- * `expectedSha1` (lowercase hex) a different content fails with "Bozuk dosya: <name>".
+ * Downloads `url` to `dest` through `dest + ".part"`, continuing a part an earlier attempt
+ * left, hashing what arrives; with `expectedSha1` (lowercase hex) a different content fails
+ * with "Bozuk dosya: <name>" and the part is deleted.
  */
-async function downloadFile(url, dest, expectedSha1) {
-  await fsp.mkdir(path.dirname(dest), { recursive: true });
-  const res = await open(url, {
+function downloadFile(url, dest, expectedSha1) {
+  return download(url, dest, {
     headers: { 'User-Agent': USER_AGENT }, idleMs: limits.downloadIdleMs, redirects: MAX_REDIRECTS, isSecureOnly: true,
+    // only a final 200 (or the rest of a part) counts; 204, another 206 and a redirect beyond the limit are failures too
+    refuse: (res) => statusFailure(res.statusCode, addressOf(res)),
+    algorithm: 'sha1',
+    verify: (digest) => {
+      if (expectedSha1 && digest !== expectedSha1.toLowerCase()) throw failure('Bozuk dosya: ' + path.basename(dest), true);
+    },
   });
-  // only a final 200 counts; 204, 206 and a redirect beyond the limit are failures too
-  if (res.statusCode !== 200) {
-    res.destroy();
-    throw statusFailure(res.statusCode, addressOf(res));
-  }
-
-  // a name of its own, so two transfers of the same file never write into one temporary file
-  const tmp = dest + '.' + crypto.randomBytes(3).toString('hex') + '.part';
-  const hash = crypto.createHash('sha1');
-  try {
-    await saveBody(res, tmp, (chunk) => hash.update(chunk));
-  } catch (err) {
-    await fsp.rm(tmp, { force: true });
-    throw err;
-  }
-  if (expectedSha1 && hash.digest('hex') !== expectedSha1.toLowerCase()) {
-    await fsp.rm(tmp, { force: true });
-    throw failure('Bozuk dosya: ' + path.basename(dest), true);
-  }
-  try {
-    await renameHeldAsync(tmp, dest);
-  } catch (err) {
-    await fsp.rm(tmp, { force: true });
-    // another transfer of the same file finished first and holds the name: that copy counts
-    if (!fs.existsSync(dest)) throw err;
-  }
 }
 
 /** Lowercase hex SHA-1 of the whole file, or '' when it cannot be read. */

@@ -24,9 +24,11 @@ function cacheFile(dir, prefix, version, ext) {
  * Makes `dest` hold the entry's file: downloaded with `download(url, dest)` unless already
  * cached, then, when the entry gives a digest (either letter case), checked against it. A
  * file that does not match is deleted together with any download leftover beside it, and
- * the call fails with `mismatch`.
+ * the call fails with `mismatch`. With `missing` (a signed manifest: every file must have its
+ * digest) an entry without a digest fails with it before anything is fetched.
  */
-async function fetchVerified(entry, dest, download, mismatch) {
+async function fetchVerified(entry, dest, download, { mismatch, missing = '' }) {
+  if (!entry.sha256 && missing) throw new Error(missing);
   if (!fs.existsSync(dest)) await download(entry.url, dest);
   if (!entry.sha256) return;
   if ((await hashFile(dest, 'sha256')) === String(entry.sha256).toLowerCase()) return;

@@ -1,15 +1,26 @@
 'use strict';
 // The launcher's own updates: a newer application package is fetched, verified and unpacked
 // next to the running application, and a small script swaps it in once the launcher has
-// exited, then starts the launcher again.
+// exited, then starts the launcher again; the old application is kept until the new one has
+// shown its window, and comes back through the bootstrapper when it never does.
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { run, psQuoted } = require('../core/run');
 const { cmpVer } = require('./service');
+const { isPlainName } = require('../core/names');
 const { entryOf, cacheFile, fetchVerified } = require('./cache');
+const { isSigned } = require('./signature');
 
 const SCRIPT_NAME = 'quorlin-update.cmd';
+const STAGE_NAME = 'app.new';
+// Beside the application folder (RuntimeDir\resources\app), shared with the bootstrapper: the
+// replaced application, kept until the new one has shown its window; how many starts of the new
+// one have not shown it yet (ASCII decimal, counted up by the bootstrapper); and the mark the
+// bootstrapper leaves when it has put the kept application back.
+const KEPT_SUFFIX = '.old';
+const STARTS_SUFFIX = '.starts';
+const ROLLED_BACK_SUFFIX = '.rolledback';
 
 /** Bounds in milliseconds and tries. Tests shorten them; the product keeps these. */
 const limits = {
@@ -47,17 +58,20 @@ function finalStageOf(stage) {
  * through the environment, which cmd.exe keeps in UTF-16. Started without a console input,
  * so ping paces the waits (n echoes take n − 1 seconds); `timeout` would end at once.
  *
- * The old application is only moved aside (Windows refuses while a program holds a file in
- * it) until the new one is in place; should the new one not move in, the old one moves back.
- * Then the old one is removed, waiting while a file of it is still held, and the launcher is
- * started again. A stage already gone (the bootstrapper promoted or removed it meanwhile)
- * leaves everything as it is and starts the launcher there. After `tries` failed attempts to
- * move the old application aside the script gives up and leaves a stage that holds the
- * application at its root, which the bootstrapper promotes at its next start.
+ * The old application is moved aside to app.old (Windows refuses while a program holds a file
+ * in it; an app.old an earlier update left is removed first) and kept there until the new one
+ * has shown its window (settleUpdate); should the new one not move in, the old one moves back.
+ * With the new one in place, app.starts is set to the starts of it still to show its window:
+ * 1 when the script starts the launcher again, else 0. The bootstrapper counts every later
+ * start and puts app.old back after two that never showed the window. A stage already gone
+ * (the bootstrapper promoted or removed it meanwhile) leaves everything as it is and starts
+ * the launcher there. After `tries` failed attempts to move the old application aside the
+ * script gives up and leaves a stage that holds the application at its root, which the
+ * bootstrapper promotes at its next start.
  */
 function swapScript({ appDir, finalStage, stage, relaunchExe, tries = limits.swapTries }) {
   const hoisted = '%QUORLIN_UPDATE_STAGE%.hold';
-  const aside = '%QUORLIN_UPDATE_APP%.aside';
+  const kept = `%QUORLIN_UPDATE_APP%${KEPT_SUFFIX}`;
   // one more try a second later at `label`, or `giveUp` once the tries are spent
   const again = (label, giveUp) => [
     'set /a QUORLIN_UPDATE_TRIES+=1',
@@ -72,23 +86,20 @@ function swapScript({ appDir, finalStage, stage, relaunchExe, tries = limits.swa
     'set /a QUORLIN_UPDATE_TRIES=0',
     ':wait',
     'if not exist "%QUORLIN_UPDATE_FROM%\\main.js" goto start',
-    // what an earlier run could not remove; the old application moves aside only into a free name
-    `rmdir /s /q "${aside}" 2>nul`,
-    `if not exist "${aside}" move "%QUORLIN_UPDATE_APP%" "${aside}" >nul 2>nul`,
+    // the old application moves aside only into a free name
+    `rmdir /s /q "${kept}" 2>nul`,
+    `if not exist "${kept}" move "%QUORLIN_UPDATE_APP%" "${kept}" >nul 2>nul`,
     'if not exist "%QUORLIN_UPDATE_APP%" goto swap',
     ...again('wait', 'keep'),
     ':swap',
     'move "%QUORLIN_UPDATE_FROM%" "%QUORLIN_UPDATE_APP%" >nul 2>nul',
     'if exist "%QUORLIN_UPDATE_APP%\\main.js" goto clean',
     'rmdir /s /q "%QUORLIN_UPDATE_APP%" 2>nul',
-    `move "${aside}" "%QUORLIN_UPDATE_APP%" >nul`,
+    `move "${kept}" "%QUORLIN_UPDATE_APP%" >nul`,
     'goto keep',
     ':clean',
     'rmdir /s /q "%QUORLIN_UPDATE_STAGE%" 2>nul',
-    ':old',
-    `rmdir /s /q "${aside}" 2>nul`,
-    `if not exist "${aside}" goto start`,
-    ...again('old', 'start'),
+    `>"%QUORLIN_UPDATE_APP%${STARTS_SUFFIX}" echo ${relaunchExe ? 1 : 0}`,
     ':start',
     ...(relaunchExe ? ['start "" /d "%QUORLIN_UPDATE_RUN_DIR%" "%QUORLIN_UPDATE_RUN%"'] : []),
     'goto done',
@@ -122,32 +133,46 @@ function swapScript({ appDir, finalStage, stage, relaunchExe, tries = limits.swa
  */
 const START_ARGS = ['/d', '/c', 'start', '/b', 'cmd.exe', '/d', '/v:off', '/c', SCRIPT_NAME];
 
+// The version the last staged update brings, written beside the stage. The bootstrapper deletes
+// an application that did not open when it puts the kept one back, so what it was is written
+// down here at staging; app.starts is the bootstrapper's count, and a setting saved by a
+// launcher about to end for the swap would be one more thing to go wrong. Each staging writes
+// it anew, so it names the application that was swapped in last whenever a rollback is found.
+function stagedVersionFile(runtimeResources) {
+  return path.join(runtimeResources, `${STAGE_NAME}.version`);
+}
+
 /**
  * Stages a newer launcher published in the manifest `man` and starts the swap script.
  * Resolves to true when the script runs and the process must end at once, false otherwise
- * (nothing newer, or a skipped update, logged). Never rejects. The caller gives the running
- * launcher's version, cache folder, application folder and the runtime's resources folder
- * holding it, the download function, the executable to start again ('' for none) and the
- * log; tests also give tmpDir, env (the script's environment), runTool and tries.
+ * (nothing newer, the version that did not open before (`skippedVersion`), or a skipped
+ * update, logged). Never rejects. The caller gives the running launcher's version, cache
+ * folder, application folder and the runtime's resources folder holding it, the download
+ * function, the executable to start again ('' for none) and the log; tests also give tmpDir,
+ * env (the script's environment), runTool and tries. A signed manifest must give the package's
+ * digest.
  */
 async function maybeUpdateLauncher({
-  man, currentVersion, cacheDir, appDir, runtimeResources, download, relaunchExe, log,
+  man, currentVersion, cacheDir, appDir, runtimeResources, download, relaunchExe, log, skippedVersion = '',
   tmpDir = os.tmpdir(), env = process.env, runTool = run, tries,
 }) {
   const l = entryOf(man, 'launcher');
   if (!l || cmpVer(l.version, currentVersion) <= 0) return false;
+  if (skippedVersion && cmpVer(l.version, skippedVersion) === 0) return false;
   let stage = null;
   try {
     const zip = cacheFile(cacheDir, 'app-', l.version, '.zip');
-    await fetchVerified(l, zip, download, 'dosya özeti uyuşmadı');
+    await fetchVerified(l, zip, download,
+      { mismatch: 'dosya özeti uyuşmadı', missing: isSigned(man) ? 'dosya özeti verilmemiş' : '' });
 
-    stage = path.join(runtimeResources, 'app.new');
+    stage = path.join(runtimeResources, STAGE_NAME);
     fs.rmSync(stage, { recursive: true, force: true });
     const unpacked = await runTool('powershell.exe', unpackArgs(zip, stage), { timeout: limits.unpackMs });
     if (unpacked.code !== 0) {
       throw new Error(`güncelleme paketi açılamadı (${unpacked.error ? unpacked.error.message : unpacked.code})`);
     }
     const finalStage = finalStageOf(stage);
+    fs.writeFileSync(stagedVersionFile(runtimeResources), String(l.version));
 
     const script = swapScript({ appDir, finalStage, stage, relaunchExe, tries });
     fs.mkdirSync(tmpDir, { recursive: true });
@@ -176,4 +201,32 @@ function discardStage(stage, log) {
   }
 }
 
-module.exports = { limits, SCRIPT_NAME, START_ARGS, swapScript, maybeUpdateLauncher };
+/**
+ * At every start whose window has shown, over the context `ctx`: this application opens, so
+ * the application an update kept (app.old) and its start count go. When the bootstrapper put
+ * the kept application back instead (app.rolledback), the log says so once, and the version
+ * that did not open is saved as `skippedLauncherVersion`, which is not installed again (a newer
+ * one is). Throws when a file cannot be removed or the settings cannot be saved.
+ */
+function settleUpdate(ctx) {
+  const appDir = ctx.paths.APP_DIR;
+  const rolledBack = `${appDir}${ROLLED_BACK_SUFFIX}`;
+  if (fs.existsSync(rolledBack)) {
+    ctx.log('[Quorlin] Güncelleme açılmadı, önceki sürüme dönüldü.');
+    let failed = '';
+    try {
+      failed = fs.readFileSync(stagedVersionFile(path.dirname(appDir)), 'utf8').trim();
+    } catch {
+      // staged by a launcher that did not write it down: nothing to skip
+    }
+    if (isPlainName(failed)) {
+      ctx.settings.skippedLauncherVersion = failed;
+      ctx.saveSettings();
+    }
+  }
+  for (const file of [rolledBack, `${appDir}${KEPT_SUFFIX}`, `${appDir}${STARTS_SUFFIX}`]) {
+    fs.rmSync(file, { recursive: true, force: true });
+  }
+}
+
+module.exports = { limits, SCRIPT_NAME, START_ARGS, swapScript, maybeUpdateLauncher, settleUpdate };

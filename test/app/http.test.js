@@ -87,3 +87,29 @@ test('two downloads to one destination run one after the other; others run along
   await Promise.all([download(`${secure.url}/one`, path.join(dir, 'a')), download(`${secure.url}/two`, path.join(dir, 'b'))]);
   assert.equal(secure.peak, 2);
 });
+
+test('download continues a part from its length: a 206 appends, a 200 starts over, a 416 starts afresh; a cut after progress asks at once for the rest', async () => {
+  const data = Buffer.alloc(1536 * 1024);
+  for (let i = 0; i < data.length; i += 1) data[i] = i % 251;
+  const dest = path.join(dir, 'jre.zip');
+  const asked = () => secure.requests.map((r) => r.headers.range);
+  // [what an earlier attempt left, the server's plan, the ranges asked for, the sizes to come announced]
+  for (const [part, plan, ranges, toCome] of [
+    [data.subarray(0, 1000), { body: data, ranges: true }, ['bytes=1000-'], [data.length - 1000]],
+    [Buffer.alloc(19, 1), { body: data }, ['bytes=19-'], [data.length]],
+    [Buffer.alloc(data.length + 5), { body: data, ranges: true }, [`bytes=${data.length + 5}-`, undefined], [data.length]],
+  ]) {
+    secure.reset();
+    secure.route('/jre.zip', plan);
+    fs.writeFileSync(`${dest}.part`, part);
+    const [fractions, announced] = [[], []];
+    await download(`${secure.url}/jre.zip`, dest, (pct) => fractions.push(pct), { onStart: (n) => { announced.push(n); } });
+    assert.deepEqual([fs.readFileSync(dest).equals(data), fs.existsSync(`${dest}.part`), fractions.at(-1), asked(), announced],
+      [true, false, 1, ranges, toCome], ranges[0]);
+  }
+  secure.reset();
+  secure.route('/cut', [{ body: data, cut: 1200 * 1024 }, { body: data, ranges: true }]);
+  await download(`${secure.url}/cut`, dest);
+  const [first, second] = asked();
+  assert.deepEqual([fs.readFileSync(dest).equals(data), first, Number(/^bytes=(\d+)-$/.exec(second)[1]) > 0], [true, undefined, true]);
+});

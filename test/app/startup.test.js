@@ -40,7 +40,8 @@ test('the window waits for the manifest only up to its answer or 6 s; a later ma
     await done;
     deliver?.(UPDATE);
     await testing.flush();
-    assert.deepEqual([testing.windows.length, services.calls.map((c) => c[0])], [1, ['manifest']]);
+    // the window shown settles what an update left
+    assert.deepEqual([testing.windows.length, services.calls.map((c) => c[0])], [1, ['manifest', 'settleUpdate']]);
   }
 });
 
@@ -103,5 +104,30 @@ test('the desktop shortcut is made once, on a packaged Windows launcher, unless 
     assert.deepEqual([file, ...args.slice(0, 4)], ['powershell.exe', '-NoProfile', '-ExecutionPolicy', 'Bypass', '-Command']);
     const [target, dir] = c.env ? ['/r/Quorlin.exe', '/r'] : [boot, bootDir].map((p) => p.replace("'", "''").replace('’', '’’'));
     assert.ok(args[4].includes(`$s.TargetPath='${target}';$s.WorkingDirectory='${dir}';$s.IconLocation='/app/assets/quorlin.ico,0'`), args[4]);
+  }
+});
+
+test('a window shown removes what an update kept; after a rollback it says so once, and the version that did not open is not staged again', async () => {
+  const { settleUpdate } = require('../../app/update/launcher');
+  const resources = path.join(appData, 'runtime', 'resources');
+  const notice = '[Quorlin] Güncelleme açılmadı, önceki sürüme dönüldü.';
+  // [files the bootstrapper and the last update left, the skipped version handed to the update, lines said]
+  for (const [left, skippedVersion, said] of [
+    [{ 'app.old/main.js': 'eski', 'app.starts': '2', 'app.rolledback': '', 'app.new.version': '1.0.27' }, '', [notice]],
+    [{ 'app.old/main.js': 'eski', 'app.starts': '1' }, '1.0.27', []],
+  ]) {
+    for (const [rel, text] of Object.entries({ 'app/main.js': 'şimdiki', ...left })) {
+      fs.mkdirSync(path.dirname(path.join(resources, rel)), { recursive: true });
+      fs.writeFileSync(path.join(resources, rel), text);
+    }
+    electron.testing.reset({ ready: true, packaged: true });
+    const ctx = testContext({ dir: appData, appDir: path.join(resources, 'app') });
+    const services = Object.assign(fakeServices({ manifest: UPDATE }), { settleUpdate: () => settleUpdate(ctx) });
+    await startUp(ctx, services, electron, { env: {}, platform: 'linux' });
+    const [, { skippedVersion: handed }] = services.calls.find((c) => c[0] === 'maybeUpdateLauncher');
+    assert.deepEqual([fs.existsSync(path.join(resources, 'app.old')), ctx.lines], [true, []], 'nothing settles before the window shows');
+    await electron.testing.flush();
+    assert.deepEqual([handed, fs.readdirSync(resources).sort(), ctx.lines], [skippedVersion, ['app', 'app.new.version'], said]);
+    assert.equal(JSON.parse(fs.readFileSync(ctx.paths.SETTINGS_FILE, 'utf8')).skippedLauncherVersion, '1.0.27');
   }
 });

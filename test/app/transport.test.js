@@ -90,3 +90,22 @@ test('a silent connection or a body cut short fails naming the hop, leaves the f
   secure.route('/small', { body: small }).route('/big', { body: big });
   for (const at of ['/small', '/big']) await assert.rejects(http.download(secure.url + at, path.join(dir, 'new.jar')), { code: 'EISDIR' }, at);
 });
+
+test('the game files resume too: a part left by a failed attempt is continued, hashed whole, and deleted when the whole does not match', async () => {
+  const jar = crypto.randomBytes(1536 * 1024);
+  const sha1 = (data) => crypto.createHash('sha1').update(data).digest('hex');
+  const dest = path.join(dir, 'client.jar');
+  // cut at 80 %, then a server error: the attempt fails as a brief fault and keeps what came
+  secure.route('/client.jar', [{ body: jar, cut: jar.length * 0.8 }, { status: 503 }]);
+  const err = await net.downloadFile(`${secure.url}/client.jar`, dest, sha1(jar)).then(assert.fail, (e) => e);
+  const held = fs.statSync(`${dest}.part`).size;
+  assert.deepEqual([err.message, net.isTransient(err), held > 0], [`HTTP 503 — ${secure.url}/client.jar`, true, true]);
+  secure.reset();
+  secure.route('/client.jar', { body: jar, ranges: true });
+  await net.downloadFile(`${secure.url}/client.jar`, dest, sha1(jar));
+  assert.deepEqual([fs.readFileSync(dest).equals(jar), secure.requests.map((r) => r.headers.range)], [true, [`bytes=${held}-`]]);
+  // a part that is not the start of this file: the whole fails its digest and nothing is kept
+  fs.writeFileSync(`${dest}.part`, Buffer.alloc(held));
+  const bad = await net.downloadFile(`${secure.url}/client.jar`, dest, sha1(jar)).then(assert.fail, (e) => e);
+  assert.deepEqual([bad.message, fs.existsSync(`${dest}.part`), fs.readFileSync(dest).equals(jar)], ['Bozuk dosya: client.jar', false, true]);
+});

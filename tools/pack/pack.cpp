@@ -86,13 +86,38 @@ bool IsShipped(const std::string& name, bool is_folder) {
          name != "Makefile" && name != "CMakeLists.txt" && name != "package-lock.json";
 }
 
-std::string BuildInfoJson(const std::string& client_id, const std::string& update_api) {
+std::string BuildInfoJson(const std::string& client_id, const std::string& update_api,
+                          const std::string& update_key) {
   std::string json = "{\"clientId\":";
   AppendJsonString(&json, client_id);
   json += ",\"updateApi\":";
   AppendJsonString(&json, update_api);
+  if (!update_key.empty()) {
+    json += ",\"updateKey\":";
+    AppendJsonString(&json, update_key);
+  }
   json += "}";
   return json;
+}
+
+bool ReadUpdateKey(const std::string& path, std::string* key, std::string* error) {
+  std::vector<unsigned char> data;
+  if (!ReadFile(path, &data)) {
+    *error = "cannot read the update key " + path;
+    return false;
+  }
+  const std::string text(data.begin(), data.end());
+  const char* blank = " \t\r\n";
+  const size_t first = text.find_first_not_of(blank);
+  const size_t last = text.find_last_not_of(blank);
+  *key = first == std::string::npos ? "" : text.substr(first, last - first + 1);
+  const std::string begin = "-----BEGIN PUBLIC KEY-----", end = "-----END PUBLIC KEY-----";
+  if (key->compare(0, begin.size(), begin) != 0 || !EndsWith(*key, end) ||
+      key->find("-----", begin.size()) != key->size() - end.size()) {
+    *error = path + " is not one PEM public key (openssl pkey -pubout writes one from the private key)";
+    return false;
+  }
+  return true;
 }
 
 bool CollectApp(const std::string& root, const std::string& build_info, std::vector<ZipEntry>* entries,

@@ -10,8 +10,15 @@
 // files. `name` is one path component; `is_folder` tells what it names.
 bool IsShipped(const std::string& name, bool is_folder);
 
-// {"clientId":"…","updateApi":"…"} with both values JSON-escaped.
-std::string BuildInfoJson(const std::string& client_id, const std::string& update_api);
+// {"clientId":"…","updateApi":"…"} with both values JSON-escaped, and "updateKey" after them
+// when `update_key` is not empty.
+std::string BuildInfoJson(const std::string& client_id, const std::string& update_api,
+                          const std::string& update_key = "");
+
+// The key that update manifests are checked with: the text of the file `path`, trimmed, which
+// must be one PEM "PUBLIC KEY" block. False with `error` set otherwise, a private key above all,
+// which must never ship.
+bool ReadUpdateKey(const std::string& path, std::string* key, std::string* error);
 
 // Collects the shipped files and folders below `root` (names relative to it, forward slashes)
 // and adds the generated build-info.json at the root. False with `error` set when `root` has
