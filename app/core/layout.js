@@ -26,6 +26,7 @@ function launcherPaths({ env = process.env, home = os.homedir(), appDir = path.j
     BASE,
     GAME_DIR: p.join(BASE, 'brimlox'),
     SERVER_DIR: p.join(BASE, 'server'),
+    BACKUPS_DIR: p.join(BASE, 'backups'), // verified backups of the server's world
     RUNTIME_DIR: p.join(BASE, 'runtime'),
     CACHE_DIR: p.join(BASE, 'cache'),
     GAME_ROOT: p.join(BASE, 'minecraft'),
