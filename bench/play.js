@@ -6,9 +6,10 @@
 //   (NODE_PATH=test/support/modules NODE_EXTRA_CA_CERTS=test/ca/ca.pem node bench/play.js)
 //
 // Play, on a warm install: a first Play has put Java, Fabric, the mods, the server files and the
-// game (the install bench's world, 4,000 asset objects) in place, and the fake java is ready at
-// once. Measured from the page's `play` request to the game's start, with the share of each step,
-// once with the local server started by Play and once with it already running. Start-up: from
+// game (the install bench's world, 4,000 asset objects) in place and noted Java's version and the
+// big game files it verified, and the fake java is ready at once. Measured from the page's `play`
+// request to the game's start, with the share of each step, once with the local server started
+// by Play and once with it already running. Start-up: from
 // Electron's ready to the window shown, when the update service refuses the connection at once.
 
 const fs = require('node:fs');

@@ -2,27 +2,45 @@
 // File checks and the download pool of the game installation.
 
 const fsp = require('node:fs/promises');
-const path = require('node:path');
-const { isPlainName } = require('../core/names');
 const { retry } = require('../core/retry');
 const { sha1File, isTransient } = require('./net');
 
 const HASHED_FROM = 2 * 1024 * 1024; // 2 MiB: smaller files are trusted by their size
 const ATTEMPTS = 3;
 
-/** Whether `file` must be (re)downloaded to hold the content of `sha1` and `size` (bytes). */
-async function needs(file, sha1, size) {
+// Whether a file with the digest `sha1` and `size` bytes (either may be absent) is checked by
+// its content: small files of the right size are trusted by their size.
+function isHashed(sha1, size) {
+  return Boolean(sha1) && !(size !== undefined && size !== null && size < HASHED_FROM);
+}
+
+/**
+ * Whether `file` must be (re)downloaded to hold the content of `sha1` and `size` (bytes).
+ * `verified` (a FileMemo of the digests found, optional) spares reading a file found right
+ * before and unchanged since, and learns of each file found right; `thorough` hashes small
+ * files too instead of trusting their size, and every file whatever `verified` says.
+ */
+async function needs(file, sha1, size, { thorough = false, verified = null } = {}) {
   let stat;
   try {
     stat = await fsp.stat(file);
   } catch {
     return true;
   }
-  const hasSize = size !== undefined && size !== null;
-  if (hasSize && stat.size !== size) return true;
-  if (sha1 && hasSize && size < HASHED_FROM) return false;
-  if (sha1) return (await sha1File(file)) !== String(sha1).toLowerCase();
+  if (size !== undefined && size !== null && stat.size !== size) return true;
+  if (!sha1 || (!thorough && !isHashed(sha1, size))) return false;
+  const digest = String(sha1).toLowerCase();
+  if (!thorough && verified && verified.known(file, stat) === digest) return false;
+  if ((await sha1File(file)) !== digest) return true;
+  if (verified && isHashed(sha1, size)) verified.learn(file, stat, digest);
   return false;
+}
+
+/** Notes in `verified` (as for needs) that `file` holds `sha1`, as its download just verified. */
+async function noteDownloaded(verified, file, sha1, size) {
+  if (!isHashed(sha1, size)) return;
+  const stat = await fsp.stat(file).catch(() => null);
+  if (stat) verified.learn(file, stat, String(sha1).toLowerCase());
 }
 
 /** Pauses in milliseconds before an item's second and third attempt after a transient failure. Tests shorten them. */
@@ -64,16 +82,4 @@ async function pool(items, n, fn, onDone = () => {}, halt = new AbortController(
   if (finished < total) throw signal.reason;
 }
 
-/**
- * `base` joined with a relative path that came from the network; refuses anything that could
- * land outside `base` (absolute paths, drive letters, "." and ".." steps, empty steps) instead
- * of writing there: every step must be a plain name.
- */
-function inside(base, relative) {
-  const text = String(relative);
-  const steps = text.split(/[\\/]/);
-  if (!steps.every(isPlainName)) throw new Error('Geçersiz dosya yolu: ' + text);
-  return path.resolve(base, ...steps);
-}
-
-module.exports = { needs, pool, inside, limits, HASHED_FROM };
+module.exports = { needs, noteDownloaded, pool, limits, HASHED_FROM };

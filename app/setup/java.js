@@ -4,6 +4,7 @@
 const fs = require('node:fs');
 const path = require('node:path');
 const { run } = require('../core/run');
+const { FileMemo } = require('../core/file-memo');
 
 const MIN_MAJOR = 25;
 /** Time limits in milliseconds. Tests shorten them; the product keeps these. */
@@ -11,6 +12,10 @@ const limits = {
   probeMs: 15 * 1000, // one `java -version`
   unpackMs: 10 * 60 * 1000, // unpacking the runtime archive
 };
+const MIB = 1024 * 1024;
+// Room asked for the unpacked runtime on top of its archive: a Windows x64 JRE unpacks to a few
+// times its archive's size, and this bound leaves it room to grow.
+const JRE_UNPACKED_BYTES = 200 * MIB;
 // `version "25.0.1"`, `version "25" 2025-09-16`, `version "1.8.0_401"`
 const VERSION_TEXT = /version "(\d+)(?:\.(\d+))?/;
 
@@ -60,12 +65,30 @@ function tarCommand(platform, env) {
   return path.win32.join(env.SystemRoot || env.windir || 'C:\\Windows', 'System32', 'tar.exe');
 }
 
-/** The first of `candidates` that starts a Java of at least major 25, tried one after the other; or null. */
-async function firstJava(candidates, env) {
-  for (const exe of candidates) {
-    if ((await javaMajor(exe, env)) >= MIN_MAJOR) return exe;
+/**
+ * The major version of `exe`: the one `java -version` told before while the file (a full path;
+ * a bare command is resolved by the search path) keeps its size and modification time in
+ * `known`, a FileMemo; otherwise asked of it, and remembered when it told one.
+ */
+async function knownMajor(exe, env, known) {
+  const stat = path.isAbsolute(exe) ? await fs.promises.stat(exe).catch(() => null) : null;
+  const remembered = stat && known.known(exe, stat);
+  if (Number.isInteger(remembered) && remembered > 0) return remembered;
+  const major = await javaMajor(exe, env);
+  if (stat && major > 0) known.learn(exe, stat, major);
+  return major;
+}
+
+/** The first of `candidates` that is a Java of at least major 25, tried one after the other; or null. */
+async function firstJava(candidates, env, known) {
+  try {
+    for (const exe of candidates) {
+      if ((await knownMajor(exe, env, known)) >= MIN_MAJOR) return exe;
+    }
+    return null;
+  } finally {
+    known.save();
   }
-  return null;
 }
 
 /**
@@ -88,13 +111,34 @@ async function unpackRuntime(tar, zip, dir) {
 }
 
 /**
+ * Fails with "Java için en az <n> MB boş alan gerekiyor." when the drive of `dir` has less
+ * free room (`statfs`, Node's) than `toCome` bytes of archive and the unpacked runtime. A
+ * drive that cannot say is not held up.
+ */
+async function ensureRoom(dir, toCome, statfs) {
+  let free;
+  try {
+    const { bavail, bsize } = await statfs(dir);
+    free = bavail * bsize;
+  } catch {
+    return;
+  }
+  const needed = toCome + JRE_UNPACKED_BYTES;
+  if (free < needed) throw new Error(`Java için en az ${Math.ceil(needed / MIB)} MB boş alan gerekiyor.`);
+}
+
+/**
  * Resolves to the path (or the bare command "java") of a Java runtime of major 25 or newer:
  * the launcher's own runtimes first, then the official launcher's, JAVA_HOME, and `java` on
  * the search path; otherwise the Adoptium JRE 25, downloaded (or taken from the cache) and
- * unpacked. Rejects with "Java 25 kurulamadı", the download's error or the unpacking's error.
- * `platform`, `env` and `tar` are the system's and the context's unless given.
+ * unpacked; a download cut short continues at the next attempt, and one that would not fit
+ * on the drive stops before its body is written. Rejects with "Java 25 kurulamadı", the
+ * shortage of room, the download's error or the unpacking's error. `platform`, `env`, `tar`
+ * and `statfs` are the system's and the context's unless given.
  */
-async function ensureJava(ctx, { platform = process.platform, env = ctx.env, tar = tarCommand(platform, env) } = {}) {
+async function ensureJava(ctx, {
+  platform = process.platform, env = ctx.env, tar = tarCommand(platform, env), statfs = fs.promises.statfs,
+} = {}) {
   const { RUNTIME_DIR, MC_DIR, CACHE_DIR } = ctx.paths;
   const { progress } = ctx;
   progress('java', 'Java kontrol ediliyor', 0);
@@ -106,7 +150,9 @@ async function ensureJava(ctx, { platform = process.platform, env = ctx.env, tar
     ...javaHome,
     'java',
   ];
-  const found = await firstJava(candidates, env);
+  // the versions of the executables asked before: an unchanged one is not started again
+  const known = new FileMemo(path.join(CACHE_DIR, 'java-versions.json'));
+  const found = await firstJava(candidates, env, known);
   if (found) {
     ctx.log(`[Quorlin] Java: ${found}`);
     return found;
@@ -117,11 +163,12 @@ async function ensureJava(ctx, { platform = process.platform, env = ctx.env, tar
   if (!fs.existsSync(zip)) {
     progress('java', 'Java 25 indiriliyor', 0);
     const url = `${ctx.endpoints.adoptium}/v3/binary/latest/25/ga/windows/x64/jre/hotspot/normal/eclipse?project=jdk`;
-    await ctx.http.download(url, zip, (pct) => progress('java', 'Java 25 indiriliyor', pct));
+    await ctx.http.download(url, zip, (pct) => progress('java', 'Java 25 indiriliyor', pct),
+      { onStart: (toCome) => ensureRoom(CACHE_DIR, toCome, statfs) });
   }
   progress('java', 'Java kuruluyor', 1);
   await unpackRuntime(tar, zip, RUNTIME_DIR);
-  const installed = await firstJava(findFiles(RUNTIME_DIR, exe, 4), env);
+  const installed = await firstJava(findFiles(RUNTIME_DIR, exe, 4), env, known);
   if (!installed) throw new Error('Java 25 kurulamadı');
   return installed;
 }

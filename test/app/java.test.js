@@ -17,13 +17,6 @@ const NO_REAL = !fs.existsSync(REAL) && `real java -version outputs not found at
 // the major of each published output by block number; 0 where no version is quoted
 const PUBLISHED = [17, 21, 21, 17, 25, 8, 8, 7, 8, 0, 21, 0, 21, 21, 25, 25, 25, 0, 25, 17, 11, 17, 21, 11, 0, 0, 11, 8];
 
-test('parseJavaMajor reads the quoted version, the old 1.x numbering included', () => {
-  for (const [text, major] of [
-    ['java version "1.8.0_401"', 8], ['openjdk version "25" 2025-09-16', 25], ['openjdk version "25.0.1" 2025-10-21', 25],
-    ['openjdk 25.0.1 2025-10-21 LTS', 0], ['', 0], ['java version "1"', 0], ['openjdk version "110.2"', 110],
-  ]) assert.equal(java.parseJavaMajor(text), major, text);
-});
-
 test('parseJavaMajor reads every real java -version output', { skip: NO_REAL }, () => {
   const published = fs.readFileSync(path.join(REAL, 'published-java-version-outputs.txt'), 'utf8');
   const blocks = [...published.matchAll(/^=== (\d+) [^\n]*\n[\s\S]*?-----8<-----\n([\s\S]*?)-----8<-----/gm)];
@@ -44,25 +37,6 @@ function touch(file, text = '') {
   fs.writeFileSync(file, text, { mode: 0o755 });
   return file;
 }
-
-test('findFiles searches as many folder levels as its depth says, in lower case, and passes over what is missing', () => {
-  for (const [rel, depth, found] of [
-    ['java.exe', 0, true], ['a/java.exe', 0, false], ['a/b/c/d/java.exe', 4, true], ['a/b/c/d/e/java.exe', 4, false],
-    ['java-runtime-delta/windows-x64/java-runtime-delta/bin/JAVA.EXE', 5, true],
-  ]) {
-    const dir = fs.mkdtempSync(path.join(top, 'f-'));
-    const file = touch(path.join(dir, ...rel.split('/')));
-    touch(path.join(path.dirname(file), 'javaw.exe'));
-    assert.deepEqual(java.findFiles(dir, 'java.exe', depth), found ? [file] : [], `${rel} @${depth}`);
-  }
-  assert.deepEqual(java.findFiles(path.join(top, 'nowhere'), 'java.exe', 4, ['kept']), ['kept']);
-});
-
-test('javaMajor runs the command with -version and reads standard error before standard output; 0 when it cannot start', async () => {
-  const exe = touch(path.join(top, 'probe', 'java'), `#!/bin/sh\n[ "$1" = -version ] || exit 1\n`
-    + `echo 'openjdk version "21.0.2"'\necho 'openjdk version "25.0.1" 2025-10-21' >&2\n`);
-  assert.deepEqual([await java.javaMajor(exe), await java.javaMajor(path.join(top, 'probe', 'missing'))], [25, 0]);
-});
 
 describe('ensureJava', { skip: NO_REAL }, () => {
   let world, ctx, tools;
@@ -113,6 +87,27 @@ describe('ensureJava', { skip: NO_REAL }, () => {
     assert.equal(world.requests.length, 0);
   });
 
+  test('a Java asked before is not started again while its size and time hold; a damaged record or a changed file asks again', async () => {
+    const runs = path.join(ctx.paths.BASE, 'runs');
+    const home = path.join(ctx.paths.BASE, 'jdk');
+    const exe = path.join(home, 'bin', 'java.exe');
+    // the java of `kind` that also counts its starts
+    const counting = (kind) => touch(exe, javaScript(kind).replace('\n', `\necho >> '${runs}'\n`));
+    counting(25);
+    const bin = path.dirname(touch(path.join(ctx.paths.BASE, 'bin', 'java'), javaScript(25)));
+    const seen = [];
+    for (const [name, change] of [
+      ['first', () => {}],
+      ['again', () => {}],
+      ['damaged record', () => fs.writeFileSync(path.join(ctx.paths.CACHE_DIR, 'java-versions.json'), '{"')],
+      ['now a Java 17', () => counting(17)],
+    ]) {
+      change();
+      seen.push([name, await ensure({ JAVA_HOME: home, PATH: bin }), fs.readFileSync(runs, 'utf8').length]);
+    }
+    assert.deepEqual(seen, [['first', exe, 1], ['again', exe, 1], ['damaged record', exe, 2], ['now a Java 17', 'java', 3]]);
+  });
+
   test('an archive already in the cache is unpacked into the own runtime folder without a download', async () => {
     touch(path.join(ctx.paths.CACHE_DIR, 'jre25.zip'));
     tools.plan(unpacking({ 'jdk-25/bin/java.exe': javaScript(25) }));
@@ -136,5 +131,14 @@ describe('ensureJava', { skip: NO_REAL }, () => {
       await assert.rejects(ensure({ PATH: '' }), { message }, name);
       assert.equal(fs.existsSync(zip()), kept, name);
     }
+  });
+
+  test('a drive without room for the archive and the unpacked runtime is said before anything is written', async () => {
+    const zip = path.join(ctx.paths.CACHE_DIR, 'jre25.zip');
+    world.route(PATHS.jre, { body: Buffer.alloc(3 * 1024 * 1024) });
+    const statfs = async () => ({ bavail: 50, bsize: 4 * 1024 * 1024 }); // 200 MiB free
+    await assert.rejects(java.ensureJava(ctx, { platform: 'win32', env: { PATH: '' }, tar: path.join(tools.bin, 'tar'), statfs }),
+      { message: 'Java için en az 203 MB boş alan gerekiyor.' });
+    assert.deepEqual([fs.existsSync(zip), fs.existsSync(`${zip}.part`), world.count(PATHS.jre)], [false, false, 1]);
   });
 });

@@ -78,22 +78,59 @@ describe('Game.install', () => {
 
   test('damage: small files of the right size are trusted, 2 MiB and more are hashed, wrong sizes are fetched again', async () => {
     await game.install('26.3', mw.profileUrl);
-    const [small, big] = ['com.example:one-mib:1.0', 'com.example:three-mib:1.0'].map((n) => vanillaLib(n).path);
+    const [small, big, cut] = ['com.example:one-mib:1.0', 'com.example:three-mib:1.0', 'com.mojang:brigadier:1.3.10'].map((n) => vanillaLib(n).path);
     const [a, b] = [...new Set(Object.values(mw.index.objects).map((o) => o.hash))];
     const wrong = (f) => Buffer.alloc(fs.statSync(f).size, 7);
     for (const f of [libFile(small), libFile(big), objectFile(b)]) fs.writeFileSync(f, wrong(f));
-    fs.writeFileSync(objectFile(a), 'short');
+    for (const f of [objectFile(a), libFile(cut)]) fs.writeFileSync(f, 'short');
     const stored = path.join(root, 'versions', '26.3', '26.3.json');
     fs.writeFileSync(stored, '{"id": "26.');
     const index = path.join(root, 'assets', 'indexes', '29.json');
     fs.writeFileSync(index, wrong(index));
     mw.clearRequests();
     await game.install('26.3', mw.profileUrl);
-    sameAsServed(libFile(big), '/libraries/' + big);
+    for (const lib of [big, cut]) sameAsServed(libFile(lib), '/libraries/' + lib);
     sameAsServed(objectFile(a), assetPath(a));
     // a stored version file or asset index that no longer parses is fetched again
     assert.deepEqual([mw.world.count('/libraries/' + small), fs.readFileSync(objectFile(b))[0], fs.readFileSync(libFile(small))[0],
       fs.readFileSync(stored, 'utf8'), fs.readFileSync(index, 'utf8')], [0, 7, 7, JSON.stringify(mw.vanilla), JSON.stringify(mw.index)]);
+    // a repair hashes every file: the two of the right size are fetched again, and said
+    const lines = [];
+    await new Game({ root, gameDir: game.gameDir, system: game.system, log: (line) => lines.push(line), repair: true }).install('26.3', mw.profileUrl);
+    sameAsServed(libFile(small), '/libraries/' + small);
+    sameAsServed(objectFile(b), assetPath(b));
+    assert.deepEqual(lines, ['[Quorlin] Onarıldı: 2 dosya']);
+  });
+
+  test('a big file found right is not read again while its size and time hold; a new time, a damaged record or a repair reads it', async () => {
+    await game.install('26.3', mw.profileUrl);
+    const rel = vanillaLib('com.example:three-mib:1.0').path;
+    const big = libFile(rel);
+    const size = fs.statSync(big).size;
+    const time = 1700000000; // whole seconds: set again, the record's time is met exactly
+    // an install finds the file right and records it with `time`; then it is damaged, same size, same time
+    const settleAndDamage = async () => {
+      fs.utimesSync(big, time, time);
+      await game.install('26.3', mw.profileUrl);
+      fs.writeFileSync(big, Buffer.alloc(size, 7));
+      fs.utimesSync(big, time, time);
+    };
+    mw.clearRequests();
+    const seen = [];
+    for (const [name, change, options] of [
+      ['unchanged', settleAndDamage, {}],
+      ['new time', () => fs.utimesSync(big, time + 1, time + 1), {}],
+      ['damaged record', async () => {
+        await settleAndDamage();
+        fs.writeFileSync(path.join(root, 'verified-files.json'), '{"');
+      }, {}],
+      ['repair', settleAndDamage, { repair: true }],
+    ]) {
+      await change();
+      await new Game({ root, gameDir: game.gameDir, system: game.system, ...options }).install('26.3', mw.profileUrl);
+      seen.push([name, mw.world.count('/libraries/' + rel), fs.readFileSync(big)[0] === 7]);
+    }
+    assert.deepEqual(seen, [['unchanged', 0, true], ['new time', 1, false], ['damaged record', 2, false], ['repair', 3, false]]);
   });
 });
 
