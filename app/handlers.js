@@ -13,6 +13,9 @@ const LINKS = {
   review: (endpoints) => `${endpoints.microsoftShortLinks}/mce-reviewappid`,
 };
 
+// The page hears no path of the bundle: it names the Windows user, and the page may be on stream.
+const BUNDLE_FAILED = 'Tanılama paketi yazılamadı; ayrıntılar Sunucu sekmesinde.';
+
 const PICK_LAUNCHER = {
   title: 'MinecraftLauncher.exe dosyasını seç',
   filters: [{ name: 'Minecraft Launcher', extensions: ['exe', 'lnk'] }],
@@ -21,8 +24,8 @@ const PICK_LAUNCHER = {
 
 // The folders the page may open in the file manager. Only a name given as text counts: a
 // property lookup would turn ["game"] into "game".
-function folderToOpen({ GAME_DIR, SERVER_DIR, BASE }, what) {
-  const folders = { game: GAME_DIR, mods: path.join(GAME_DIR, 'mods'), server: SERVER_DIR, base: BASE };
+function folderToOpen({ GAME_DIR, SERVER_DIR, BACKUPS_DIR, BASE }, what) {
+  const folders = { game: GAME_DIR, mods: path.join(GAME_DIR, 'mods'), server: SERVER_DIR, backups: BACKUPS_DIR, base: BASE };
   return typeof what === 'string' && Object.hasOwn(folders, what) ? folders[what] : null;
 }
 
@@ -58,6 +61,11 @@ async function startServer(ctx, s) {
 function createHandlers(ctx, s, { shell, dialog, BrowserWindow }) {
   return {
     play: () => s.play(),
+    'game:restart': () => s.restartGame(),
+    'game:repair': () => {
+      s.repairFiles();
+      return { ok: true };
+    },
     state: async () => ({
       server: s.serverStatus(),
       settings: ctx.settings,
@@ -71,6 +79,25 @@ function createHandlers(ctx, s, { shell, dialog, BrowserWindow }) {
     'server:start': () => startServer(ctx, s),
     'server:stop': async () => { await s.stopServer(); },
     'server:cmd': (_event, command) => { s.serverCommand(command); },
+    'backup:list': async () => {
+      try {
+        return { ok: true, ...await s.backupList() };
+      } catch (err) {
+        return { ok: false, error: messageOf(err) };
+      }
+    },
+    // the server checks the name against its own list: the page never names a path
+    'backup:restore': async (_event, name) => {
+      try {
+        await s.restoreBackup(name);
+        return { ok: true };
+      } catch (err) {
+        ctx.log(`[Quorlin] HATA: ${messageOf(err)}`);
+        return { ok: false, error: messageOf(err) };
+      }
+    },
+    // the bundle's own request logs where it went, or why not
+    'diagnostics:bundle': async () => ((await s.diagnosticsBundle()).ok ? { ok: true } : { ok: false, error: BUNDLE_FAILED }),
     'settings:set': (_event, changes) => {
       settingsFile.applySettings(ctx.settings, changes);
       ctx.saveSettings();

@@ -1,7 +1,8 @@
 'use strict';
 // Entry of the launcher application's main process: builds the one context, binds the
-// launcher's services to it, and sets up the single-instance rule, the page's request
-// handlers, the start-up and the diagnostic run.
+// launcher's services and the crash explanation to it, and sets up the single-instance rule,
+// the page's request handlers, the start-up, the diagnostic run and the log file's last write.
+const os = require('node:os');
 const { setTimeout: sleep } = require('node:timers/promises');
 const electron = require('electron');
 const { Auth, Game } = require('./mc');
@@ -14,8 +15,10 @@ const profile = require('./setup/profile');
 const officialLauncher = require('./setup/official-launcher');
 const { createServer } = require('./server');
 const { createUpdates } = require('./update/mod');
-const { maybeUpdateLauncher } = require('./update/launcher');
+const { maybeUpdateLauncher, settleUpdate } = require('./update/launcher');
 const { createPlay } = require('./play');
+const { explainCrash } = require('./diagnostics/crash');
+const { bundleRequest } = require('./diagnostics/bundle');
 const { createHandlers } = require('./handlers');
 const { startUp } = require('./startup');
 const { selfTest } = require('./selftest');
@@ -23,6 +26,8 @@ const { selfTest } = require('./selftest');
 const { app, ipcMain } = electron;
 
 const ctx = createContext({ appDir: __dirname });
+// the server and Play tell a crash through it
+ctx.explainCrash = explainCrash;
 const server = createServer(ctx);
 const updates = createUpdates(ctx);
 
@@ -49,11 +54,18 @@ const services = {
   serverCommand: server.serverCommand,
   serverStatus: server.status,
   serverIsOurs: server.isOurs,
+  freeMemory: os.freemem,
+  backupNow: server.backupNow,
+  backupList: server.backupList,
+  restoreBackup: server.restoreBackup,
   manifest: updates.manifest,
   refreshModJar: updates.refreshModJar,
   maybeUpdateLauncher,
+  settleUpdate: () => settleUpdate(ctx),
+  diagnosticsBundle: () => bundleRequest(ctx, electron),
 };
-services.play = createPlay(ctx, services).play;
+const play = createPlay(ctx, services);
+Object.assign(services, { play: play.play, restartGame: play.restart, repairFiles: play.repairFiles });
 
 // A second start hands over to the running launcher: its window comes to the front.
 function showRunningWindow() {
@@ -69,6 +81,16 @@ if (!app.requestSingleInstanceLock()) {
 } else {
   app.on('second-instance', showRunningWindow);
   app.on('window-all-closed', () => app.quit());
+  // the log file's last lines, the server's end among them, are on disk before the process ends
+  let logWritten = false;
+  app.on('will-quit', (event) => {
+    if (logWritten) return;
+    event.preventDefault();
+    ctx.logFile.flush().then(() => {
+      logWritten = true;
+      app.quit();
+    });
+  });
   app.on('web-contents-created', (_event, contents) => confineStranger(ctx, contents));
   // only the main window's page is answered
   for (const [channel, handler] of Object.entries(createHandlers(ctx, services, electron))) ipcMain.handle(channel, ownPageOnly(ctx, channel, handler));

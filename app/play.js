@@ -5,12 +5,15 @@
 const fs = require('node:fs');
 const path = require('node:path');
 const { MC_VERSION } = require('./core/layout');
+const { lowMemoryWarning } = require('./core/memory');
 const { messageOf } = require('./core/window');
 const { fabricProfileUrl } = require('./setup/fabric');
+const { lineTail } = require('./diagnostics/crash');
 
 // The official launcher rewrites its profile file as it exits; give it time before ours is written.
 const LAUNCHER_EXIT_WAIT_MS = 2000;
 const LOCAL_SERVER = 'localhost:25565';
+const NOTHING_TO_RESTART = "Önce OYNA'ya bas: yeniden başlatılacak bir oyun yok.";
 
 /** The console-less variant of a Java path: a file named java.exe (any case) becomes javaw.exe. */
 function windowlessJava(java) {
@@ -26,10 +29,19 @@ async function prepareServer(s, { fv, modJar, apiJar }) {
   return s.ensureServerFiles(fv, [modJar, apiJar, ...await s.perfMods('server')]);
 }
 
-/** Play over `ctx` with the launcher's services `s`: `play()` runs it. */
+/**
+ * Play over `ctx` with the launcher's services `s`: `play()` runs it, `restart()` starts the
+ * game of the last direct Play again, `repairFiles()` has the next game install check every file
+ * by its digest.
+ */
 function createPlay(ctx, s) {
   let busy = false;
   let gameProc = null; // the directly started game
+  let lastRun = null; // what the last direct Play prepared: Java, versions, server jar, game and its install record
+  let repair = false; // the next install checks every file by its digest
+  // the last lines of the game's current start, its own and the launcher's about it (a Java that
+  // could not be run is told only there)
+  let gameOutput = lineTail();
 
   // Everything both ways need: Java, Fabric, mods, defaults, profile and a ready server.
   async function prepare() {
@@ -46,8 +58,9 @@ function createPlay(ctx, s) {
     await s.writeGameDefaults();
     if (await s.closeOfficialLauncher()) await s.sleep(LAUNCHER_EXIT_WAIT_MS);
     await s.writeProfile(versionId);
-    await s.startServer(java, await prepareServer(s, { fv, modJar, apiJar }));
-    return { java, fv, versionId };
+    const jar = await prepareServer(s, { fv, modJar, apiJar });
+    await s.startServer(java, jar);
+    return { java, fv, versionId, jar };
   }
 
   function markPlayed() {
@@ -55,35 +68,78 @@ function createPlay(ctx, s) {
     ctx.saveSettings();
   }
 
-  async function playDirect({ java, fv, versionId }) {
+  // The signed-in account with a Minecraft token good for a while yet.
+  function signedInAccount() {
     ctx.progress('launch', 'Hesap doğrulanıyor', 0.1);
-    const account = await ctx.auth.refreshIfNeeded(ctx.clientId());
+    return ctx.auth.refreshIfNeeded(ctx.clientId());
+  }
+
+  // Installs the game, a repair asked for checking every file by its digest; `run` gets the game and its install record.
+  async function install(run) {
     const game = new s.Game({
       root: ctx.paths.GAME_ROOT,
       gameDir: ctx.paths.GAME_DIR,
-      log: ctx.log,
+      log: (line) => {
+        gameOutput.push(line);
+        ctx.log(line);
+      },
       progress: (label, fraction) => ctx.progress('launch', label, fraction),
+      repair,
     });
-    const inst = await game.install(MC_VERSION, fabricProfileUrl(fv.loader));
+    const inst = await game.install(MC_VERSION, fabricProfileUrl(run.fv.loader));
+    repair = false;
+    return Object.assign(run, { game, inst });
+  }
+
+  async function playDirect(prepared) {
+    const signedIn = await signedInAccount();
+    lastRun = await install(prepared);
+    return startGame(lastRun, signedIn);
+  }
+
+  // Starts the game of `run` with the account `signedIn` into the local server, unless one still runs.
+  function startGame({ game, inst, java, versionId }, signedIn) {
     if (gameProc) return { ok: true, how: 'direct', already: true };
     ctx.progress('launch', 'Minecraft açılıyor', 1);
+    const since = Date.now();
+    const output = lineTail();
+    gameOutput = output;
     const proc = game.launch({
       java: windowlessJava(java),
       inst,
-      account,
+      account: signedIn,
       ramGb: ctx.settings.gameRam,
       versionId,
       quickPlay: LOCAL_SERVER,
-      onLine: (line) => ctx.log('[Oyun] ' + line),
+      onLine: (line) => {
+        output.push(line);
+        ctx.log('[Oyun] ' + line);
+      },
       onExit: (code) => {
         if (gameProc === proc) gameProc = null;
-        ctx.send('game', { running: false, code });
+        if (code === 0) ctx.send('game', { running: false, code });
+        else tellCrash({ since, code, output: output.lines() });
       },
     });
     gameProc = proc;
     ctx.send('game', { running: true });
     markPlayed();
     return { ok: true, how: 'direct' };
+  }
+
+  /**
+   * A game that ended with an error: the page hears it as a crash, with the one sentence of the
+   * crash explanation (`ctx.explainCrash`, { side, dir, since, code, output } → { kind, text,
+   * report }) when the launcher has one, and offers the restart. A damaged file has the next
+   * install repair the game's files.
+   */
+  async function tellCrash({ since, code, output }) {
+    const crash = { side: 'game', dir: ctx.paths.GAME_DIR, since, code, output };
+    // an explanation that fails is none: the page still hears of the crash
+    const told = await Promise.resolve().then(() => (ctx.explainCrash ? ctx.explainCrash(crash) : null)).catch(() => null);
+    if (told) ctx.log(`[Quorlin] HATA: ${told.text}`);
+    if (told && told.kind === 'damaged-file') repair = true;
+    ctx.send('game', { running: false, code, crashed: true, ...(told ? { text: told.text } : {}) });
   }
 
   async function playThroughLauncher() {
@@ -95,17 +151,28 @@ function createPlay(ctx, s) {
   }
 
   /**
-   * Runs Play; resolves to its result and never rejects. A second Play while one runs answers
-   * `{ ok: false }` at once and does nothing. Nothing done before a failure is undone: files
-   * stay written and a started server keeps running.
+   * The warning when too little memory is free for what this Play starts, logged; or null. A
+   * server that runs already has its memory, and so has a game still running.
    */
-  async function play() {
+  function memoryWarning() {
+    if (gameProc) return null;
+    const { gameRam, serverRam } = ctx.settings;
+    const warning = lowMemoryWarning({ gameRam, serverRam, serverRunning: s.serverStatus() !== 'stopped' }, s.freeMemory());
+    if (warning) ctx.log(`[Quorlin] ${warning}`);
+    return warning;
+  }
+
+  /**
+   * Runs `work` as the one Play at a time; resolves to its result, with the low-memory `warning`
+   * when there is one (never a reason to stop), or { ok: false, error }; never rejects.
+   */
+  async function serialised(work) {
     if (busy) return { ok: false };
     busy = true;
     try {
-      const prepared = await prepare();
-      const signedIn = Boolean(ctx.auth && ctx.auth.publicInfo());
-      return await (signedIn ? playDirect(prepared) : playThroughLauncher());
+      const warning = memoryWarning();
+      const result = await work();
+      return warning ? { ...result, warning } : result;
     } catch (err) {
       ctx.logFailure(err);
       return { ok: false, error: messageOf(err) };
@@ -114,7 +181,43 @@ function createPlay(ctx, s) {
     }
   }
 
-  return { play };
+  /**
+   * Runs Play; resolves to its result and never rejects. A second Play while one runs answers
+   * `{ ok: false }` at once and does nothing. Nothing done before a failure is undone: files
+   * stay written and a started server keeps running.
+   */
+  function play() {
+    return serialised(async () => {
+      const prepared = await prepare();
+      const signedIn = Boolean(ctx.auth && ctx.auth.publicInfo());
+      return signedIn ? playDirect(prepared) : playThroughLauncher();
+    });
+  }
+
+  /**
+   * Starts the game of the last direct Play again, into the local server, without preparing
+   * anything again: the server is started only when it is no longer up, the game files are
+   * checked again only when a repair is due. Answers as Play does.
+   */
+  function restart() {
+    if (!lastRun) return Promise.resolve({ ok: false, error: NOTHING_TO_RESTART });
+    return serialised(async () => {
+      const signedIn = await signedInAccount();
+      await s.startServer(lastRun.java, lastRun.jar);
+      if (repair) await install(lastRun);
+      return startGame(lastRun, signedIn);
+    });
+  }
+
+  return {
+    play,
+    restart,
+    /** Has the next game install check every file by its digest and fetch what is wrong. */
+    repairFiles: () => {
+      repair = true;
+      ctx.log("[Quorlin] Onarım istendi: bir sonraki OYNA tüm oyun dosyalarını denetleyecek.");
+    },
+  };
 }
 
 module.exports = { windowlessJava, prepareServer, createPlay };

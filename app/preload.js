@@ -4,14 +4,19 @@
 const { contextBridge, ipcRenderer } = require('electron');
 
 // The only channels on which the main process pushes news to the page.
-const EVENT_CHANNELS = ['progress', 'log', 'server', 'closing', 'game'];
+const EVENT_CHANNELS = ['progress', 'log', 'server', 'closing', 'game', 'backups'];
 
 contextBridge.exposeInMainWorld('quorlin', {
   play: () => ipcRenderer.invoke('play'),
+  restartGame: () => ipcRenderer.invoke('game:restart'),
+  repairFiles: () => ipcRenderer.invoke('game:repair'),
   state: () => ipcRenderer.invoke('state'),
   startServer: () => ipcRenderer.invoke('server:start'),
   stopServer: () => ipcRenderer.invoke('server:stop'),
   command: (text) => ipcRenderer.invoke('server:cmd', text),
+  backups: () => ipcRenderer.invoke('backup:list'),
+  restoreBackup: (name) => ipcRenderer.invoke('backup:restore', name),
+  diagnostics: () => ipcRenderer.invoke('diagnostics:bundle'),
   setSettings: (changes) => ipcRenderer.invoke('settings:set', changes),
   open: (what) => ipcRenderer.invoke('open', what),
   installLauncher: () => ipcRenderer.invoke('launcher:install'),

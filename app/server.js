@@ -4,20 +4,25 @@ const fs = require('node:fs');
 const net = require('node:net');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
-const { setTimeout: sleep } = require('node:timers/promises');
 const { MC_VERSION } = require('./core/layout');
-const { writeFileAtomic } = require('./core/files');
+const { hashFile, writeFileAtomic } = require('./core/files');
 const { plainName } = require('./core/names');
+const { LOCALE_SAFE_JAVA_FLAGS } = require('./core/java-flags');
 const { syncMods } = require('./setup/mods');
+const backup = require('./backup');
+const { lineTail } = require('./diagnostics/crash');
 
 /** The port the server listens on and the game joins, and the waits in ms. Tests change them. */
 const limits = {
   port: 25565,
   probeMs: 800, // a port probe without an answer by then finds nothing
-  pollMs: 500, // step of the wait for readiness
+  pollMs: 500, // the wait for readiness wakes when the state changes, and looks at least this often
   readyMs: 240 * 1000, // the first start generates the world and takes longest
   stopMs: 20 * 1000, // a server that ignores "stop" this long is killed
   closeGraceMs: 1000, // after the exit, how long its last output may take to arrive
+  backupEveryMs: 60 * 60 * 1000, // while the server runs, its world is backed up this often
+  saveWaitMs: 60 * 1000, // how long "save-all flush" may take to report the world written
+  crashAgainMs: 60 * 1000, // a server that crashes again this soon after coming back by itself stays stopped
 };
 
 const READY_LINE = /Done \([\d.,]+s\)!/;
@@ -26,6 +31,14 @@ const OLD_SERVER_JAR = /^fabric-server-.*\.jar$/;
 // Minecraft 26 turns the whitelist on by default; the Brimlox world is a local one that stays open.
 const FORCED_KEYS = [['white-list', 'false'], ['enforce-whitelist', 'false'], ['spawn-protection', '0']];
 const NOT_READY = 'Sunucu açılamadı — Sunucu sekmesindeki kayıtlara bak.';
+// The server's answers to "save-all flush" once the world is on disk, and to "save-off" when
+// the user had already turned saving off (it then stays off after a backup).
+const SAVED_LINE = /Saved the game/;
+const SAVING_WAS_OFF = /Saving is already turned off/;
+const NOT_SAVED = 'Sunucu dünyayı kaydetmedi; yedek alınmadı.';
+const STOP_FIRST = 'Geri yüklemek için önce sunucuyu durdur.';
+const RESTARTING = '[Quorlin] Sunucu çöktü, yeniden başlatılıyor…';
+const GAVE_UP = 'Sunucu tekrar çöktü ve durduruldu.';
 
 /** Resolves true when something accepts a TCP connection on 127.0.0.1:`port` within the probe time. */
 function portOpen(port) {
@@ -75,6 +88,19 @@ function lineSplitter(onLine) {
   };
 }
 
+/**
+ * Whether preparing puts a server `jar` or one of the mod `jars` in place that the server does
+ * not already have: the jar is missing, or `modsDir` lacks a mod byte for byte.
+ */
+async function replacesFiles(jar, modsDir, jars) {
+  if (!fs.existsSync(jar)) return true;
+  for (const file of jars) {
+    const placed = path.join(modsDir, path.basename(file));
+    if (!fs.existsSync(placed) || (await hashFile(placed, 'sha1')) !== (await hashFile(file, 'sha1'))) return true;
+  }
+  return false;
+}
+
 function kill(child) {
   try {
     child.kill();
@@ -91,6 +117,15 @@ function createServer(ctx) {
   let child = null; // the server process this launcher started
   let serverState = 'stopped';
   let starting = null; // the start whose port probe is under way; a second caller meanwhile shares it
+  const stopAsked = new WeakSet(); // our processes told to "stop": their exit with 0 is an orderly one
+  const consoleWatchers = new Set(); // called with every console line of our server
+  let backupTimer = null; // the next backup while our server runs
+  let worldWork = Promise.resolve(); // the backup or restore under way; a start waits for it
+  let worldBusy = false;
+  let telling = Promise.resolve(); // the page hears of the backups in order
+  let restartedAt = null; // when a crashed server of ours was last started again by itself (ms)
+  let failure = null; // resolves to why the last start could not run its program, or null
+  const waiters = new Set(); // called at every change of the state
 
   /**
    * Prepares the server folder for the Fabric versions `fv` ({ loader, installer }): server
@@ -103,6 +138,9 @@ function createServer(ctx) {
     const loader = fabricVersion(fv.loader);
     const installer = fabricVersion(fv.installer);
     const jar = path.join(SERVER_DIR, `fabric-server-${MC_VERSION}-${loader}.jar`);
+    const modsDir = path.join(SERVER_DIR, 'mods');
+    // a new server jar or mod may change the world as it loads it: the world is kept first
+    if (await replacesFiles(jar, modsDir, jars)) await keepWorld(() => ctx.progress('server', 'Dünya yedekleniyor', 0));
     if (!fs.existsSync(jar)) {
       for (const entry of fs.readdirSync(SERVER_DIR, { withFileTypes: true })) {
         if (entry.isFile() && OLD_SERVER_JAR.test(entry.name)) fs.rmSync(path.join(SERVER_DIR, entry.name));
@@ -114,7 +152,7 @@ function createServer(ctx) {
     const properties = path.join(SERVER_DIR, 'server.properties');
     if (!fs.existsSync(properties)) fs.copyFileSync(path.join(ASSETS, 'server.properties'), properties);
     writeFileAtomic(properties, forceKeys(fs.readFileSync(properties, 'utf8')));
-    await syncMods(ctx, path.join(SERVER_DIR, 'mods'), jars);
+    await syncMods(ctx, modsDir, jars);
     return jar;
   }
 
@@ -122,19 +160,57 @@ function createServer(ctx) {
   function setServer(next, extra = {}) {
     serverState = next;
     ctx.send('server', { state: next, ...extra });
+    for (const wake of waiters) wake();
   }
 
-  function onConsoleLine(proc, line) {
+  // Resolves at the next change of the state, or after `ms` without one.
+  function stateChange(ms) {
+    return new Promise((resolve) => {
+      const wake = () => {
+        clearTimeout(timer);
+        waiters.delete(wake);
+        resolve();
+      };
+      const timer = setTimeout(wake, ms);
+      waiters.add(wake);
+    });
+  }
+
+  function onConsoleLine(run, line) {
     ctx.log(line);
+    run.output.push(line);
+    const { proc } = run;
     if (child !== proc) return;
-    if (READY_LINE.test(line)) setServer('running');
+    for (const watch of consoleWatchers) watch(line);
+    if (READY_LINE.test(line)) {
+      run.ready = true;
+      if (serverState === 'starting') scheduleBackup(proc);
+      setServer('running');
+    }
     const joined = JOIN_LINE.exec(line);
     if (joined) ctx.send('server', { state: serverState, joined: joined[1] });
   }
 
+  /**
+   * Explains a crash of our server through `ctx.explainCrash` ({ side, dir, since, code, output,
+   * error } → { kind, text, report }), when the launcher has one, and logs the sentence. Resolves
+   * to the explanation, or null: one that fails is none, and never stands in the way of what follows.
+   */
+  function explain({ since, code, output, error = null }) {
+    const crash = { side: 'server', dir: ctx.paths.SERVER_DIR, since, code, output, error };
+    return Promise.resolve().then(() => (ctx.explainCrash ? ctx.explainCrash(crash) : null)).catch(() => null).then((told) => {
+      if (told) ctx.log(`[Quorlin] HATA: ${told.text}`);
+      return told;
+    });
+  }
+
+  // A program that never ran (a Java the antivirus took away): a start waiting for it fails with
+  // the explanation's sentence, when it knows the cause.
   function cannotStart(java, err) {
     child = null;
     ctx.log(`[Quorlin] HATA: Sunucu programı çalıştırılamadı (${java}): ${err.message}`);
+    failure = explain({ since: Date.now(), code: null, output: [], error: err })
+      .then((told) => (told && told.kind !== 'unknown' ? told.text : null));
     setServer('stopped', { code: null });
   }
 
@@ -145,7 +221,7 @@ function createServer(ctx) {
    * standard streams stay pipes, so its console is read and "stop" reaches it.
    */
   function spawnServer(java, jar) {
-    const args = [`-Xmx${ctx.settings.serverRam}G`, '-Xms1G', '-jar', jar, 'nogui'];
+    const args = [`-Xmx${ctx.settings.serverRam}G`, '-Xms1G', ...LOCALE_SAFE_JAVA_FLAGS, '-jar', jar, 'nogui'];
     const options = { cwd: ctx.paths.SERVER_DIR, detached: true, windowsHide: true, stdio: 'pipe' };
     let proc;
     try {
@@ -155,6 +231,7 @@ function createServer(ctx) {
       return;
     }
     child = proc;
+    const run = { proc, java, jar, since: Date.now(), output: lineTail(), ready: false };
     let ended = false;
     let grace = null;
     const end = (code, signal) => {
@@ -163,12 +240,21 @@ function createServer(ctx) {
       clearTimeout(grace);
       if (child === proc && proc.pid !== undefined) {
         child = null;
+        clearTimeout(backupTimer);
         setServer('stopped', { code });
         ctx.log(`[Quorlin] Sunucu kapandı (${code ?? signal})`);
+        // after an orderly stop the world on disk is whole; after a crash or a kill the last
+        // good backup stays the newest
+        // one ended by a signal was killed (on Windows only the launcher's own kill does that): no crash
+        if (stopAsked.has(proc)) {
+          if (code === 0) keepWorld();
+        } else if (code !== null && (code !== 0 || !run.ready)) {
+          afterCrash(run, code);
+        }
       }
       proc.emit('ended');
     };
-    const feed = lineSplitter((line) => onConsoleLine(proc, line));
+    const feed = lineSplitter((line) => onConsoleLine(run, line));
     for (const stream of [proc.stdout, proc.stderr]) {
       stream.setEncoding('utf8'); // a character split between two chunks stays whole
       stream.on('data', feed);
@@ -188,22 +274,46 @@ function createServer(ctx) {
     });
   }
 
+  /**
+   * After a crash of our server `run` (an exit nobody asked for, with an error or before it was
+   * ready) it is started again at once, in this same turn, so that a Play waiting for it waits
+   * for the new one; unless it crashed within a minute of coming back that way: then it stays
+   * stopped and the page is told. Either way the crash is explained.
+   */
+  function afterCrash(run, code) {
+    const again = restartedAt !== null && Date.now() - restartedAt < limits.crashAgainMs;
+    if (!again) {
+      restartedAt = Date.now();
+      ctx.log(RESTARTING);
+      setServer('starting');
+      spawnServer(run.java, run.jar);
+    }
+    explain({ since: run.since, code, output: run.output.lines() }).then((told) => {
+      if (!again) return;
+      ctx.log(`[Quorlin] HATA: ${GAVE_UP}`);
+      ctx.send('server', { state: serverState, crashed: true, ...(told ? { text: told.text } : {}) });
+    });
+  }
+
   async function waitUntilReady() {
     const started = Date.now();
     while (serverState === 'starting' && Date.now() - started < limits.readyMs) {
-      await sleep(limits.pollMs);
-      ctx.progress('server', 'Sunucu açılıyor', Math.min(0.95, 0.3 + (Date.now() - started) / 60000));
+      await stateChange(limits.pollMs);
+      if (serverState === 'starting') ctx.progress('server', 'Sunucu açılıyor', Math.min(0.95, 0.3 + (Date.now() - started) / 60000));
     }
     // after the time limit a server still starting keeps running and may yet become ready
-    if (serverState !== 'running') throw new Error(NOT_READY);
+    if (serverState !== 'running') throw new Error((await failure) || NOT_READY);
   }
 
   async function launch(java, jar) {
+    await worldWork;
     if (await portOpen(limits.port)) {
       setServer('running', { external: true });
       ctx.log(`[Quorlin] ${limits.port} portunda zaten bir sunucu çalışıyor, o kullanılacak.`);
       return;
     }
+    restartedAt = null;
+    failure = null;
     setServer('starting');
     ctx.progress('server', 'Sunucu başlatılıyor', 0.3);
     spawnServer(java, jar);
@@ -225,11 +335,15 @@ function createServer(ctx) {
     return starting;
   }
 
-  /** Asks our server to stop; kills it after the stop time. Resolves at once when none runs. */
+  /**
+   * Asks our server to stop; kills it after the stop time. Resolves once it has exited and the
+   * backup that follows an orderly stop is done; at once when none runs.
+   */
   function stopServer() {
     const proc = child;
     if (!proc) return Promise.resolve();
-    return new Promise((resolve) => {
+    stopAsked.add(proc);
+    const exited = new Promise((resolve) => {
       const timer = setTimeout(() => {
         kill(proc);
         resolve();
@@ -247,12 +361,126 @@ function createServer(ctx) {
         resolve();
       }
     });
+    return exited.then(() => worldWork);
   }
 
   /** Writes one console command, line breaks removed, to our server; nothing without one. */
   function serverCommand(cmd) {
     if (!child || typeof cmd !== 'string' || !child.stdin.writable) return;
-    child.stdin.write(`${cmd.replace(/[\r\n]/g, '')}\n`);
+    const line = cmd.replace(/[\r\n]/g, '');
+    if (line === 'stop') stopAsked.add(child);
+    child.stdin.write(`${line}\n`);
+  }
+
+  // ---- the world's backups ----
+
+  /** The page's view of the backups: { busy, backups: [{ name, level, date (ISO text), bytes }] }, verified ones only, newest first. */
+  async function backupList() {
+    const busy = worldBusy;
+    const all = await backup.listBackups(ctx.paths.BACKUPS_DIR);
+    const backups = all.filter((b) => b.verified).map(({ name, level, date, bytes }) => ({ name, level, date: date.toISOString(), bytes }));
+    return { busy, backups };
+  }
+
+  function tellBackups() {
+    telling = telling.then(backupList).then((list) => ctx.send('backups', list), () => {});
+  }
+
+  // Runs `work` once the backup or restore before it is done, the page told while it runs.
+  function worldTask(work) {
+    const task = worldWork.then(async () => {
+      worldBusy = true;
+      tellBackups();
+      try {
+        return await work();
+      } finally {
+        worldBusy = false;
+        tellBackups();
+      }
+    });
+    worldWork = task.catch(() => {});
+    return task;
+  }
+
+  // Turns the saving of our server `proc` off and has it write the world out: `saved` settles
+  // once it has, and `resume` turns saving on again, unless the user had turned it off.
+  function pauseSaving(proc) {
+    let wasOff = false;
+    let watch;
+    let onEnded;
+    const saved = new Promise((resolve, reject) => {
+      const timer = setTimeout(() => done(false), limits.saveWaitMs);
+      function done(ok) {
+        clearTimeout(timer);
+        consoleWatchers.delete(watch);
+        proc.off('ended', onEnded);
+        if (ok) resolve();
+        else reject(new Error(NOT_SAVED));
+      }
+      watch = (line) => {
+        if (SAVING_WAS_OFF.test(line)) wasOff = true;
+        if (SAVED_LINE.test(line)) done(true);
+      };
+      onEnded = () => done(false);
+      consoleWatchers.add(watch);
+      proc.once('ended', onEnded);
+    });
+    for (const command of ['save-off', 'save-all flush']) serverCommand(command);
+    return {
+      saved,
+      resume: () => {
+        if (!wasOff && child === proc) serverCommand('save-on');
+      },
+    };
+  }
+
+  /**
+   * Backs the world up, when there is one with changes its newest backup lacks, after any
+   * backup or restore under way; `onStart` is called as the copy begins. While our server runs, its saving is paused around the copy.
+   * Resolves to the backup's { file, bytes }, or null when none was made; a failure is
+   * logged, nothing older is deleted, and it never rejects.
+   */
+  function keepWorld(onStart = () => {}) {
+    return worldTask(async () => {
+      const { SERVER_DIR, BACKUPS_DIR } = ctx.paths;
+      if (!(await backup.needsBackup(SERVER_DIR, BACKUPS_DIR))) return null;
+      onStart();
+      const paused = child ? pauseSaving(child) : null;
+      try {
+        if (paused) await paused.saved;
+        return await backup.backupWorld({ serverDir: SERVER_DIR, backupsDir: BACKUPS_DIR, log: ctx.log });
+      } finally {
+        if (paused) paused.resume();
+      }
+    }).catch((err) => {
+      ctx.log(`[Quorlin] HATA: ${err.message}`);
+      return null;
+    });
+  }
+
+  // While our server `proc` runs, its world is backed up every backupEveryMs.
+  function scheduleBackup(proc) {
+    backupTimer = setTimeout(async () => {
+      await keepWorld();
+      if (child === proc) scheduleBackup(proc);
+    }, limits.backupEveryMs);
+    backupTimer.unref();
+  }
+
+  /**
+   * Restores the backup `name`, one that backupList names, while no server of ours runs or
+   * starts and no outside one was found; the current world is kept aside. Throws a Turkish text.
+   */
+  async function restoreBackup(name) {
+    const stopped = () => !child && !starting && serverState === 'stopped';
+    if (!stopped()) throw new Error(STOP_FIRST);
+    const { SERVER_DIR, BACKUPS_DIR } = ctx.paths;
+    const known = (await backup.listBackups(BACKUPS_DIR)).some((b) => b.verified && b.name === name);
+    if (!known) throw new Error('Yedek bulunamadı.');
+    await worldTask(async () => {
+      if (!stopped()) throw new Error(STOP_FIRST);
+      await backup.restoreBackup({ backupsDir: BACKUPS_DIR, name, serverDir: SERVER_DIR, log: ctx.log });
+    });
   }
 
   return {
@@ -264,6 +492,10 @@ function createServer(ctx) {
     status: () => serverState,
     /** Whether a server process of ours runs; an outside one found on the port is not ours. */
     isOurs: () => child !== null,
+    /** Backs the world up now (see keepWorld): before the launcher's own files are replaced. */
+    backupNow: () => keepWorld(),
+    backupList,
+    restoreBackup,
   };
 }
 

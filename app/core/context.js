@@ -10,20 +10,30 @@ const settingsFile = require('./settings');
 const { launcherPaths } = require('./layout');
 const { readBuildInfo } = require('./build-info');
 const { createPage, logFailure } = require('./window');
+const { createLogFile, logsDir } = require('./log-file');
 
 /**
- * The context of a launcher over the process environment `env`, the user's `home` and the
- * folder `appDir` holding main.js: the paths computed, the build values read and the settings
- * loaded once. `send`, `progress` and `log` are the page's, callable bare.
+ * The context of a launcher over the process environment `env`, the user's `home`, the folder
+ * `appDir` holding main.js and the PC's `totalMemory` in bytes: the paths computed, the build
+ * values read and the settings loaded once, their memory sizes fitting the PC until the user
+ * sets them. `send`, `progress` and `log` are the page's, callable bare; every line logged
+ * through the page also goes to the launcher's log file.
  */
-function createContext({ env = process.env, home = os.homedir(), appDir = path.join(__dirname, '..') } = {}) {
+function createContext({ env = process.env, home = os.homedir(), appDir = path.join(__dirname, '..'), totalMemory = os.totalmem() } = {}) {
   const paths = launcherPaths({ env, home, appDir });
   const builtinClientId = readBuildInfo(appDir).clientId;
   const page = createPage();
+  const logFile = createLogFile(logsDir(paths));
+  const show = page.log;
+  // the page's own refusal lines go through page.log too
+  page.log = (line) => {
+    logFile.write(line);
+    show(line);
+  };
   const ctx = {
     env,
     paths,
-    settings: settingsFile.loadSettings(paths.SETTINGS_FILE),
+    settings: settingsFile.loadSettings(paths.SETTINGS_FILE, settingsFile.defaultsFor(totalMemory)),
     /** Writes the settings object to the settings file; throws on failure. */
     saveSettings: () => settingsFile.saveSettings(paths.SETTINGS_FILE, ctx.settings),
     /** The effective OAuth client id: the user's own, else the built-in one; "" when neither exists. */
@@ -34,6 +44,7 @@ function createContext({ env = process.env, home = os.homedir(), appDir = path.j
     log: page.log,
     /** Logs a failure with its stack trace through `log`. */
     logFailure: (err) => logFailure(err, ctx.log),
+    logFile,
     endpoints,
     http,
     auth: null, // the Microsoft account object, once start-up made it

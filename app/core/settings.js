@@ -3,8 +3,9 @@
 // the page's changes and the atomic save.
 const { writeFileAtomic, isPlainObject, readJsonObject } = require('./files');
 const { isPlainName } = require('./names');
+const { ramDefaults } = require('./memory');
 
-/** Keys and defaults, in the order the file lists them. */
+/** Keys and defaults, in the order the file lists them; the memory sizes are those of a 16 GB PC. */
 const DEFAULTS = Object.freeze({
   clientId: '',
   gameRam: 4, // GB
@@ -36,6 +37,8 @@ const KEYS = Object.freeze({
   lastPlay: { fits: (v) => Number.isFinite(v) && v >= 0 },
   lastFabric: { fits: (v) => isPlainObject(v) && isPlainName(v.loader) && isPlainName(v.installer) },
   launcherPath: { fits: isText },
+  // a launcher version that was installed and did not open: not installed again
+  skippedLauncherVersion: { fits: isText },
 });
 
 // Lays every own key of `changes` over `target` as a plain data property, so a key such as
@@ -47,13 +50,18 @@ function layOver(target, changes) {
   return target;
 }
 
+/** DEFAULTS with the memory sizes that fit a PC with `totalMemory` bytes. */
+function defaultsFor(totalMemory) {
+  return { ...DEFAULTS, ...ramDefaults(totalMemory) };
+}
+
 /**
- * A new settings object: DEFAULTS with the file's keys laid over; the defaults alone when the
+ * A new settings object: `defaults` with the file's keys laid over; the defaults alone when the
  * file is missing or not a JSON object. A value that does not fit its key gives way to the
  * default, or is left out when the key has none, so a hand-edited file carries it no further.
  */
-function loadSettings(file) {
-  const settings = { ...DEFAULTS };
+function loadSettings(file, defaults = DEFAULTS) {
+  const settings = { ...defaults };
   let stored;
   try {
     stored = readJsonObject(file).doc;
@@ -64,7 +72,7 @@ function loadSettings(file) {
   layOver(settings, stored);
   for (const [key, { fits }] of Object.entries(KEYS)) {
     if (!Object.hasOwn(settings, key) || fits(settings[key])) continue;
-    if (Object.hasOwn(DEFAULTS, key)) settings[key] = DEFAULTS[key];
+    if (Object.hasOwn(defaults, key)) settings[key] = defaults[key];
     else delete settings[key];
   }
   return settings;
@@ -105,4 +113,4 @@ function effectiveClientId(settings, builtinClientId) {
   return own || String(builtinClientId || '').trim();
 }
 
-module.exports = { DEFAULTS, loadSettings, saveSettings, applySettings, effectiveClientId };
+module.exports = { DEFAULTS, defaultsFor, loadSettings, saveSettings, applySettings, effectiveClientId };

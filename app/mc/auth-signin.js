@@ -98,6 +98,8 @@ function signInMayGo(details, address, redirect) {
 function waitForCode(BrowserWindow, parent, address, redirect, state) {
   return new Promise((resolve, reject) => {
     const win = new BrowserWindow(signInWindowOptions(parent));
+    // the account's e-mail and password never reach a stream or a screen recording
+    win.setContentProtection(true);
     let done = false;
 
     // Settles once; the window goes on the next turn of the event loop.

@@ -5,6 +5,7 @@
 
 const path = require('node:path');
 const { ruleAllows, currentSystem } = require('./rules');
+const { LOCALE_SAFE_JAVA_FLAGS } = require('../core/java-flags');
 
 const MEMORY_ARGS = ['-Xms1G', '-XX:+UseG1GC', '-XX:MaxGCPauseMillis=50'];
 // A Minecraft player name, and a profile id as 32 hex digits, with or without the dashes of a uuid.
@@ -80,11 +81,11 @@ function expandArgs(list, vars, features, system) {
 }
 
 /**
- * The full argument list: memory settings, logging, the JVM arguments of both files, the
- * class path when they name none, the main class (Fabric's first) and the game arguments,
- * with the quick play pair added unless the version file already asks for it. Throws for a
- * memory size that is not a whole number of gigabytes and for an account whose name or uuid
- * is not a Minecraft one.
+ * The full argument list: memory settings, the locale and console encoding, logging, the JVM
+ * arguments of both files, the class path when they name none, the main class (Fabric's first)
+ * and the game arguments, with the quick play pair added unless the version file already asks
+ * for it. Throws for a memory size that is not a whole number of gigabytes and for an account
+ * whose name or uuid is not a Minecraft one.
  */
 function launchArgs(opts) {
   const { inst, ramGb, account, quickPlay, system = currentSystem() } = opts;
@@ -94,7 +95,7 @@ function launchArgs(opts) {
   const { vanilla, fabric } = inst;
   const argsOf = (json, kind) => expandArgs(json && json.arguments && json.arguments[kind], vars, features, system);
 
-  const jvm = [`-Xmx${ramGb}G`, ...MEMORY_ARGS];
+  const jvm = [`-Xmx${ramGb}G`, ...MEMORY_ARGS, ...LOCALE_SAFE_JAVA_FLAGS];
   if (inst.logArg) jvm.push(inst.logArg);
   jvm.push(...argsOf(vanilla, 'jvm'), ...argsOf(fabric, 'jvm'));
   if (!jvm.includes('-cp')) jvm.push('-cp', vars.classpath);

@@ -6,11 +6,16 @@ const fs = require('node:fs');
 const path = require('node:path');
 const { PROFILE_ID } = require('../core/layout');
 const { writeFileAtomic, isPlainObject, readJsonObject } = require('../core/files');
+const { LOCALE_SAFE_JAVA_FLAGS } = require('../core/java-flags');
 
 const PROFILE_NAME = 'Quorlin • Brimlox';
 const FALLBACK_ICON = 'Furnace'; // one of the official launcher's built-in icons
 const LAST_USED_AHEAD_MS = 60 * 1000; // listed first in the official launcher
 const GAME_OPTIONS = ['lang:tr_tr', 'onboardAccessibility:false', 'skipMultiplayerWarning:true', 'joinedFirstServer:true'];
+// The profile's JVM options after -Xmx; the locale and console ones follow.
+const PROFILE_JVM_OPTIONS = ['-Xms1G', '-XX:+UseG1GC', '-XX:+UnlockExperimentalVMOptions', '-XX:G1NewSizePercent=20', '-XX:MaxGCPauseMillis=50'];
+// A second collector beside ours would stop the JVM ("Multiple garbage collectors selected").
+const COLLECTOR = /^-XX:[+-]Use\w*GC$/;
 
 // Copies `file` to the first free name of file.bak, file.bak2, …, so an earlier backup, which
 // may hold the user's profiles, is never overwritten by a later broken file.
@@ -33,6 +38,29 @@ function iconDataUri(assets) {
   } catch {
     return FALLBACK_ICON;
   }
+}
+
+// What a JVM option sets, so a user's option that sets the same thing as ours gives way: the
+// property for -D, the switch for -XX, the size for -Xmx, -Xms and -Xss; the collector for any
+// -XX:+Use…GC. Any other option stands for itself.
+function optionKey(option) {
+  if (COLLECTOR.test(option)) return 'collector';
+  const xx = /^-XX:[+-]?([^=]+)/.exec(option);
+  if (xx) return `-XX:${xx[1]}`;
+  const m = /^(-D[^=]*)=/.exec(option) || /^(-Xm[xs]|-Xss)/.exec(option);
+  return m ? m[1] : option;
+}
+
+/**
+ * The profile's Java arguments for `gameRam` GB: the launcher's own options, then each option of
+ * the entry's `existing` text that sets nothing of ours, once. A user's -Duser.language or
+ * -Xmx gives way to ours, since the launcher's profile needs them.
+ */
+function profileJavaArgs(gameRam, existing) {
+  const ours = [`-Xmx${gameRam}G`, ...PROFILE_JVM_OPTIONS, ...LOCALE_SAFE_JAVA_FLAGS];
+  const taken = new Set(ours.map(optionKey));
+  const theirs = typeof existing === 'string' ? existing.split(/\s+/).filter((o) => o !== '' && !taken.has(optionKey(o))) : [];
+  return [...ours, ...new Set(theirs)].join(' ');
 }
 
 /**
@@ -60,8 +88,7 @@ function writeProfile(ctx, versionId, { now = Date.now() } = {}) {
     lastVersionId: versionId,
     gameDir: paths.GAME_DIR,
     icon: iconDataUri(paths.ASSETS),
-    javaArgs: `-Xmx${settings.gameRam}G -Xms1G -XX:+UseG1GC -XX:+UnlockExperimentalVMOptions `
-      + '-XX:G1NewSizePercent=20 -XX:MaxGCPauseMillis=50',
+    javaArgs: profileJavaArgs(settings.gameRam, entry.javaArgs),
   });
   doc.profiles[PROFILE_ID] = entry;
   writeFileAtomic(file, JSON.stringify(doc, null, 2));

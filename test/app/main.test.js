@@ -5,7 +5,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { pathToFileURL } = require('node:url');
-const { BrowserWindow, ipcMain, ipcRenderer } = require('electron');
+const { BrowserWindow, ipcMain, app } = require('electron');
 const { APP_DIR, REQUESTS, loadLauncher, startedLauncher, signIn } = require('../support/launcher');
 
 const PAGE = pathToFileURL(path.join(APP_DIR, 'ui', 'index.html')).href;
@@ -73,12 +73,9 @@ describe('the window keeps to its page, and only its page is answered', () => {
     for (const [same, url] of cases) assert.equal(isPageUrl(url, page, true), same, url);
   });
 
-  test('a web contents the launcher did not open goes nowhere; its own windows keep their own rules; nothing is answered before the window', async (t) => {
-    const printed = t.mock.method(console, 'log', () => {});
+  test('a web contents the launcher did not open goes nowhere; its own windows keep their own rules', async (t) => {
+    t.mock.method(console, 'log', () => {});
     const { testing, ctx } = loadLauncher({ appData, answers: {} });
-    assert.deepEqual(await ipcRenderer.invoke('settings:set', { gameRam: 99 }), { ok: false, error: 'İstek kabul edilmedi.' });
-    assert.deepEqual([ctx.settings.gameRam, fs.existsSync(ctx.paths.SETTINGS_FILE), printed.mock.calls[0].arguments],
-      [4, false, ["[Quorlin] HATA: 'settings:set' isteği reddedildi: çerçevesiz"]]);
     testing.setReady();
     while (!ctx.page.window()) await testing.flush();
     const stranger = new BrowserWindow({});
@@ -125,9 +122,9 @@ describe('closing the window', () => {
     assert.deepEqual([win.isDestroyed(), services.calls.filter((c) => c[0] === 'stopServer').length], [true, 1]);
   });
 
-  test('closes at once without a server of ours, or when the user keeps it running; then log lines go to standard output', async (t) => {
+  test('closes at once without a server of ours, or when the user keeps it running; then log lines go to standard output, and to the log file before the process ends', async (t) => {
     for (const [serverIsOurs, stopServerOnExit] of [[false, true], [true, false]]) {
-      const { ctx, win, services } = await started({ serverIsOurs });
+      const { ctx, win, services, testing } = await started({ serverIsOurs });
       ctx.settings.stopServerOnExit = stopServerOnExit;
       win.close();
       assert.deepEqual([win.isDestroyed(), services.calls.length], [true, 0]);
@@ -136,6 +133,12 @@ describe('closing the window', () => {
       ctx.log('[Quorlin] HATA: pencere yok');
       printed.mock.restore();
       assert.deepEqual(printed.mock.calls.map((c) => c.arguments), [['[Quorlin] HATA: pencere yok']]);
+      const quits = testing.calls.quit;
+      const ending = { defaultPrevented: false, preventDefault() { this.defaultPrevented = true; } };
+      app.emit('will-quit', ending);
+      while (testing.calls.quit === quits) await new Promise(setImmediate);
+      const written = fs.readFileSync(path.join(ctx.paths.BASE, 'logs', 'launcher.log'), 'utf8');
+      assert.deepEqual([ending.defaultPrevented, written.endsWith(' [Quorlin] HATA: pencere yok\r\n')], [true, true]);
     }
   });
 });
@@ -152,13 +155,17 @@ describe('requests', () => {
     });
   });
 
-  test('open and link act on their fixed names given as text, and on nothing else', async () => {
+  test('open and link act on their fixed names given as text, and on nothing else; the diagnostics bundle is shown in Explorer, its path never told to the page', async () => {
     const { quorlin, testing, services } = await started();
     for (const what of ['mods', ['game'], 'constructor', 'C:\\Windows', 'launcher']) await quorlin.open(what);
     for (const which of ['azure', ['review'], 'review', 'https://example.com']) await quorlin.link(which);
     const mods = path.join(appData, '.quorlin', 'brimlox', 'mods');
     assert.deepEqual([fs.statSync(mods).isDirectory(), testing.calls.openPath, services.calls], [true, [mods], [['openOfficialLauncher']]]);
     assert.deepEqual(testing.calls.openExternal.map((url) => new URL(url).host), ['portal.azure.com', 'aka.ms']);
+    assert.deepEqual(await quorlin.diagnostics(), { ok: true });
+    assert.match(path.relative(appData, testing.calls.showItemInFolder[0]), /^\.quorlin.quorlin-tanilama-[\d_-]+\.zip$/);
+    services.diagnosticsBundle = async () => ({ ok: false, error: `Tanılama paketi yazılamadı: EACCES, open '${appData}'` });
+    assert.deepEqual(await quorlin.diagnostics(), { ok: false, error: 'Tanılama paketi yazılamadı; ayrıntılar Sunucu sekmesinde.' });
   });
 
   test('login opens its window over ours, and a failure is answered as a result, not thrown', async () => {
@@ -172,9 +179,7 @@ describe('requests', () => {
     assert.deepEqual([await quorlin.pickLauncher(), ctx.settings.launcherPath], [false, undefined]);
     testing.dialogAnswer = { canceled: false, filePaths: ['D:\\Oyunlar\\MinecraftLauncher.exe'] };
     assert.equal(await quorlin.pickLauncher(), true);
-    assert.deepEqual(testing.calls.dialogs[0], { parent: win, options: {
-      title: 'MinecraftLauncher.exe dosyasını seç', filters: [{ name: 'Minecraft Launcher', extensions: ['exe', 'lnk'] }], properties: ['openFile'],
-    } });
+    assert.deepEqual([testing.calls.dialogs[0].parent, testing.calls.dialogs[0].options.title], [win, 'MinecraftLauncher.exe dosyasını seç']);
     assert.equal(JSON.parse(fs.readFileSync(ctx.paths.SETTINGS_FILE, 'utf8')).launcherPath, 'D:\\Oyunlar\\MinecraftLauncher.exe');
     assert.deepEqual(services.calls, [['openOfficialLauncher']]);
     for (const installed of [false, true]) {

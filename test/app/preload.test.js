@@ -13,7 +13,7 @@ beforeEach(() => {
 });
 
 describe('window.quorlin', () => {
-  test('requests are the thirteen request functions and on, nothing else; each invokes its channel with its argument unchanged', async () => {
+  test('requests are the eighteen request functions and on, nothing else; each invokes its channel with its argument unchanged', async () => {
     assert.deepEqual(Object.keys(quorlin).sort(), [...REQUESTS.map((r) => r[0]), 'on'].sort());
     for (const [fn, channel, arg] of REQUESTS) {
       let seen;
@@ -22,15 +22,15 @@ describe('window.quorlin', () => {
     }
   });
 
-  test('on: each of the five event channels delivers the payload alone, to every listener; other names register nothing', async () => {
+  test('on: each of the six event channels delivers the payload alone, to every listener; other names register nothing', async () => {
     const got = [];
     for (const name of ['state', 'play', 'settings:set', '', undefined, 'LOG']) quorlin.on(name, () => got.push(name));
-    for (const channel of ['progress', 'log', 'server', 'closing', 'game']) quorlin.on(channel, (...args) => got.push([channel, ...args]));
+    for (const channel of ['progress', 'log', 'server', 'closing', 'game', 'backups']) quorlin.on(channel, (...args) => got.push([channel, ...args]));
     quorlin.on('log', (line) => got.push(['second log listener', line]));
-    assert.deepEqual(ipcRenderer.eventNames().sort(), ['closing', 'game', 'log', 'progress', 'server']);
+    assert.deepEqual(ipcRenderer.eventNames().sort(), ['backups', 'closing', 'game', 'log', 'progress', 'server']);
     const events = [
       ['progress', { step: 'java', label: 'Java kontrol ediliyor', pct: 0 }], ['log', '[Quorlin] merhaba'],
-      ['server', { state: 'running', joined: 'Ayşe' }], ['closing', true], ['game', { running: false, code: 1 }],
+      ['server', { state: 'running', joined: 'Ayşe' }], ['closing', true], ['game', { running: false, code: 1 }], ['backups', { busy: true, backups: [] }],
     ];
     for (const [channel, payload] of [...events, ['state', {}]]) win.webContents.send(channel, payload);
     await testing.flush();

@@ -82,18 +82,32 @@ describe('the launcher, end to end', { skip: NO_REALDATA }, () => {
     const quickPlay = game.args.indexOf('--quickPlayMultiplayer');
     assert.deepEqual([game.args[quickPlay + 1], game.args[game.args.indexOf('--username') + 1], game.cwd], ['localhost:25565', 'Example', GAME_DIR]);
     await pageHas('#log', '[Oyun] ');
+    await pageHas('#stSub', 'Steve sunucuya girdi');
     await world.shot('Oyun açılıyor; oyunun satırları [Oyun] ile geliyor');
+  });
+
+  test('the game crashes: "Tekrar başlat" starts it again straight into the running server, preparing nothing again', async () => {
+    const starts = () => world.javaRecord().filter((e) => e.args);
+    process.kill(starts()[1].pid, 'SIGKILL');
+    await pageHas('#notice', 'Oyun çöktü.');
+    assert.equal(await text('#reopen'), 'Tekrar başlat');
+    await world.shot('Oyun çöktü: Tekrar başlat');
+    await ui.click('#reopen');
+    await pageHas('#notice', 'Oyun açılıyor.');
+    await until(() => starts().length === 3, 'the game\'s second start');
+    const [server, first, again] = starts();
+    assert.deepEqual([again.args, again.cwd, server.args.at(-1)], [first.args, first.cwd, 'nogui']);
+    assert.deepEqual(world.answered('game:restart'), [{ ok: true, how: 'direct' }]);
   });
 
   test('the server console: a join reaches the page, a command reaches the server, the game\'s exit is learnt; signing out', async () => {
     await view('server');
-    await pageHas('#stSub', 'Steve sunucuya girdi');
     await ui.page.fill('#cmd', '/say merhaba');
     await ui.page.press('#cmd', 'Enter');
     await pageHas('#log', 'say merhaba<--[HERE]');
     assert.match(await text('#log'), /Steve joined the game/);
     await world.shot('Sunucu sekmesi: katılım ve komut');
-    const game = world.javaRecord().filter((e) => e.args)[1];
+    const game = world.javaRecord().filter((e) => e.args).at(-1);
     process.kill(game.pid);
     await view('play');
     await pageHas('#stSub', 'Oyun kapandı');
@@ -125,19 +139,4 @@ describe('the launcher, end to end', { skip: NO_REALDATA }, () => {
     world.ui = null;
   });
 
-  test('a newer launcher published: it is staged, the swap script is started, and the process ends before any window', async (t) => {
-    world.publishLauncher('1.0.27', '// Quorlin 1.0.27\n');
-    t.mock.method(console, 'log', () => {}); // its lines go to standard output
-    const { testing } = world.start();
-    await until(() => testing.calls.exit.length > 0, 'the process to end');
-    assert.deepEqual([testing.calls.exit, testing.windows.length], [[0], 0]);
-    const stage = path.join(world.runtime, 'resources', 'app.new');
-    assert.equal(fs.readFileSync(path.join(stage, 'app', 'main.js'), 'utf8'), '// Quorlin 1.0.27\n');
-    const [started] = world.toolCalls('cmd.exe');
-    assert.deepEqual([started.args.at(-1), started.cwd], ['quorlin-update.cmd', world.dirs.tmp]);
-    assert.deepEqual(started.env, {
-      QUORLIN_UPDATE_APP: world.appDir, QUORLIN_UPDATE_FROM: path.join(stage, 'app'), QUORLIN_UPDATE_STAGE: stage,
-      QUORLIN_UPDATE_RUN: process.env.QUORLIN_EXE, QUORLIN_UPDATE_RUN_DIR: path.win32.dirname(process.env.QUORLIN_EXE),
-    });
-  });
 });

@@ -8,8 +8,9 @@ const { APP_DIR } = require('./context');
 
 // The page's requests: [bridge function, channel, a sample argument]
 const REQUESTS = [
-  ['play', 'play'], ['state', 'state'], ['startServer', 'server:start'], ['stopServer', 'server:stop'],
-  ['command', 'server:cmd', 'say hi'], ['setSettings', 'settings:set', { gameRam: 8 }], ['open', 'open', 'mods'],
+  ['play', 'play'], ['restartGame', 'game:restart'], ['repairFiles', 'game:repair'], ['state', 'state'], ['startServer', 'server:start'], ['stopServer', 'server:stop'],
+  ['command', 'server:cmd', 'say hi'], ['backups', 'backup:list'], ['restoreBackup', 'backup:restore', 'brimlox-2025-03-04_05-06-07.zip'],
+  ['diagnostics', 'diagnostics:bundle'], ['setSettings', 'settings:set', { gameRam: 8 }], ['open', 'open', 'mods'],
   ['installLauncher', 'launcher:install'], ['pickLauncher', 'launcher:pick'], ['login', 'auth:login'],
   ['logout', 'auth:logout'], ['link', 'link', 'azure'], ['win', 'win', 'min'],
 ];
@@ -20,10 +21,11 @@ const ANSWERS = {
   ensureClientFabric: 'fabric-loader-0.19.5-26.3', refreshModJar: '/carried/brimlox-1.0.0.jar', fabricApi: '/cache/fabric-api.jar',
   perfMods: ['/cache/sodium.jar'], closeOfficialLauncher: false, ensureServerFiles: '/server/fabric-server-26.3-0.19.5.jar',
   openOfficialLauncher: 'exe', installOfficialLauncher: false, launcherRunning: false, manifest: null, maybeUpdateLauncher: false,
+  backupNow: null,
 };
-const RECORDED = [...Object.keys(ANSWERS), 'syncMods', 'writeGameDefaults', 'writeProfile', 'startServer', 'stopServer', 'serverCommand', 'sleep'];
-// Questions of the server's state, answered without a record.
-const QUESTIONS = { serverStatus: 'stopped', serverIsOurs: false };
+const RECORDED = [...Object.keys(ANSWERS), 'syncMods', 'writeGameDefaults', 'writeProfile', 'startServer', 'stopServer', 'serverCommand', 'sleep', 'settleUpdate'];
+// Questions of the server's state and the PC's free memory (plenty), answered without a record.
+const QUESTIONS = { serverStatus: 'stopped', serverIsOurs: false, freeMemory: 64 * 1024 ** 3 };
 
 /**
  * The launcher's services as recording fakes: every call lands in `calls` as [name, ...args].

@@ -40,7 +40,7 @@ describe('overall progress', () => {
 });
 
 describe('play results', () => {
-  test('a direct start, then no official launcher: a full pink bar, then "Konumunu seç" picks the file', async () => {
+  test('a direct start; no official launcher: a full pink bar, "Konumunu seç" picks the file; the launcher opened, with a memory warning under it; a failure shown literally, a busy answer not at all, a rejection by its message', async () => {
     const ui = await openPage(shared.browser);
     const { done, reopen } = await playWith(ui, { ok: true, how: 'direct', already: true });
     assert.deepEqual([done, reopen], [true, null], 'a game already running reads as a direct start');
@@ -61,14 +61,10 @@ describe('play results', () => {
       ...missing, notice: 'notice', message: 'Hazır. Minecraft Launcher açıldı — Quorlin • Brimlox seçili, Oyna\'ya bas.',
     });
     assert.deepEqual([(await ui.calls('launcher:pick')).length, (await ui.calls('open')).length], [2, 0]);
-    await ui.closeClean();
-  });
-
-  test('the official launcher opened; a failure is shown literally and keeps the notice button, a busy answer shows nothing, a rejection shows only the main process\'s message', async () => {
-    const ui = await openPage(shared.browser);
-    assert.deepEqual(await playWith(ui, { ok: true, how: 'store', wasOpen: false }), {
+    const warning = 'Boş bellek az: 3,1 GB boş, oyun ve sunucu 7 GB isteyebilir. Takılma olursa açık programları kapat.';
+    assert.deepEqual(await playWith(ui, { ok: true, how: 'store', wasOpen: false, warning }), {
       text: 'Hazır — Minecraft Launcher açıldı', pct: '100%', width: '100%', done: true, notice: 'notice',
-      message: 'Hazır. Minecraft Launcher açıldı — Quorlin • Brimlox profili seçili, sadece Oyna\'ya bas. Oyun doğrudan sunucuya bağlanır.',
+      message: `Hazır. Minecraft Launcher açıldı — Quorlin • Brimlox profili seçili, sadece Oyna'ya bas. Oyun doğrudan sunucuya bağlanır.${warning}`,
       reopen: 'Launcher\'ı tekrar aç',
     });
     await ui.click('#reopen');

@@ -29,6 +29,11 @@ const app = Object.assign(new EventEmitter(), {
   },
   // ends at once in Electron; here it is recorded and the process lives on
   exit(code = 0) { testing.calls.exit.push(code); },
+  // a folder of testing.paths; Electron throws when the system cannot name it
+  getPath(name) {
+    if (!Object.hasOwn(testing.paths, name)) throw new Error(`Failed to get '${name}' path`);
+    return testing.paths[name];
+  },
 });
 
 // A frame of a page (Electron's WebFrameMain): the address it shows.
@@ -84,6 +89,8 @@ class BrowserWindow extends EventEmitter {
   focus() { this.focused = true; }
   isFocused() { return this.focused; }
   getParentWindow() { return this.options.parent || null; }
+  setContentProtection(enable) { this.contentProtected = Boolean(enable); }
+  isContentProtected() { return Boolean(this.contentProtected); }
   // 'close' listeners may cancel with preventDefault()
   close() {
     if (this.destroyed) return;
@@ -157,6 +164,7 @@ const dialog = {
 const shell = {
   openPath: async (p) => { testing.calls.openPath.push(p); return ''; },
   openExternal: async (url) => { testing.calls.openExternal.push(url); },
+  showItemInFolder: (p) => { testing.calls.showItemInFolder.push(p); },
 };
 
 // Reversible, recognisable "encryption": a marker followed by the text's bytes turned around.
@@ -187,8 +195,9 @@ Object.assign(testing, {
     // what showOpenDialog resolves to; capture() gives the PNG bytes of capturePage
     Object.assign(testing, { lock, ready: false, quitting: false, encryptionAvailable: encryption, autoReadyToShow: true });
     Object.assign(testing, { windows: [], page: {}, remotePage: null, pending: 0 });
-    Object.assign(testing, { dialogAnswer: { canceled: true, filePaths: [] }, capture: () => Buffer.alloc(0) });
-    testing.calls = { quit: 0, exit: [], openPath: [], openExternal: [], dialogs: [] };
+    // paths: what app.getPath answers, by name
+    Object.assign(testing, { dialogAnswer: { canceled: true, filePaths: [] }, capture: () => Buffer.alloc(0), paths: {} });
+    testing.calls = { quit: 0, exit: [], openPath: [], openExternal: [], showItemInFolder: [], dialogs: [] };
     if (ready) testing.setReady();
   },
   setReady() {
