@@ -88,7 +88,7 @@ describe('the diagnostics bundle', () => {
   const unzip = (file) => JSON.parse(execFileSync('python3', ['-c',
     'import sys, json, zipfile\nz = zipfile.ZipFile(sys.argv[1])\nprint(json.dumps({n: z.read(n).decode("utf-8") for n in z.namelist()}))', file]));
 
-  test('goes to the Desktop and shows in Explorer, with every log and report and not one secret', async () => {
+  test('goes to the Desktop, else to Downloads, and shows in Explorer, with every log and report and not one secret; a failure leaves no file behind and says why', async () => {
     const ctx = plantedWorld();
     electron.testing.reset();
     electron.testing.paths = { desktop: path.join(dir, 'Masaüstü'), downloads: path.join(dir, 'İndirilenler') };
@@ -105,11 +105,6 @@ describe('the diagnostics bundle', () => {
     assert.match(entries['oyun/hs_err_pid77.log'], /USERNAME=<kullanıcı>\nUSERPROFILE=C:\\Users\\<kullanıcı>\n/);
     assert.match(entries['surumler.txt'], /Oyun modları: sodium\.jar \(2 KB\)[\s\S]*jdk-25.bin.java — 25\.0\.1/);
     assert.match(entries['ayarlar.json'], /"launcherPath": "C:\\\\Users\\\\<kullanıcı>\\\\Desktop/);
-  });
-
-  test('without a Desktop it goes to Downloads; a failure leaves no file behind and says why', async () => {
-    const ctx = plantedWorld();
-    electron.testing.reset();
     electron.testing.paths = { downloads: path.join(dir, 'İndirilenler') };
     fs.mkdirSync(electron.testing.paths.downloads);
     assert.equal(path.dirname((await bundleRequest(ctx, electron)).file), electron.testing.paths.downloads);

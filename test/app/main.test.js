@@ -155,8 +155,8 @@ describe('requests', () => {
     });
   });
 
-  test('open and link act on their fixed names given as text, and on nothing else; the diagnostics bundle is shown in Explorer, its path never told to the page', async () => {
-    const { quorlin, testing, services } = await started();
+  test('open and link act on their fixed names given as text, and on nothing else; the diagnostics bundle is shown in Explorer, its path never told to the page; login opens its window over ours, and a failure is answered as a result, not thrown', async () => {
+    const { quorlin, testing, services, ctx, win } = await started();
     for (const what of ['mods', ['game'], 'constructor', 'C:\\Windows', 'launcher']) await quorlin.open(what);
     for (const which of ['azure', ['review'], 'review', 'https://example.com']) await quorlin.link(which);
     const mods = path.join(appData, '.quorlin', 'brimlox', 'mods');
@@ -166,10 +166,6 @@ describe('requests', () => {
     assert.match(path.relative(appData, testing.calls.showItemInFolder[0]), /^\.quorlin.quorlin-tanilama-[\d_-]+\.zip$/);
     services.diagnosticsBundle = async () => ({ ok: false, error: `Tanılama paketi yazılamadı: EACCES, open '${appData}'` });
     assert.deepEqual(await quorlin.diagnostics(), { ok: false, error: 'Tanılama paketi yazılamadı; ayrıntılar Sunucu sekmesinde.' });
-  });
-
-  test('login opens its window over ours, and a failure is answered as a result, not thrown', async () => {
-    const { quorlin, ctx, win } = await started();
     ctx.auth.login = async (...args) => { throw new Error(args[2] === win ? 'CANCELLED' : 'no parent'); };
     assert.deepEqual(await quorlin.login(), { ok: false, error: 'CANCELLED' });
   });

@@ -44,7 +44,7 @@ function signIn(auth, { answer = (url) => sw.authorize(url), event = 'will-redir
 const signedIn = (safe, auth = newAuth(safe)) => signIn(auth).result.then(() => auth);
 
 describe('account file', () => {
-  test('is encrypted when possible, compact JSON otherwise, and reads back the same record', async () => {
+  test('is encrypted when possible, compact JSON otherwise, and reads back the same record; a write that fails says so', async () => {
     const enc = await signedIn();
     assert.deepEqual([fs.readFileSync(file).includes(enc.account.mcToken), newAuth().account], [false, enc.account]);
     t.encryptionAvailable = false;
@@ -52,6 +52,8 @@ describe('account file', () => {
       const plain = await signedIn(safe);
       assert.deepEqual([fs.readFileSync(file, 'utf8'), newAuth(safe).account], [JSON.stringify(plain.account), plain.account]);
     }
+    fs.mkdirSync(`${file}.${process.pid}.tmp`); // a folder in the side file's place makes the write fail
+    assert.throws(() => newAuth(null).save(), { message: /^Hesap dosyası yazılamadı: / });
   });
 
   test('a file written in the other mode, garbage or a JSON value that is no account reads as signed out and stays', async () => {
@@ -66,12 +68,6 @@ describe('account file', () => {
       fs.writeFileSync(file, content);
       assert.equal(newAuth(null).publicInfo(), null, content);
     }
-  });
-
-  test('a write that fails says so', async () => {
-    const auth = await signedIn();
-    fs.mkdirSync(`${file}.${process.pid}.tmp`); // a folder in the side file's place makes the write fail
-    assert.throws(() => auth.save(), { message: /^Hesap dosyası yazılamadı: / });
   });
 });
 
@@ -131,7 +127,7 @@ describe('sign-in window', () => {
 });
 
 describe('refreshIfNeeded', () => {
-  test('fails when signed out; without a client id a due renewal or a sign-in does nothing', async () => {
+  test('fails when signed out; without a client id a due renewal or a sign-in does nothing; uses a token with more than five minutes left without a request, renews the rest', async () => {
     await assert.rejects(newAuth().refreshIfNeeded(sw.clientId), { message: 'Giriş yapılmamış' });
     const auth = await signedIn();
     auth.account.mcExpires = NOW;
@@ -139,10 +135,6 @@ describe('refreshIfNeeded', () => {
     await assert.rejects(auth.refreshIfNeeded(''), { message: 'NO_CLIENT_ID' });
     await assert.rejects(auth.login('', electron.BrowserWindow, null), { message: 'NO_CLIENT_ID' });
     assert.deepEqual([t.windows.length, sw.world.requests.length], before);
-  });
-
-  test('uses a token with more than five minutes left without a request, renews the rest', async () => {
-    const auth = await signedIn();
     for (const [mcToken, left, renewed] of [['tok', FIVE_MIN + 1, false], ['tok', FIVE_MIN, true], ['', 10 * FIVE_MIN, true]]) {
       Object.assign(auth.account, { mcToken, mcExpires: NOW + left });
       const before = { ...auth.account };

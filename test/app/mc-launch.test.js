@@ -33,16 +33,13 @@ const count = (list, text) => list.filter((a) => a === text).length;
 const gameArgs = (a) => a.slice(a.indexOf(KNOT) + 1);
 
 describe('launch arguments', () => {
-  test('memory, an English locale with UTF-8 output and logging first, then both files\' JVM arguments, Fabric\'s main class, game arguments', () => {
+  test('memory, an English locale with UTF-8 output and logging first, then both files\' JVM arguments, Fabric\'s main class, game arguments; without -cp in the files the class path is added once; without a Fabric main class the vanilla one is used', () => {
     assert.deepEqual(args(record({ fabricJvm: ['-DFabricMcEmu= net.minecraft.client.main.Main '], fabricGame: ['--fabricFlag'] })), [
       '-Xmx6G', '-Xms1G', '-XX:+UseG1GC', '-XX:MaxGCPauseMillis=50',
       '-Duser.language=en', '-Duser.country=US', '-Dstdout.encoding=UTF-8', '-Dstderr.encoding=UTF-8', '-Dlog4j.configurationFile=C:\\x\\client.xml',
       '-Djava.library.path=' + NATIVES, '-cp', CLASSPATH, '-DFabricMcEmu= net.minecraft.client.main.Main ', KNOT,
       '--username', 'Ayse_42', '--accessToken', 'tok', '--fabricFlag', '--quickPlayMultiplayer', 'localhost:25565',
     ]);
-  });
-
-  test('without -cp in the files the class path is added once; without a Fabric main class the vanilla one is used', () => {
     assert.deepEqual(args(record({ vanillaJvm: ['-Dx=${classpath_separator}'], fabricMain: null, logArg: null })).slice(8, 12), ['-Dx=;', '-cp', CLASSPATH, 'net.minecraft.client.main.Main']);
   });
 

@@ -13,16 +13,13 @@ beforeEach(() => {
 });
 
 describe('window.quorlin', () => {
-  test('requests are the eighteen request functions and on, nothing else; each invokes its channel with its argument unchanged', async () => {
+  test('requests are the eighteen request functions and on, nothing else; each invokes its channel with its argument unchanged; on: each of the six event channels delivers the payload alone, to every listener; other names register nothing', async () => {
     assert.deepEqual(Object.keys(quorlin).sort(), [...REQUESTS.map((r) => r[0]), 'on'].sort());
     for (const [fn, channel, arg] of REQUESTS) {
       let seen;
       ipcMain.handle(channel, (_event, ...args) => { seen = args; return { from: channel }; });
       assert.deepEqual([await quorlin[fn](arg), seen], [{ from: channel }, arg === undefined ? [] : [arg]], fn);
     }
-  });
-
-  test('on: each of the six event channels delivers the payload alone, to every listener; other names register nothing', async () => {
     const got = [];
     for (const name of ['state', 'play', 'settings:set', '', undefined, 'LOG']) quorlin.on(name, () => got.push(name));
     for (const channel of ['progress', 'log', 'server', 'closing', 'game', 'backups']) quorlin.on(channel, (...args) => got.push([channel, ...args]));

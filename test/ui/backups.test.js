@@ -3,7 +3,6 @@
 // after a yes, and the folder button; with a picture kept in build/ui-shots.
 const { test } = require('node:test');
 const assert = require('node:assert/strict');
-const fs = require('fs');
 const path = require('path');
 const { shareBrowser, openPage, snapshot, SHOTS } = require('./harness');
 
@@ -32,7 +31,6 @@ test('the list shows date, size and check; a restore waits for a stopped server 
     ['3 Mart 2025 09:00', 'brimlox • 0,1 MB • doğrulandı', true],
   ]);
   assert.equal(await ui.text('#bkNote'), 'Geri yüklemek için önce sunucuyu durdur.');
-  fs.mkdirSync(SHOTS, { recursive: true });
   await ui.page.screenshot({ path: path.join(SHOTS, 'server-backups.png') });
 
   await ui.emit('server', { state: 'stopped', code: 0 });

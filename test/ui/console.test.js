@@ -9,8 +9,8 @@ const entries = (ui) => ui.page.locator('#log > *').evaluateAll((els) => els.map
 const scrollState = (ui) => ui.page.locator('#log').evaluate((el) => ({ top: el.scrollTop, bottom: el.scrollHeight - el.clientHeight }));
 const lines = (count, name = 'line') => Array.from({ length: count }, (_, i) => `${name} ${i + 1}`);
 
-describe('log lines', () => {
-  test('the 1501st entry removes the first, also when many arrive in one burst; a failed start\'s error line neither trims nor scrolls', async () => {
+describe('the console of the Server view', () => {
+  test('the 1501st entry removes the first, also when many arrive in one burst; a failed start\'s error line neither trims nor scrolls; stop is asked; commands lose one leading slash; blank input sends nothing and stays', async () => {
     const ui = await openPage(shared.browser);
     await ui.click('.nav[data-view="server"]');
     await ui.emit('log', ...lines(4000, 'burst'), ...lines(1500));
@@ -26,6 +26,18 @@ describe('log lines', () => {
     await ui.click('#srvStart');
     await ui.answer('server:start', { ok: true });
     assert.equal((await entries(ui)).length, 1500);
+    await ui.click('#srvStop');
+    assert.equal((await ui.calls('server:stop')).length, 1);
+    await ui.page.evaluate(() => { window.notReloaded = true; });
+    const typed = [['/time set day', ''], ['//wand', ''], ['  say merhaba  ', ''], ['   ', '   ']];
+    for (const [text, left] of typed) {
+      await ui.page.fill('#cmd', text);
+      await ui.page.press('#cmd', 'Enter');
+      await ui.settle();
+      assert.equal(await ui.page.inputValue('#cmd'), left, JSON.stringify(text));
+    }
+    assert.deepEqual((await ui.calls('server:cmd')).map((c) => c.args), [['time set day'], ['/wand'], ['say merhaba']]);
+    assert.equal(await ui.page.evaluate(() => window.notReloaded), true);
     await ui.closeClean();
   });
 
@@ -56,26 +68,6 @@ describe('log lines', () => {
       s = await scrollState(ui);
       assert.equal(s.top, follows ? s.bottom : before.top, `${up} px up`);
     }
-    await ui.closeClean();
-  });
-});
-
-describe('server controls', () => {
-  test('stop is asked; commands lose one leading slash; blank input sends nothing and stays', async () => {
-    const ui = await openPage(shared.browser);
-    await ui.click('.nav[data-view="server"]');
-    await ui.click('#srvStop');
-    assert.equal((await ui.calls('server:stop')).length, 1);
-    await ui.page.evaluate(() => { window.notReloaded = true; });
-    const typed = [['/time set day', ''], ['//wand', ''], ['  say merhaba  ', ''], ['   ', '   ']];
-    for (const [text, left] of typed) {
-      await ui.page.fill('#cmd', text);
-      await ui.page.press('#cmd', 'Enter');
-      await ui.settle();
-      assert.equal(await ui.page.inputValue('#cmd'), left, JSON.stringify(text));
-    }
-    assert.deepEqual((await ui.calls('server:cmd')).map((c) => c.args), [['time set day'], ['/wand'], ['say merhaba']]);
-    assert.equal(await ui.page.evaluate(() => window.notReloaded), true);
     await ui.closeClean();
   });
 });

@@ -16,8 +16,8 @@ async function playWith(ui, result) {
   return status(ui);
 }
 
-describe('overall progress', () => {
-  test('step and fraction become one bar over six steps', async () => {
+describe('overall progress and the server display', () => {
+  test('step and fraction become one bar over six steps; server state classes are replaced whole, a join overrides the sub-line, unknown states read as stopped', async () => {
     const ui = await openPage(shared.browser);
     // [step, fraction, the bar]
     const rows = [['mods', 0.5, '42%'], ['java', 1.7, '17%'], ['fabric', -0.3, '17%'], ['profile', undefined, '50%'],
@@ -35,6 +35,17 @@ describe('overall progress', () => {
     assert.deepEqual(await button(), [true, 'HAZIRLANIYOR']);
     await ui.answer('play', { ok: false });
     assert.deepEqual(await button(), [false, 'OYNA']);
+    const STOPPED = ['Kapalı', 'pill', 'dot', 'Sunucu kapalı'];
+    const RUNNING = ['Çalışıyor', 'pill run', 'dot run', 'Sunucu çalışıyor • localhost'];
+    const states = [[{ state: 'starting' }, ['Açılıyor…', 'pill start', 'dot start', 'Sunucu açılıyor…']], [{ state: 'running' }, RUNNING],
+      [{ state: 'running', joined: '<Efe>' }, ['Çalışıyor', 'pill run', 'dot run', '<Efe> sunucuya girdi • iyi yayınlar!']],
+      [{ state: 'stopped', code: 1 }, STOPPED], [{ state: 'running' }, RUNNING],
+      ...['constructor', '__proto__', 'toString'].map((state) => [{ state }, STOPPED])];
+    for (const [event, look] of states) {
+      await ui.emit('server', event);
+      assert.deepEqual(await ui.page.evaluate(() => [srvPill.textContent, srvPill.className, railDot.className, stSub.textContent]),
+        look, JSON.stringify(event));
+    }
     await ui.closeClean();
   });
 });
@@ -82,24 +93,6 @@ describe('play results', () => {
     await ui.rejectRequest('play', 'Oyun klasörü yazılamıyor');
     assert.deepEqual([(await status(ui)).message, await ui.page.evaluate(() => playBtn.disabled)],
       ['Olmadı: Oyun klasörü yazılamıyor — ayrıntılar Sunucu sekmesinde.', false]);
-    await ui.closeClean();
-  });
-});
-
-describe('server display', () => {
-  test('state classes are replaced whole, a join overrides the sub-line, unknown states read as stopped', async () => {
-    const ui = await openPage(shared.browser);
-    const STOPPED = ['Kapalı', 'pill', 'dot', 'Sunucu kapalı'];
-    const RUNNING = ['Çalışıyor', 'pill run', 'dot run', 'Sunucu çalışıyor • localhost'];
-    const rows = [[{ state: 'starting' }, ['Açılıyor…', 'pill start', 'dot start', 'Sunucu açılıyor…']], [{ state: 'running' }, RUNNING],
-      [{ state: 'running', joined: '<Efe>' }, ['Çalışıyor', 'pill run', 'dot run', '<Efe> sunucuya girdi • iyi yayınlar!']],
-      [{ state: 'stopped', code: 1 }, STOPPED], [{ state: 'running' }, RUNNING],
-      ...['constructor', '__proto__', 'toString'].map((state) => [{ state }, STOPPED])];
-    for (const [event, look] of rows) {
-      await ui.emit('server', event);
-      assert.deepEqual(await ui.page.evaluate(() => [srvPill.textContent, srvPill.className, railDot.className, stSub.textContent]),
-        look, JSON.stringify(event));
-    }
     await ui.closeClean();
   });
 });

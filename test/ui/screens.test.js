@@ -4,12 +4,10 @@
 // at the other allowed window sizes.
 const { describe, test } = require('node:test');
 const assert = require('node:assert/strict');
-const fs = require('fs');
 const path = require('path');
 const { shareBrowser, openPage, snapshot, pixels, SHOTS } = require('./harness');
 
 const shared = shareBrowser();
-fs.mkdirSync(SHOTS, { recursive: true });
 
 const PINK = [0xfe, 0x2c, 0x55];
 const OK = [0x3d, 0xdc, 0x84];
