@@ -9,7 +9,7 @@ const { hashFile, writeFileAtomic } = require('./core/files');
 const { plainName } = require('./core/names');
 const { LOCALE_SAFE_JAVA_FLAGS } = require('./core/java-flags');
 const { syncMods } = require('./setup/mods');
-const backup = require('./backup');
+const { createServerBackups } = require('./server-backups');
 const { lineTail } = require('./diagnostics/crash');
 
 /** The port the server listens on and the game joins, and the waits in ms. Tests change them. */
@@ -31,12 +31,6 @@ const OLD_SERVER_JAR = /^fabric-server-.*\.jar$/;
 // Minecraft 26 turns the whitelist on by default; the Brimlox world is a local one that stays open.
 const FORCED_KEYS = [['white-list', 'false'], ['enforce-whitelist', 'false'], ['spawn-protection', '0']];
 const NOT_READY = 'Sunucu açılamadı — Sunucu sekmesindeki kayıtlara bak.';
-// The server's answers to "save-all flush" once the world is on disk, and to "save-off" when
-// the user had already turned saving off (it then stays off after a backup).
-const SAVED_LINE = /Saved the game/;
-const SAVING_WAS_OFF = /Saving is already turned off/;
-const NOT_SAVED = 'Sunucu dünyayı kaydetmedi; yedek alınmadı.';
-const STOP_FIRST = 'Geri yüklemek için önce sunucuyu durdur.';
 const RESTARTING = '[Quorlin] Sunucu çöktü, yeniden başlatılıyor…';
 const GAVE_UP = 'Sunucu tekrar çöktü ve durduruldu.';
 
@@ -111,21 +105,23 @@ function kill(child) {
 
 /**
  * The local server of the launcher over `ctx`: its folder, and the one process of ours with
- * its state ('stopped', 'starting' or 'running'), told to the page as it changes.
+ * its state ('stopped', 'starting' or 'running'), told to the page as it changes. When its
+ * world is backed up is up to server-backups.js, which it tells of the process.
  */
 function createServer(ctx) {
   let child = null; // the server process this launcher started
   let serverState = 'stopped';
   let starting = null; // the start whose port probe is under way; a second caller meanwhile shares it
   const stopAsked = new WeakSet(); // our processes told to "stop": their exit with 0 is an orderly one
-  const consoleWatchers = new Set(); // called with every console line of our server
-  let backupTimer = null; // the next backup while our server runs
-  let worldWork = Promise.resolve(); // the backup or restore under way; a start waits for it
-  let worldBusy = false;
-  let telling = Promise.resolve(); // the page hears of the backups in order
   let restartedAt = null; // when a crashed server of ours was last started again by itself (ms)
   let failure = null; // resolves to why the last start could not run its program, or null
   const waiters = new Set(); // called at every change of the state
+  const backups = createServerBackups(ctx, {
+    limits,
+    ours: () => child,
+    command: serverCommand,
+    isStopped: () => !child && !starting && serverState === 'stopped',
+  });
 
   /**
    * Prepares the server folder for the Fabric versions `fv` ({ loader, installer }): server
@@ -140,7 +136,7 @@ function createServer(ctx) {
     const jar = path.join(SERVER_DIR, `fabric-server-${MC_VERSION}-${loader}.jar`);
     const modsDir = path.join(SERVER_DIR, 'mods');
     // a new server jar or mod may change the world as it loads it: the world is kept first
-    if (await replacesFiles(jar, modsDir, jars)) await keepWorld(() => ctx.progress('server', 'Dünya yedekleniyor', 0));
+    if (await replacesFiles(jar, modsDir, jars)) await backups.keepWorld(() => ctx.progress('server', 'Dünya yedekleniyor', 0));
     if (!fs.existsSync(jar)) {
       for (const entry of fs.readdirSync(SERVER_DIR, { withFileTypes: true })) {
         if (entry.isFile() && OLD_SERVER_JAR.test(entry.name)) fs.rmSync(path.join(SERVER_DIR, entry.name));
@@ -181,10 +177,10 @@ function createServer(ctx) {
     run.output.push(line);
     const { proc } = run;
     if (child !== proc) return;
-    for (const watch of consoleWatchers) watch(line);
+    backups.consoleLine(line);
     if (READY_LINE.test(line)) {
       run.ready = true;
-      if (serverState === 'starting') scheduleBackup(proc);
+      if (serverState === 'starting') backups.schedule(proc);
       setServer('running');
     }
     const joined = JOIN_LINE.exec(line);
@@ -240,14 +236,14 @@ function createServer(ctx) {
       clearTimeout(grace);
       if (child === proc && proc.pid !== undefined) {
         child = null;
-        clearTimeout(backupTimer);
+        backups.unschedule();
         setServer('stopped', { code });
         ctx.log(`[Quorlin] Sunucu kapandı (${code ?? signal})`);
         // after an orderly stop the world on disk is whole; after a crash or a kill the last
         // good backup stays the newest
         // one ended by a signal was killed (on Windows only the launcher's own kill does that): no crash
         if (stopAsked.has(proc)) {
-          if (code === 0) keepWorld();
+          if (code === 0) backups.keepWorld();
         } else if (code !== null && (code !== 0 || !run.ready)) {
           afterCrash(run, code);
         }
@@ -306,7 +302,7 @@ function createServer(ctx) {
   }
 
   async function launch(java, jar) {
-    await worldWork;
+    await backups.settled();
     if (await portOpen(limits.port)) {
       setServer('running', { external: true });
       ctx.log(`[Quorlin] ${limits.port} portunda zaten bir sunucu çalışıyor, o kullanılacak.`);
@@ -361,7 +357,7 @@ function createServer(ctx) {
         resolve();
       }
     });
-    return exited.then(() => worldWork);
+    return exited.then(backups.settled);
   }
 
   /** Writes one console command, line breaks removed, to our server; nothing without one. */
@@ -370,117 +366,6 @@ function createServer(ctx) {
     const line = cmd.replace(/[\r\n]/g, '');
     if (line === 'stop') stopAsked.add(child);
     child.stdin.write(`${line}\n`);
-  }
-
-  // ---- the world's backups ----
-
-  /** The page's view of the backups: { busy, backups: [{ name, level, date (ISO text), bytes }] }, verified ones only, newest first. */
-  async function backupList() {
-    const busy = worldBusy;
-    const all = await backup.listBackups(ctx.paths.BACKUPS_DIR);
-    const backups = all.filter((b) => b.verified).map(({ name, level, date, bytes }) => ({ name, level, date: date.toISOString(), bytes }));
-    return { busy, backups };
-  }
-
-  function tellBackups() {
-    telling = telling.then(backupList).then((list) => ctx.send('backups', list), () => {});
-  }
-
-  // Runs `work` once the backup or restore before it is done, the page told while it runs.
-  function worldTask(work) {
-    const task = worldWork.then(async () => {
-      worldBusy = true;
-      tellBackups();
-      try {
-        return await work();
-      } finally {
-        worldBusy = false;
-        tellBackups();
-      }
-    });
-    worldWork = task.catch(() => {});
-    return task;
-  }
-
-  // Turns the saving of our server `proc` off and has it write the world out: `saved` settles
-  // once it has, and `resume` turns saving on again, unless the user had turned it off.
-  function pauseSaving(proc) {
-    let wasOff = false;
-    let watch;
-    let onEnded;
-    const saved = new Promise((resolve, reject) => {
-      const timer = setTimeout(() => done(false), limits.saveWaitMs);
-      function done(ok) {
-        clearTimeout(timer);
-        consoleWatchers.delete(watch);
-        proc.off('ended', onEnded);
-        if (ok) resolve();
-        else reject(new Error(NOT_SAVED));
-      }
-      watch = (line) => {
-        if (SAVING_WAS_OFF.test(line)) wasOff = true;
-        if (SAVED_LINE.test(line)) done(true);
-      };
-      onEnded = () => done(false);
-      consoleWatchers.add(watch);
-      proc.once('ended', onEnded);
-    });
-    for (const command of ['save-off', 'save-all flush']) serverCommand(command);
-    return {
-      saved,
-      resume: () => {
-        if (!wasOff && child === proc) serverCommand('save-on');
-      },
-    };
-  }
-
-  /**
-   * Backs the world up, when there is one with changes its newest backup lacks, after any
-   * backup or restore under way; `onStart` is called as the copy begins. While our server runs, its saving is paused around the copy.
-   * Resolves to the backup's { file, bytes }, or null when none was made; a failure is
-   * logged, nothing older is deleted, and it never rejects.
-   */
-  function keepWorld(onStart = () => {}) {
-    return worldTask(async () => {
-      const { SERVER_DIR, BACKUPS_DIR } = ctx.paths;
-      if (!(await backup.needsBackup(SERVER_DIR, BACKUPS_DIR))) return null;
-      onStart();
-      const paused = child ? pauseSaving(child) : null;
-      try {
-        if (paused) await paused.saved;
-        return await backup.backupWorld({ serverDir: SERVER_DIR, backupsDir: BACKUPS_DIR, log: ctx.log });
-      } finally {
-        if (paused) paused.resume();
-      }
-    }).catch((err) => {
-      ctx.log(`[Quorlin] HATA: ${err.message}`);
-      return null;
-    });
-  }
-
-  // While our server `proc` runs, its world is backed up every backupEveryMs.
-  function scheduleBackup(proc) {
-    backupTimer = setTimeout(async () => {
-      await keepWorld();
-      if (child === proc) scheduleBackup(proc);
-    }, limits.backupEveryMs);
-    backupTimer.unref();
-  }
-
-  /**
-   * Restores the backup `name`, one that backupList names, while no server of ours runs or
-   * starts and no outside one was found; the current world is kept aside. Throws a Turkish text.
-   */
-  async function restoreBackup(name) {
-    const stopped = () => !child && !starting && serverState === 'stopped';
-    if (!stopped()) throw new Error(STOP_FIRST);
-    const { SERVER_DIR, BACKUPS_DIR } = ctx.paths;
-    const known = (await backup.listBackups(BACKUPS_DIR)).some((b) => b.verified && b.name === name);
-    if (!known) throw new Error('Yedek bulunamadı.');
-    await worldTask(async () => {
-      if (!stopped()) throw new Error(STOP_FIRST);
-      await backup.restoreBackup({ backupsDir: BACKUPS_DIR, name, serverDir: SERVER_DIR, log: ctx.log });
-    });
   }
 
   return {
@@ -493,9 +378,9 @@ function createServer(ctx) {
     /** Whether a server process of ours runs; an outside one found on the port is not ours. */
     isOurs: () => child !== null,
     /** Backs the world up now (see keepWorld): before the launcher's own files are replaced. */
-    backupNow: () => keepWorld(),
-    backupList,
-    restoreBackup,
+    backupNow: () => backups.keepWorld(),
+    backupList: backups.backupList,
+    restoreBackup: backups.restoreBackup,
   };
 }
 
