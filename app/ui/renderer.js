@@ -1,7 +1,10 @@
 'use strict';
 // The launcher page's behaviour. Everything outside the page is reached through
 // window.quorlin; the server, the account and the settings live in the main process.
-// Runs after art.js (the hero drawing) and log-view.js (the server console).
+// Runs last, after art.js (the hero drawing), log-view.js (the server console),
+// server-view.js (the Server view) and settings-view.js (the Settings view): here are the
+// helpers they use, the Play view, the notice, the account and the start-up, which binds
+// every view to its controls and events.
 
 const bridge = window.quorlin;
 const $ = (id) => document.getElementById(id);
@@ -9,13 +12,9 @@ const logView = createLogView($('log'));
 
 // The preparation steps in play order; each fills one sixth of the overall bar.
 const ORDER = ['java', 'fabric', 'mods', 'profile', 'server', 'launch'];
-const FLASH_MS = 2500;         // how long the application id card stays highlighted
 
 let account = null;
 let stepIndex = 0;
-let serverState = 'stopped';
-let backupView = { busy: false, backups: [] };
-let restoring = false;          // a restore asked for and not yet answered
 
 const LAUNCHER_READY = '<strong>Hazır.</strong> Minecraft Launcher açıldı — <b>Quorlin • Brimlox</b> profili seçili, sadece <b>Oyna</b>\'ya bas. Oyun doğrudan sunucuya bağlanır.';
 
@@ -39,7 +38,7 @@ function reportRejection(err) {
   logView.alertLine(asFailure(err).error);
 }
 
-// ---- progress, server and game ----
+// ---- progress and game ----
 
 function setProgress(label, fraction) {
   const percent = Math.round(fraction * 100);
@@ -55,34 +54,6 @@ function onProgress(report) {
   if (index >= 0) stepIndex = index;
   const fraction = typeof pct === 'number' && !Number.isNaN(pct) ? Math.min(1, Math.max(0, pct)) : 0;
   setProgress(label, (stepIndex + fraction) / ORDER.length);
-}
-
-const SERVER_LOOKS = {
-  running: { pill: 'Çalışıyor', cls: 'run', sub: 'Sunucu çalışıyor • localhost' },
-  starting: { pill: 'Açılıyor…', cls: 'start', sub: 'Sunucu açılıyor…' },
-};
-const SERVER_STOPPED = { pill: 'Kapalı', cls: '', sub: 'Sunucu kapalı' };
-
-function serverUi(state) {
-  serverState = Object.hasOwn(SERVER_LOOKS, state) ? state : 'stopped';
-  renderBackups();
-  const look = Object.hasOwn(SERVER_LOOKS, state) ? SERVER_LOOKS[state] : SERVER_STOPPED;
-  const pill = $('srvPill');
-  pill.textContent = look.pill;
-  pill.className = look.cls ? 'pill ' + look.cls : 'pill';
-  $('railDot').className = look.cls ? 'dot ' + look.cls : 'dot';
-  $('stSub').textContent = look.sub;
-}
-
-// A server that crashed again right after coming back by itself stays stopped: the notice says so.
-function onServer(event) {
-  const { state, joined, crashed, text } = event || {};
-  serverUi(state);
-  if (joined) $('stSub').textContent = joined + ' sunucuya girdi • iyi yayınlar!';
-  if (crashed) {
-    showNotice('<strong>Sunucu tekrar çöktü ve durduruldu.</strong> ' + escapeHtml(text || 'Ayrıntılar Sunucu sekmesinde.'), true);
-    $('reopen').classList.add('hidden');
-  }
 }
 
 // A game that crashed is offered again, straight into the server, with the reason when known.
@@ -192,21 +163,6 @@ function renderAccount() {
     : 'Microsoft hesabınla bir kez giriş yap.';
 }
 
-let flashTimer = null;
-
-// Without an application id nobody can sign in, so the card where one is entered is shown
-// and highlighted.
-function goSettings() {
-  document.querySelector('.nav[data-view="settings"]').click();
-  const card = $('msCard');
-  card.classList.remove('hidden');
-  card.classList.add('flash');
-  card.scrollIntoView({ behavior: 'smooth' });
-  $('clientId').focus({ preventScroll: true });
-  clearTimeout(flashTimer);
-  flashTimer = setTimeout(() => card.classList.remove('flash'), FLASH_MS);
-}
-
 function loginFailed(error) {
   showNotice('<strong>Giriş olmadı:</strong> ' + escapeHtml(error), true);
 }
@@ -241,142 +197,6 @@ async function onAccountClick() {
   await bridge.logout().catch(reportRejection);
   account = null;
   renderAccount();
-}
-
-// ---- settings ----
-
-function saveSettings(changes) {
-  bridge.setSettings(changes).catch(reportRejection);
-}
-
-function bindRange(key, stored) {
-  const range = $(key);
-  const label = $(key + 'V');
-  if (stored !== undefined && stored !== null) {
-    range.value = stored;
-    label.textContent = stored + ' GB';
-  }
-  range.addEventListener('input', () => { label.textContent = range.value + ' GB'; });
-  range.addEventListener('change', () => saveSettings({ [key]: parseInt(range.value, 10) }));
-}
-
-function bindSettings(settings) {
-  bindRange('gameRam', settings.gameRam);
-  bindRange('serverRam', settings.serverRam);
-  const stopOnExit = $('stopOnExit');
-  stopOnExit.checked = settings.stopServerOnExit === true;
-  stopOnExit.addEventListener('change', () => saveSettings({ stopServerOnExit: stopOnExit.checked }));
-  const clientId = $('clientId');
-  clientId.value = settings.clientId || '';
-  clientId.addEventListener('change', () => saveSettings({ clientId: clientId.value.trim() }));
-}
-
-// The next Play checks every game file by its digest; the main process keeps the request.
-async function repairFiles() {
-  const result = await bridge.repairFiles().catch(asFailure);
-  if (result && result.ok) $('repairNote').textContent = 'Tamam: sonraki OYNA her dosyayı denetleyip bozukları yeniden indirecek.';
-  else if (result) logView.alertLine(result.error);
-}
-
-let bundling = false;
-
-// The diagnostics bundle lands on the Desktop, shown in Explorer; the note never names its path,
-// which holds the Windows user's name.
-async function writeBundle() {
-  if (bundling) return;
-  bundling = true;
-  const note = $('bundleNote');
-  note.textContent = 'Tanılama paketi hazırlanıyor…';
-  const result = (await bridge.diagnostics().catch(asFailure)) || {};
-  bundling = false;
-  note.textContent = result.ok ? 'Tanılama paketi hazır; Gezgin\'de seçili.' : result.error;
-}
-
-// ---- server controls ----
-
-async function startServer() {
-  const result = await bridge.startServer().catch(asFailure);
-  if (result && result.ok === false) logView.alertLine(result.error);
-}
-
-function sendCommand(event) {
-  event.preventDefault();
-  const input = $('cmd');
-  const text = input.value.trim();
-  if (!text) return;
-  bridge.command(text.startsWith('/') ? text.slice(1) : text).catch(reportRejection);
-  input.value = '';
-}
-
-// ---- backups ----
-
-const BACKUP_DATE = { day: 'numeric', month: 'long', year: 'numeric', hour: '2-digit', minute: '2-digit' };
-const MB = 1024 * 1024;
-
-function backupDate(iso) {
-  return new Date(iso).toLocaleString('tr-TR', BACKUP_DATE);
-}
-
-function megabytes(bytes) {
-  return Math.max(bytes / MB, 0.1).toLocaleString('tr-TR', { maximumFractionDigits: 1 }) + ' MB';
-}
-
-async function restoreBackup(backup) {
-  if (!window.confirm(backupDate(backup.date) + ' yedeği geri yüklensin mi? Şimdiki dünya silinmez, kenara alınır.')) return;
-  restoring = true;
-  renderBackups();
-  const result = await bridge.restoreBackup(backup.name).catch(asFailure);
-  restoring = false;
-  renderBackups();
-  if (result && result.ok === false) logView.alertLine(result.error);
-}
-
-// One backup: its date, then its world, size and check; the names come from disk, so every
-// text goes in as text.
-function backupRow(backup, canRestore) {
-  const row = document.createElement('li');
-  const info = document.createElement('div');
-  const when = document.createElement('b');
-  when.textContent = backupDate(backup.date);
-  const about = document.createElement('span');
-  const level = document.createElement('span');
-  const size = document.createElement('span');
-  const verified = document.createElement('i');
-  level.textContent = backup.level; // a long name is cut, the size and the check never
-  size.textContent = ' • ' + megabytes(backup.bytes) + ' • ';
-  verified.textContent = 'doğrulandı';
-  about.append(level, size, verified);
-  info.append(when, about);
-  const button = document.createElement('button');
-  button.className = 'btn ghost';
-  button.textContent = 'Geri yükle';
-  button.disabled = !canRestore;
-  button.addEventListener('click', () => restoreBackup(backup));
-  row.append(info, button);
-  return row;
-}
-
-// A restore replaces the world, so it is offered only while no server runs and no other
-// backup or restore is under way; the main process refuses it otherwise all the same.
-function renderBackups() {
-  const { busy, backups } = backupView;
-  const canRestore = serverState === 'stopped' && !busy && !restoring;
-  const rows = backups.map((backup) => backupRow(backup, canRestore));
-  if (!rows.length) {
-    const empty = document.createElement('li');
-    empty.className = 'empty';
-    empty.textContent = 'Henüz yedek yok.';
-    rows.push(empty);
-  }
-  $('bkList').replaceChildren(...rows);
-  $('bkNote').textContent = busy || restoring ? 'Yedek işlemi sürüyor…'
-    : serverState !== 'stopped' ? 'Geri yüklemek için önce sunucuyu durdur.'
-      : 'Dünya her kapanışta ve açıkken saatte bir yedeklenir.';
-}
-
-function onBackups(view) {
-  backupView = { busy: Boolean(view && view.busy), backups: view && Array.isArray(view.backups) ? view.backups : [] };
-  renderBackups();
 }
 
 // ---- start-up ----
