@@ -118,7 +118,7 @@ function createPlay(ctx, s) {
       onExit: (code) => {
         if (gameProc === proc) gameProc = null;
         if (code === 0) ctx.send('game', { running: false, code });
-        else tellCrash({ since, code, output: output.lines() });
+        else gameCrashed({ since, code, output: output.lines() });
       },
     });
     gameProc = proc;
@@ -129,15 +129,11 @@ function createPlay(ctx, s) {
 
   /**
    * A game that ended with an error: the page hears it as a crash, with the one sentence of the
-   * crash explanation (`ctx.explainCrash`, { side, dir, since, code, output } → { kind, text,
-   * report }) when the launcher has one, and offers the restart. A damaged file has the next
-   * install repair the game's files.
+   * crash explanation (`ctx.tellCrash`) when there is one, and offers the restart. A damaged
+   * file has the next install repair the game's files.
    */
-  async function tellCrash({ since, code, output }) {
-    const crash = { side: 'game', dir: ctx.paths.GAME_DIR, since, code, output };
-    // an explanation that fails is none: the page still hears of the crash
-    const told = await Promise.resolve().then(() => (ctx.explainCrash ? ctx.explainCrash(crash) : null)).catch(() => null);
-    if (told) ctx.log(`[Quorlin] HATA: ${told.text}`);
+  async function gameCrashed({ since, code, output }) {
+    const told = await ctx.tellCrash({ side: 'game', dir: ctx.paths.GAME_DIR, since, code, output });
     if (told && told.kind === 'damaged-file') repair = true;
     ctx.send('game', { running: false, code, crashed: true, ...(told ? { text: told.text } : {}) });
   }

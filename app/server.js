@@ -187,17 +187,9 @@ function createServer(ctx) {
     if (joined) ctx.send('server', { state: serverState, joined: joined[1] });
   }
 
-  /**
-   * Explains a crash of our server through `ctx.explainCrash` ({ side, dir, since, code, output,
-   * error } → { kind, text, report }), when the launcher has one, and logs the sentence. Resolves
-   * to the explanation, or null: one that fails is none, and never stands in the way of what follows.
-   */
+  // The explanation of a crash of our server (see ctx.tellCrash), or null.
   function explain({ since, code, output, error = null }) {
-    const crash = { side: 'server', dir: ctx.paths.SERVER_DIR, since, code, output, error };
-    return Promise.resolve().then(() => (ctx.explainCrash ? ctx.explainCrash(crash) : null)).catch(() => null).then((told) => {
-      if (told) ctx.log(`[Quorlin] HATA: ${told.text}`);
-      return told;
-    });
+    return ctx.tellCrash({ side: 'server', dir: ctx.paths.SERVER_DIR, since, code, output, error });
   }
 
   // A program that never ran (a Java the antivirus took away): a start waiting for it fails with

@@ -7,7 +7,6 @@ const path = require('node:path');
 const { APP_VERSION } = require('./core/layout');
 const { run, psQuoted } = require('./core/run');
 const { createWindow, logFailure } = require('./core/window');
-const { cmpVer } = require('./update/service');
 
 // How long start-up waits for the update manifest; the window never waits longer for it.
 const MANIFEST_WAIT_MS = 6000;
@@ -35,8 +34,6 @@ async function updateUnderWay(ctx, s, { env, manifestWaitMs }) {
     fs.mkdirSync(CACHE_DIR, { recursive: true });
     const man = await manifestWithin(s.manifest, manifestWaitMs);
     if (!man) return false;
-    // a newer launcher may prepare the server its own way: the world is backed up first
-    if (man.launcher && cmpVer(man.launcher.version, APP_VERSION) > 0) await s.backupNow();
     return await s.maybeUpdateLauncher({
       man,
       currentVersion: APP_VERSION,
@@ -48,6 +45,8 @@ async function updateUnderWay(ctx, s, { env, manifestWaitMs }) {
       // no window yet: its lines go to standard output
       log: (line) => console.log(line),
       skippedVersion: ctx.settings.skippedLauncherVersion || '',
+      // a newer launcher may prepare the server its own way: the world is backed up first
+      beforeStaging: s.backupNow,
       env,
     }) === true;
   } catch (err) {

@@ -6,12 +6,12 @@
 const crypto = require('node:crypto');
 const fsp = require('node:fs/promises');
 const path = require('node:path');
-const { renameHeldAsync } = require('../core/files');
+const { renameHeldAsync, checkSpace } = require('../core/files');
 const { fileChunks } = require('./chunks');
 const { createZipWriter } = require('./zip-write');
 const { openZip, readEntry, corrupt } = require('./zip-read');
 const { LISTING, listingText, readListing } = require('./listing');
-const { levelName, isDirectory, worldFiles, checkSpace, unreadable } = require('./world');
+const { levelName, isDirectory, worldFiles, unreadable } = require('./world');
 const { backupName, listBackups, pruneBackups, removeLeftovers } = require('./store');
 
 // Region files and NBT are zlib-compressed already: deflating them again costs several times

@@ -7,12 +7,11 @@
 
 const fsp = require('node:fs/promises');
 const path = require('node:path');
-const { renameHeldAsync } = require('../core/files');
+const { renameHeldAsync, checkSpace } = require('../core/files');
 const { inside } = require('../core/names');
 const { positionalSink } = require('./chunks');
 const { openZip, readEntry, corrupt } = require('./zip-read');
 const { LISTING, readListing } = require('./listing');
-const { checkSpace } = require('./world');
 const { stamp, parseBackupName } = require('./store');
 
 const PART = '.part';

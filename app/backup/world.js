@@ -9,7 +9,6 @@ const { SERVER_FILES } = require('./listing');
 
 // The running server holds it locked; it is made anew at every start.
 const SESSION_LOCK = 'session.lock';
-const MB = 1024 * 1024;
 
 // The text of a properties file's key or value, its escapes resolved (\uXXXX, \t, \:, …).
 function unescapeProperty(text) {
@@ -90,14 +89,4 @@ async function worldFiles(serverDir, level) {
   return kept;
 }
 
-/**
- * Throws `message(megabytes)` unless the disk of `dir` has `bytes` free for this user. A disk
- * that cannot be asked passes: running out of room later fails the work all the same.
- * `statfs` is fs.promises.statfs; tests give their own.
- */
-async function checkSpace(dir, bytes, message, statfs = fsp.statfs) {
-  const disk = await statfs(dir).catch(() => null);
-  if (disk && Number(disk.bavail) * Number(disk.bsize) < bytes) throw new Error(message(Math.ceil(bytes / MB)));
-}
-
-module.exports = { levelName, isDirectory, worldFiles, checkSpace, unreadable };
+module.exports = { levelName, isDirectory, worldFiles, unreadable };

@@ -48,6 +48,17 @@ function createContext({ env = process.env, home = os.homedir(), appDir = path.j
     endpoints,
     http,
     auth: null, // the Microsoft account object, once start-up made it
+    /** Async ({ side, dir, since, code, output, error }) → { kind, text, report }: main.js gives the diagnostics' one. */
+    explainCrash: async () => null,
+    /**
+     * The explanation of a crash, its sentence logged as an error; null when there is none. One
+     * that fails is none: it never stands in the way of what follows.
+     */
+    tellCrash: async (crash) => {
+      const told = await ctx.explainCrash(crash).catch(() => null);
+      if (told) ctx.log(`[Quorlin] HATA: ${told.text}`);
+      return told;
+    },
   };
   return ctx;
 }

@@ -136,6 +136,16 @@ function hashFile(file, algorithm) {
   });
 }
 
+/**
+ * Throws `message(megabytes)` unless the disk of `dir` has `bytes` free for this user. A disk
+ * that cannot be asked passes: running out of room later fails the work all the same.
+ * `statfs` is fs.promises.statfs; tests give their own.
+ */
+async function checkSpace(dir, bytes, message, statfs = fs.promises.statfs) {
+  const disk = await statfs(dir).catch(() => null);
+  if (disk && Number(disk.bavail) * Number(disk.bsize) < bytes) throw new Error(message(Math.ceil(bytes / (1024 * 1024))));
+}
+
 module.exports = {
-  limits, renameHeld, renameHeldAsync, writeFileAtomic, hashFile, listNames, isPlainObject, readJsonObject,
+  limits, renameHeld, renameHeldAsync, writeFileAtomic, hashFile, listNames, isPlainObject, readJsonObject, checkSpace,
 };

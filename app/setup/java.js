@@ -4,6 +4,7 @@
 const fs = require('node:fs');
 const path = require('node:path');
 const { run } = require('../core/run');
+const { checkSpace } = require('../core/files');
 const { FileMemo } = require('../core/file-memo');
 
 const MIN_MAJOR = 25;
@@ -111,23 +112,6 @@ async function unpackRuntime(tar, zip, dir) {
 }
 
 /**
- * Fails with "Java için en az <n> MB boş alan gerekiyor." when the drive of `dir` has less
- * free room (`statfs`, Node's) than `toCome` bytes of archive and the unpacked runtime. A
- * drive that cannot say is not held up.
- */
-async function ensureRoom(dir, toCome, statfs) {
-  let free;
-  try {
-    const { bavail, bsize } = await statfs(dir);
-    free = bavail * bsize;
-  } catch {
-    return;
-  }
-  const needed = toCome + JRE_UNPACKED_BYTES;
-  if (free < needed) throw new Error(`Java için en az ${Math.ceil(needed / MIB)} MB boş alan gerekiyor.`);
-}
-
-/**
  * Resolves to the path (or the bare command "java") of a Java runtime of major 25 or newer:
  * the launcher's own runtimes first, then the official launcher's, JAVA_HOME, and `java` on
  * the search path; otherwise the Adoptium JRE 25, downloaded (or taken from the cache) and
@@ -164,7 +148,7 @@ async function ensureJava(ctx, {
     progress('java', 'Java 25 indiriliyor', 0);
     const url = `${ctx.endpoints.adoptium}/v3/binary/latest/25/ga/windows/x64/jre/hotspot/normal/eclipse?project=jdk`;
     await ctx.http.download(url, zip, (pct) => progress('java', 'Java 25 indiriliyor', pct),
-      { onStart: (toCome) => ensureRoom(CACHE_DIR, toCome, statfs) });
+      { onStart: (toCome) => checkSpace(CACHE_DIR, toCome + JRE_UNPACKED_BYTES, (mb) => `Java için en az ${mb} MB boş alan gerekiyor.`, statfs) });
   }
   progress('java', 'Java kuruluyor', 1);
   await unpackRuntime(tar, zip, RUNTIME_DIR);

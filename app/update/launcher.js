@@ -150,11 +150,11 @@ function stagedVersionFile(runtimeResources) {
  * folder, application folder and the runtime's resources folder holding it, the download
  * function, the executable to start again ('' for none) and the log; tests also give tmpDir,
  * env (the script's environment), runTool and tries. A signed manifest must give the package's
- * digest.
+ * digest. `beforeStaging` runs once the package is verified, before anything is replaced.
  */
 async function maybeUpdateLauncher({
   man, currentVersion, cacheDir, appDir, runtimeResources, download, relaunchExe, log, skippedVersion = '',
-  tmpDir = os.tmpdir(), env = process.env, runTool = run, tries,
+  beforeStaging = async () => {}, tmpDir = os.tmpdir(), env = process.env, runTool = run, tries,
 }) {
   const l = entryOf(man, 'launcher');
   if (!l || cmpVer(l.version, currentVersion) <= 0) return false;
@@ -164,6 +164,7 @@ async function maybeUpdateLauncher({
     const zip = cacheFile(cacheDir, 'app-', l.version, '.zip');
     await fetchVerified(l, zip, download,
       { mismatch: 'dosya özeti uyuşmadı', missing: isSigned(man) ? 'dosya özeti verilmemiş' : '' });
+    await beforeStaging();
 
     stage = path.join(runtimeResources, STAGE_NAME);
     fs.rmSync(stage, { recursive: true, force: true });
